@@ -1,0 +1,170 @@
+#include "platform/clock.h"
+
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <ctime>
+
+namespace platform {
+namespace {
+
+constexpr std::array<const char*, 12> kMonthNames = {
+    "janeiro", "fevereiro", "março",    "abril",   "maio",     "junho",
+    "julho",   "agosto",    "setembro", "outubro", "novembro", "dezembro"};
+
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+void CivilFromDays(int64_t z, int& year, int& month, int& day) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (month <= 2));
+}
+
+constexpr int64_t kDelphiEpochDays = -25569;  // 1899-12-30 relative to 1970-01-01
+
+std::string Padded(int value, size_t width) {
+    std::string s = std::to_string(value);
+    if (s.size() < width) s.insert(0, width - s.size(), '0');
+    return s;
+}
+
+size_t CountRun(std::string_view p, size_t i) {
+    size_t n = 1;
+    while (i + n < p.size() && std::tolower(p[i + n]) == std::tolower(p[i])) ++n;
+    return n;
+}
+
+}  // namespace
+
+std::chrono::system_clock::time_point SystemNow() { return std::chrono::system_clock::now(); }
+
+LocalDateTime Now() { return ToLocal(SystemNow()); }
+
+LocalDateTime ToLocal(std::chrono::system_clock::time_point tp) {
+    using namespace std::chrono;
+    auto ms = duration_cast<milliseconds>(tp.time_since_epoch()).count();
+    std::time_t secs = static_cast<std::time_t>(std::floor(ms / 1000.0));
+    std::tm tm{};
+    localtime_r(&secs, &tm);
+    LocalDateTime t;
+    t.year = tm.tm_year + 1900;
+    t.month = tm.tm_mon + 1;
+    t.day = tm.tm_mday;
+    t.hour = tm.tm_hour;
+    t.minute = tm.tm_min;
+    t.second = tm.tm_sec;
+    t.millisecond = static_cast<int>(ms - static_cast<int64_t>(secs) * 1000);
+    return t;
+}
+
+std::chrono::system_clock::time_point FromLocal(const LocalDateTime& t) {
+    std::tm tm{};
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+    tm.tm_isdst = -1;
+    std::time_t secs = std::mktime(&tm);
+    return std::chrono::system_clock::from_time_t(secs) + std::chrono::milliseconds(t.millisecond);
+}
+
+int64_t UtcOffsetSecondsAt(const LocalDateTime& t) {
+    int64_t local_secs = DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 +
+                         t.minute * 60 + t.second;
+    auto utc = std::chrono::system_clock::to_time_t(FromLocal(t));
+    return local_secs - static_cast<int64_t>(utc);
+}
+
+TDateTime ToDateTime(const LocalDateTime& t) {
+    double days = static_cast<double>(DaysFromCivil(t.year, t.month, t.day) - kDelphiEpochDays);
+    double frac = (t.hour * 3600000.0 + t.minute * 60000.0 + t.second * 1000.0 + t.millisecond) /
+                  86400000.0;
+    return days + frac;
+}
+
+LocalDateTime FromDateTime(TDateTime value) {
+    double whole = std::floor(value);
+    auto ms_of_day = static_cast<int64_t>(std::llround((value - whole) * 86400000.0));
+    auto days = static_cast<int64_t>(whole);
+    if (ms_of_day >= 86400000) {
+        ms_of_day -= 86400000;
+        ++days;
+    }
+    LocalDateTime t;
+    CivilFromDays(days + kDelphiEpochDays, t.year, t.month, t.day);
+    t.hour = static_cast<int>(ms_of_day / 3600000);
+    t.minute = static_cast<int>(ms_of_day / 60000 % 60);
+    t.second = static_cast<int>(ms_of_day / 1000 % 60);
+    t.millisecond = static_cast<int>(ms_of_day % 1000);
+    return t;
+}
+
+bool IsValidDate(int year, int month, int day) {
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+bool IsValidTime(int hour, int minute, int second) {
+    return hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60;
+}
+
+std::string MonthName(int month) { return kMonthNames.at(static_cast<size_t>(month - 1)); }
+
+std::string FormatDateTime(std::string_view p, const LocalDateTime& t) {
+    std::string out;
+    bool after_hour = false;  // "m" right after an hour means minutes
+    for (size_t i = 0; i < p.size();) {
+        char c = static_cast<char>(std::tolower(static_cast<unsigned char>(p[i])));
+        if (c == '"') {
+            size_t end = p.find('"', i + 1);
+            if (end == std::string_view::npos) end = p.size();
+            out.append(p.substr(i + 1, end - i - 1));
+            i = end + 1;
+            continue;
+        }
+        size_t n = CountRun(p, i);
+        switch (c) {
+            case 'd': out += Padded(t.day, n >= 2 ? 2 : 1); break;
+            case 'y': out += n <= 2 ? Padded(t.year % 100, 2) : Padded(t.year, 4); break;
+            case 'h': out += Padded(t.hour, n >= 2 ? 2 : 1); break;
+            case 'n': out += Padded(t.minute, n >= 2 ? 2 : 1); break;
+            case 's': out += Padded(t.second, n >= 2 ? 2 : 1); break;
+            case 'z': out += Padded(t.millisecond, n >= 3 ? 3 : 1); break;
+            case 'm':
+                if (after_hour && n <= 2) {
+                    out += Padded(t.minute, n);
+                } else if (n <= 2) {
+                    out += Padded(t.month, n);
+                } else {
+                    std::string name = MonthName(t.month);
+                    out += n == 3 ? name.substr(0, 3) : name;
+                }
+                break;
+            default: out.append(p.substr(i, n)); break;
+        }
+        if (c == 'h') after_hour = true;
+        else if (c != ':' && c != ' ' && c != '.') after_hour = false;
+        i += n;
+    }
+    return out;
+}
+
+}  // namespace platform

@@ -1,0 +1,30 @@
+// Where the running program lives. The application folder is the executable's folder:
+// configuration, certificates, logs, the payment library and backups sit beside it.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+inline constexpr char kPathSeparator = '/';
+
+// Full path of the running executable.
+std::string ExecutablePath();
+
+// Folder of the running executable, with a trailing separator.
+std::string ExecutableDir();
+
+// The account's folder for temporary files, with a trailing separator.
+std::string TempDir();
+
+// `path` with a separator appended when it does not end with one (empty stays empty).
+std::string IncludeTrailingSeparator(const std::string& path);
+
+// `path` with its extension (the part after the last dot of the file name) replaced by `ext`,
+// which includes its dot; a name without an extension gets `ext` appended.
+std::string ChangeFileExt(const std::string& path, const std::string& ext);
+
+// The file-name part of `path` (after the last separator).
+std::string ExtractFileName(const std::string& path);
+
+}  // namespace platform

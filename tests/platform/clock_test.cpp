@@ -1,0 +1,51 @@
+#include "platform/clock.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <time.h>
+
+namespace {
+
+class ClockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::setenv("TZ", "America/Sao_Paulo", 1);
+        ::tzset();
+    }
+};
+
+TEST_F(ClockTest, FormatsPatterns) {
+    platform::LocalDateTime t{2025, 3, 7, 9, 5, 4, 42};
+    struct Case {
+        const char* pattern;
+        const char* expected;
+    } cases[] = {
+        {"dd/mm/yyyy hh:nn:ss", "07/03/2025 09:05:04"},
+        {"dd/mm hh:nn:ss:zzz", "07/03 09:05:04:042"},
+        {"mmmmm-yyyy", "março-2025"},
+        {"mm-yyyy", "03-2025"},
+        {"dd-mm-yyyy", "07-03-2025"},
+        {"YYYYMMDD", "20250307"},
+        {"HHNNSS", "090504"},
+        {"hh:mm", "09:05"},
+        {"d/m/yy", "7/3/25"},
+        {"\"at\" hh", "at 09"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(platform::FormatDateTime(c.pattern, t), c.expected);
+}
+
+TEST_F(ClockTest, DayCountRoundTrips) {
+    platform::LocalDateTime t{2025, 12, 25, 10, 30, 0, 0};
+    EXPECT_DOUBLE_EQ(platform::ToDateTime({1899, 12, 30}), 0.0);
+    EXPECT_DOUBLE_EQ(platform::ToDateTime({1900, 1, 1}), 2.0);
+    EXPECT_EQ(platform::FromDateTime(platform::ToDateTime(t)), t);
+}
+
+TEST_F(ClockTest, UtcOffsetFollowsTheZone) {
+    EXPECT_EQ(platform::UtcOffsetSecondsAt({2025, 6, 1, 12, 0, 0, 0}), -3 * 3600);
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    EXPECT_EQ(platform::UtcOffsetSecondsAt({2025, 6, 1, 12, 0, 0, 0}), 0);
+}
+
+}  // namespace
