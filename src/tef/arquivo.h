@@ -1,0 +1,56 @@
+// A TEF record: "key = value" lines (Windows-1252), kept sorted and unique, and the record
+// file that holds them (Windows-1252, each line ended by CR LF, no byte-order mark). Fields are
+// found by key with a linear scan; the order of the lines carries no meaning.
+//
+// Lines are ordered by their whole text compared without regard to case. The comparison folds
+// the letters of the code page to lower case and then compares bytes, instead of following a
+// locale's collation, so the order of a record (and of its file) is the same on every machine.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tef/linha.h"
+
+namespace tef {
+
+class TKaCliSiTefArquivo {
+public:
+    // The sorted lines.
+    const std::vector<AnsiString>& Conteudo() const { return fStringList; }
+    int Count() const { return static_cast<int>(fStringList.size()); }
+
+    void Clear() { fStringList.clear(); }
+
+    // Removes the line with that key, then adds key + " = " + value when the value is not
+    // empty. A line equal (regardless of case) to one present is not added twice.
+    void GravaInformacao(int Identificacao, int Sequencia, const AnsiString& Informacao);
+    void GravaInformacao(int Identificacao, int Sequencia, const TKaCliSiTefInformacao& Informacao);
+    void GravaInformacao(const AnsiString& Chave, const AnsiString& Informacao);
+
+    // The line with that key in the shared line object, or, when there is none, that key with
+    // an empty value. The object is shared: it is valid until the next LeLinha, LeInformacao
+    // or Linha on this record, so callers copy what they need first.
+    TKaCliSiTefLinha& LeLinha(int Identificacao, int Sequencia);
+    TKaCliSiTefInformacao& LeInformacao(int Identificacao, int Sequencia);
+
+    // The line at `index` (0 ≤ index < Count) in the shared line object.
+    TKaCliSiTefLinha& Linha(int index);
+
+    // Writes every line to `NomeArquivo`, replacing it; with `DoFlushToDisk` the data is on
+    // the disk before the call returns. A failed write raises EKaCliSiTefArquivo.
+    void GravarArquivo(const std::string& NomeArquivo, bool DoFlushToDisk) const;
+
+    // Empties the record and loads `NomeArquivo`. A missing file raises EKaCliSiTefArquivo
+    // "Arquivo: \r\n<name>\r\nnão encontrado" and leaves the record empty.
+    void LeArquivo(const std::string& NomeArquivo);
+
+private:
+    void Add(AnsiString linha);
+    void Remove(std::string_view chave);
+
+    std::vector<AnsiString> fStringList;
+    TKaCliSiTefLinha fKaCliSiTefLinha;
+};
+
+}  // namespace tef
