@@ -52,8 +52,8 @@ int32_t StrToIntDef(std::string_view text, int32_t fallback) {
 }
 
 std::string ZeroPadded(int64_t value, size_t width) {
-    std::string digits = std::to_string(value < 0 ? -static_cast<uint64_t>(value)
-                                                  : static_cast<uint64_t>(value));
+    std::string digits =
+        std::to_string(value < 0 ? -static_cast<uint64_t>(value) : static_cast<uint64_t>(value));
     if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
     return value < 0 ? "-" + digits : digits;
 }
@@ -86,8 +86,8 @@ std::string UpperCaseAnsi(std::string_view text) {
 int CompareTextAnsi(std::string_view a, std::string_view b) {
     size_t n = a.size() < b.size() ? a.size() : b.size();
     for (size_t i = 0; i < n; ++i) {
-        int diff = FoldCase(static_cast<unsigned char>(a[i])) -
-                   FoldCase(static_cast<unsigned char>(b[i]));
+        int diff =
+            FoldCase(static_cast<unsigned char>(a[i])) - FoldCase(static_cast<unsigned char>(b[i]));
         if (diff != 0) return diff;
     }
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;

@@ -96,7 +96,8 @@ void TKaCliSiTefArquivo::Add(AnsiString linha) {
 }
 
 void TKaCliSiTefArquivo::Remove(std::string_view chave) {
-    std::erase_if(fStringList, [chave](const AnsiString& linha) { return KeyOfLine(linha) == chave; });
+    std::erase_if(fStringList,
+                  [chave](const AnsiString& linha) { return KeyOfLine(linha) == chave; });
 }
 
 }  // namespace tef

@@ -41,8 +41,10 @@ public:
     // the disk before the call returns. A failed write raises EKaCliSiTefArquivo.
     void GravarArquivo(const std::string& NomeArquivo, bool DoFlushToDisk) const;
 
-    // Empties the record and loads `NomeArquivo`. A missing file raises EKaCliSiTefArquivo
-    // "Arquivo: \r\n<name>\r\nnão encontrado" and leaves the record empty.
+    // Empties the record and loads `NomeArquivo` (lines may end in CR LF, LF or CR; empty lines
+    // are skipped). A missing file raises EKaCliSiTefArquivo "Arquivo: \r\n<name>\r\nnão
+    // encontrado", an unreadable one "Erro ao ler o arquivo:\r\n<name>"; the record stays
+    // empty.
     void LeArquivo(const std::string& NomeArquivo);
 
 private:

@@ -39,8 +39,8 @@ void TCliSiTefLibrary::Resolve(Fn& entry_point, const char* name) {
     if (entry_point != nullptr) return;
     entry_point = reinterpret_cast<Fn>(library_.Symbol(name));
     if (entry_point == nullptr) {
-        throw EKaCliSiTef(std::string("Erro ao carregar a função:") + name + " de: " +
-                          kCliSiTefLibraryName);
+        throw EKaCliSiTef(std::string("Erro ao carregar a função:") + name +
+                          " de: " + kCliSiTefLibraryName);
     }
 }
 

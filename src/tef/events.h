@@ -19,16 +19,15 @@ class TKaCliSiTefRespostasPendentes;
 using TKaCliSiTefAguardaRespEvent =
     std::function<void(const std::string& Arquivo, int SegundosTimeOut, bool& Interromper)>;
 
-using TKaCliSiTefExibeMsg = std::function<void(TKaCliSiTefOperacaoMensagem Operacao,
-                                               const std::string& Mensagem,
-                                               TModalResult& AModalResult)>;
+using TKaCliSiTefExibeMsg = std::function<void(
+    TKaCliSiTefOperacaoMensagem Operacao, const std::string& Mensagem, TModalResult& AModalResult)>;
 
 using TKaCliSiTefBloqueiaMouseTeclado = std::function<void(bool Bloqueia, bool& Tratado)>;
 
 using TKaCliSiTefExecutaAcao = std::function<void(bool& Tratado)>;
 
-using TKaCliSiTefComandaECF = std::function<void(TKaCliSiTefOperacaoECF Operacao,
-                                                 TKaCliSiTefResp& Resp, int& RetornoECF)>;
+using TKaCliSiTefComandaECF =
+    std::function<void(TKaCliSiTefOperacaoECF Operacao, TKaCliSiTefResp& Resp, int& RetornoECF)>;
 
 using TKaCliSiTefComandaImpressao =
     std::function<void(int& RetornoImpressao, TKaCliSiTefResp& Resp, bool Cancelado)>;
@@ -59,19 +58,17 @@ using TKaCliSiTefMudaEstadoReq = std::function<void(TKaCliSiTefReqEstado EstadoR
 
 using TKaCliSiTefMudaEstadoResp = std::function<void(TKaCliSiTefRespEstado EstadoResp)>;
 
-using TKaCliSiTefCliSiTefExibeMenu =
-    std::function<void(const std::string& Titulo, const TextLines& Opcoes, int& ItemSelecionado,
-                       bool& VoltarMenu)>;
+using TKaCliSiTefCliSiTefExibeMenu = std::function<void(
+    const std::string& Titulo, const TextLines& Opcoes, int& ItemSelecionado, bool& VoltarMenu)>;
 
-using TKaCliSiTefCliSiTefObtemCampo = std::function<void(
-    const std::string& Titulo, int TamanhoMinimo, int TamanhoMaximo, int TipoCampo,
-    TKaCliSiTefCliSiTefOperacaoCampo Operacao, AnsiString& Resposta, bool& Digitado,
-    bool& VoltarMenu)>;
+using TKaCliSiTefCliSiTefObtemCampo =
+    std::function<void(const std::string& Titulo, int TamanhoMinimo, int TamanhoMaximo,
+                       int TipoCampo, TKaCliSiTefCliSiTefOperacaoCampo Operacao,
+                       AnsiString& Resposta, bool& Digitado, bool& VoltarMenu)>;
 
-using TKaCliSiTefCliSiTefObtemCheque =
-    std::function<void(const std::string& Titulo, int TipoCampo,
-                       TKaCliSiTefCliSiTefOperacaoCampo Operacao, AnsiString& Resposta,
-                       bool& Digitado, bool& VoltarMenu)>;
+using TKaCliSiTefCliSiTefObtemCheque = std::function<void(
+    const std::string& Titulo, int TipoCampo, TKaCliSiTefCliSiTefOperacaoCampo Operacao,
+    AnsiString& Resposta, bool& Digitado, bool& VoltarMenu)>;
 
 using TKaCliSiTefSenhaConfirmacao =
     std::function<void(const std::string& Titulo, bool& VoltarMenu)>;

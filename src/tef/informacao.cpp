@@ -97,7 +97,8 @@ void TKaCliSiTefInformacao::SetAsTimeStampSQL(platform::TDateTime value) {
 }
 
 void TKaCliSiTefInformacao::SetFormattedDate(platform::TDateTime value, const char* pattern) {
-    fInformacao = value == 0 ? "" : platform::FormatDateTime(pattern, platform::FromDateTime(value));
+    fInformacao =
+        value == 0 ? "" : platform::FormatDateTime(pattern, platform::FromDateTime(value));
 }
 
 }  // namespace tef

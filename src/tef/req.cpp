@@ -75,9 +75,7 @@ void TKaCliSiTefReq::SetDataHoraTransacaoComprovante(platform::TDateTime value) 
     WriteView(fConteudo, 23, &TKaCliSiTefInformacao::SetAsTime, value);
 }
 
-void TKaCliSiTefReq::SetFinalizacao(const std::string& value) {
-    SetText(fFinalizacao, 27, value);
-}
+void TKaCliSiTefReq::SetFinalizacao(const std::string& value) { SetText(fFinalizacao, 27, value); }
 
 void TKaCliSiTefReq::SetBanco(const std::string& value) { SetText(fBanco, 33, value); }
 void TKaCliSiTefReq::SetAgencia(const std::string& value) { SetText(fAgencia, 34, value); }

@@ -51,8 +51,8 @@ void AplicaModalidade(TKaCliSiTefResp& r, const std::string& modalidade) {
     std::string_view plano = modalidade.size() > 2 ? std::string_view(modalidade).substr(2, 2) : "";
     if (plano == "02") r.ParceladoPor = parcLoja;
     if (plano == "03") r.ParceladoPor = parcADM;
-    r.TipoOperacao = plano == "00"                   ? opAvista
-                     : plano == "01"                 ? opPreDatado
+    r.TipoOperacao = plano == "00"                    ? opAvista
+                     : plano == "01"                  ? opPreDatado
                      : plano == "02" || plano == "03" ? opParcelado
                                                       : opOutras;
 }
@@ -137,7 +137,7 @@ void TKaCliSiTefRespCliSiTef::ConteudoToProperty() {
 
 void TKaCliSiTefRespCliSiTef::AplicaCampo(const Campo& c, Leitura& leitura) {
     using R = TKaCliSiTefRespCliSiTef;
-    using Regra = void (*)(R& r, const Campo& c, Leitura& l);
+    using Regra = void (*)(R&, const Campo&, Leitura&);
     struct Entrada {
         int identificacao;
         Regra regra;
@@ -217,8 +217,9 @@ void TKaCliSiTefRespCliSiTef::AplicaCampo(const Campo& c, Leitura& leitura) {
              r.ValorTotal -= r.Desconto;
          }},
     };
-    auto entrada = std::find_if(std::begin(kCampos), std::end(kCampos),
-                                [&c](const Entrada& e) { return e.identificacao == c.identificacao; });
+    auto entrada = std::find_if(std::begin(kCampos), std::end(kCampos), [&c](const Entrada& e) {
+        return e.identificacao == c.identificacao;
+    });
     if (entrada != std::end(kCampos)) entrada->regra(*this, c, leitura);
 }
 

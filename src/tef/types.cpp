@@ -14,14 +14,20 @@ std::string NameOf(Enum value, const std::array<std::string_view, N>& names) {
 }
 
 constexpr std::array<std::string_view, 16> kTipo = {
-    "gpNenhum",    "gpTefDial", "gpTefDisc",   "gpHiperTef",  "gpCliSiTef", "gpTefGpu",
-    "gpVeSPague",  "gpBanese",  "gpTefAuttar", "gpGoodCard",  "gpFoxWin",   "gpCliDTEF",
+    "gpNenhum",    "gpTefDial",   "gpTefDisc",   "gpHiperTef", "gpCliSiTef", "gpTefGpu",
+    "gpVeSPague",  "gpBanese",    "gpTefAuttar", "gpGoodCard", "gpFoxWin",   "gpCliDTEF",
     "gpPetrocard", "gpCrediShop", "gpTicketCar", "gpConvCard"};
 
-constexpr std::array<std::string_view, 10> kOperacaoMensagem = {
-    "opmOK",          "opmYesNo",     "opmYesNoCustom", "opmExibirMsgOperador",
-    "opmRemoverMsgOperador", "opmExibirMsgCliente", "opmRemoverMsgCliente",
-    "opmDestaqueVia", "opmExcept",    "opmQRCode"};
+constexpr std::array<std::string_view, 10> kOperacaoMensagem = {"opmOK",
+                                                                "opmYesNo",
+                                                                "opmYesNoCustom",
+                                                                "opmExibirMsgOperador",
+                                                                "opmRemoverMsgOperador",
+                                                                "opmExibirMsgCliente",
+                                                                "opmRemoverMsgCliente",
+                                                                "opmDestaqueVia",
+                                                                "opmExcept",
+                                                                "opmQRCode"};
 
 constexpr std::array<std::string_view, 8> kOperacaoECF = {
     "opeAbreGerencial", "opeFechaGerencial", "opePulaLinhas",   "opeSubTotalizaCupom",
@@ -32,12 +38,15 @@ constexpr std::array<std::string_view, 3> kInfoECF = {"ineSubTotal", "ineEstadoE
 
 constexpr std::array<std::string_view, 2> kTipoRelatorio = {"trGerencial", "trVinculado"};
 
-constexpr std::array<std::string_view, 6> kReqEstado = {
-    "reqNenhum",           "reqIniciando",          "reqCriandoArquivo",
-    "reqAguardandoResposta", "reqConferindoResposta", "reqFinalizada"};
+constexpr std::array<std::string_view, 6> kReqEstado = {"reqNenhum",
+                                                        "reqIniciando",
+                                                        "reqCriandoArquivo",
+                                                        "reqAguardandoResposta",
+                                                        "reqConferindoResposta",
+                                                        "reqFinalizada"};
 
-constexpr std::array<std::string_view, 4> kRespEstado = {
-    "respNenhum", "respAguardandoResposta", "respProcessando", "respConcluida"};
+constexpr std::array<std::string_view, 4> kRespEstado = {"respNenhum", "respAguardandoResposta",
+                                                         "respProcessando", "respConcluida"};
 
 constexpr std::array<std::string_view, 5> kOperacaoCampo = {"tcString", "tcCurrency", "tcCMC7",
                                                             "tcBarCode", "tcSeguranca"};

@@ -84,12 +84,7 @@ enum TKaCliSiTefReqEstado {
     reqFinalizada
 };
 
-enum TKaCliSiTefRespEstado {
-    respNenhum,
-    respAguardandoResposta,
-    respProcessando,
-    respConcluida
-};
+enum TKaCliSiTefRespEstado { respNenhum, respAguardandoResposta, respProcessando, respConcluida };
 
 // Kind of field being collected by OnObtemCampo and OnObtemCheque.
 enum TKaCliSiTefCliSiTefOperacaoCampo { tcString, tcCurrency, tcCMC7, tcBarCode, tcSeguranca };
