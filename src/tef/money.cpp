@@ -1,7 +1,6 @@
 #include "tef/money.h"
 
 #include <cmath>
-#include <limits>
 
 #include "tef/ansi_text.h"
 
