@@ -17,6 +17,8 @@ constexpr size_t kReadChunk = 64 * 1024;
 constexpr size_t kDirectRead = 16 * 1024;
 // A large payload's buffer grows with what arrives, not with what its header announces.
 constexpr size_t kPayloadStep = 1 << 20;
+// The protocol's bound for a ping, pong or close payload.
+constexpr uint64_t kMaxControlPayload = 125;
 
 std::string Milliseconds(std::chrono::milliseconds ms) {
     return std::to_string(ms.count()) + " ms";
@@ -193,9 +195,15 @@ void TClientConnection::ReadPayload(const FrameHeader& header, std::string& into
     if (header.masked) Unmask(into.data() + start, into.size() - start, header.mask, 0);
 }
 
-void TClientConnection::AnswerClose() {
+void TClientConnection::AnswerClose(const FrameHeader& header) {
+    // The status code is not used, but unread bytes would make the close a reset that can
+    // destroy our answer before the client reads it.
+    if (header.length <= kMaxControlPayload) {
+        std::string ignored;
+        ReadPayload(header, ignored);
+    }
     try {
-        Guarded([&] { stream_.Write("\x88\x00", limits_.stall_timeout); });
+        Guarded([&] { stream_.Write(std::string_view("\x88\x00", 2), limits_.stall_timeout); });
     } catch (const std::exception&) {
         // The client may already be gone; the connection ends either way.
     }
@@ -204,7 +212,7 @@ void TClientConnection::AnswerClose() {
 }
 
 void TClientConnection::AnswerControlFrame(const FrameHeader& header) {
-    if (header.length > limits_.max_message) Fail("mensagem de controle grande demais");
+    if (header.length > kMaxControlPayload) Fail("quadro de controle maior que 125 bytes");
     std::string payload;
     ReadPayload(header, payload);
     if (header.opcode == kOpPing) SendFrame(kOpPong, payload);
@@ -234,7 +242,7 @@ std::string TClientConnection::ReadMessage() {
     for (;;) {
         const FrameHeader header = ReadFrameHeader();
         if (header.opcode == kOpClose) {
-            AnswerClose();
+            AnswerClose(header);
             return {};
         }
         if (header.opcode == kOpPing || header.opcode == kOpPong) {

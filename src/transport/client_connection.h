@@ -103,7 +103,7 @@ public:
 private:
     FrameHeader ReadFrameHeader();
     void ReadPayload(const FrameHeader& header, std::string& into);
-    void AnswerClose();
+    void AnswerClose(const FrameHeader& header);
     void AnswerControlFrame(const FrameHeader& header);
     std::string ConvertMessage(const std::string& message, uint8_t opcode);
     void SendFrame(uint8_t opcode, std::string_view payload);

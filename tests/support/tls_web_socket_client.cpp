@@ -49,6 +49,15 @@ TlsWebSocketClient::TlsWebSocketClient(TlsWebSocketClient&& other) noexcept
     other.ssl_ = nullptr;
 }
 
+TlsWebSocketClient& TlsWebSocketClient::operator=(TlsWebSocketClient&& other) noexcept {
+    std::swap(socket_, other.socket_);
+    std::swap(ctx_, other.ctx_);
+    std::swap(ssl_, other.ssl_);
+    std::swap(timeout_, other.timeout_);
+    std::swap(buffer_, other.buffer_);
+    return *this;
+}
+
 TlsWebSocketClient::~TlsWebSocketClient() {
     SSL_free(ssl_);
     SSL_CTX_free(ctx_);

@@ -32,6 +32,7 @@ public:
     // TCP connection and TLS handshake.
     explicit TlsWebSocketClient(const Options& options);
     TlsWebSocketClient(TlsWebSocketClient&& other) noexcept;
+    TlsWebSocketClient& operator=(TlsWebSocketClient&& other) noexcept;
     TlsWebSocketClient(const TlsWebSocketClient&) = delete;
     TlsWebSocketClient& operator=(const TlsWebSocketClient&) = delete;
     ~TlsWebSocketClient();
