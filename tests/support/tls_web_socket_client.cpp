@@ -24,6 +24,16 @@ TlsWebSocketClient::TlsWebSocketClient(const Options& options)
     : socket_(platform::ConnectTcp(options.host, options.port)), timeout_(options.timeout) {
     socket_.SetNoDelay();
     socket_.SetTimeouts(timeout_);
+    try {
+        StartTls(options);
+    } catch (...) {
+        SSL_free(ssl_);
+        SSL_CTX_free(ctx_);
+        throw;
+    }
+}
+
+void TlsWebSocketClient::StartTls(const Options& options) {
     ctx_ = SSL_CTX_new(TLS_client_method());
     ssl_ = ctx_ ? SSL_new(ctx_) : nullptr;
     if (ssl_ == nullptr) throw std::runtime_error(SslError("SSL_new"));

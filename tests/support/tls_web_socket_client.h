@@ -64,6 +64,7 @@ public:
     std::chrono::milliseconds timeout() const { return timeout_; }
 
 private:
+    void StartTls(const Options& options);
     // Reads more bytes into the buffer; false at the end of the stream. Raises on time-out.
     bool Fill();
 
