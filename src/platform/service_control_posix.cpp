@@ -1,11 +1,10 @@
-#include "platform/service_control.h"
-
 #include <signal.h>
 #include <time.h>
 
 #include <cerrno>
 #include <system_error>
 
+#include "platform/service_control.h"
 #include "platform/socket.h"
 
 namespace platform {

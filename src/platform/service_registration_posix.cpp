@@ -1,5 +1,3 @@
-#include "platform/service_registration.h"
-
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +6,7 @@
 
 #include "platform/file_system.h"
 #include "platform/paths.h"
+#include "platform/service_registration.h"
 
 namespace platform {
 namespace {
@@ -51,10 +50,10 @@ std::string ServiceUnitDir() {
 
 void RegisterService(const ServiceIdentity& identity) {
     const std::string unit = UnitFile(identity.name);
-    WriteUnit(unit, "[Unit]\nDescription=" + OneLine(identity.display_name) +
-                        "\n\n[Service]\nType=simple\nExecStart=" +
-                        QuoteCommand(identity.executable) + "\nKillSignal=SIGTERM\n\n[Install]\n" +
-                        "WantedBy=" + kWantedBy + "\n");
+    WriteUnit(unit,
+              "[Unit]\nDescription=" + OneLine(identity.display_name) +
+                  "\n\n[Service]\nType=simple\nExecStart=" + QuoteCommand(identity.executable) +
+                  "\nKillSignal=SIGTERM\n\n[Install]\n" + "WantedBy=" + kWantedBy + "\n");
     // What `systemctl enable` does: the link makes the target start the service at boot.
     const std::string link = WantsLink(identity.name);
     if (!ForceDirectories(ServiceUnitDir() + kWantedBy + ".wants")) {

@@ -1,5 +1,3 @@
-#include "platform/socket.h"
-
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -15,6 +13,8 @@
 #include <cstring>
 #include <system_error>
 #include <vector>
+
+#include "platform/socket.h"
 
 namespace platform {
 namespace {
@@ -93,7 +93,8 @@ std::string Socket::PeerAddress() const {
 uint16_t Socket::LocalPort() const {
     sockaddr_storage addr{};
     socklen_t len = sizeof addr;
-    if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) ThrowErrno("getsockname");
+    if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        ThrowErrno("getsockname");
     if (addr.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6&>(addr).sin6_port);
     return ntohs(reinterpret_cast<sockaddr_in&>(addr).sin_port);
 }

@@ -22,7 +22,8 @@ ServiceLog::ServiceLog(std::string app_dir, std::string service_name)
 
 std::string ServiceLog::MonthFolderName(const platform::LocalDateTime& date) {
     std::string name = platform::FormatDateTime("mmmmm-yyyy", date);
-    if (!name.empty() && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 32);
+    if (!name.empty() && name[0] >= 'a' && name[0] <= 'z')
+        name[0] = static_cast<char>(name[0] - 32);
     return name;
 }
 

@@ -57,8 +57,7 @@ TClientConnection::TClientConnection(SSL_CTX* tls, platform::Socket socket,
 
 TClientConnection* TClientConnection::Current() { return current_connection; }
 
-TClientConnection::Binding::Binding(TClientConnection& connection)
-    : previous_(current_connection) {
+TClientConnection::Binding::Binding(TClientConnection& connection) : previous_(current_connection) {
     current_connection = &connection;
 }
 
@@ -143,8 +142,8 @@ bool TClientConnection::Fill(Deadline deadline) {
         begin_ = 0;
         if (buffer_.size() - end_ < kDirectRead) buffer_.resize(buffer_.size() * 2);
     }
-    const size_t n =
-        Guarded([&] { return stream_.Read(buffer_.data() + end_, buffer_.size() - end_, deadline); });
+    const size_t n = Guarded(
+        [&] { return stream_.Read(buffer_.data() + end_, buffer_.size() - end_, deadline); });
     end_ += n;
     return n > 0;
 }
@@ -187,7 +186,8 @@ FrameHeader TClientConnection::ReadFrameHeader() {
 void TClientConnection::ReadPayload(const FrameHeader& header, std::string& into) {
     const size_t start = into.size();
     for (uint64_t done = 0; done < header.length;) {
-        const size_t step = static_cast<size_t>(std::min<uint64_t>(header.length - done, kPayloadStep));
+        const size_t step =
+            static_cast<size_t>(std::min<uint64_t>(header.length - done, kPayloadStep));
         into.resize(start + done + step);
         Receive(into.data() + start + done, step);
         done += step;

@@ -49,8 +49,9 @@ void TlsStream::Fail(int ssl_error) {
 void TlsStream::WaitFor(int ssl_error, Deadline deadline) {
     const auto left = TimeLeft(deadline);
     if (deadline && left.count() == 0) throw StreamTimeout("tempo esgotado");
-    const bool ready = ssl_error == SSL_ERROR_WANT_WRITE ? platform::WaitWritable(socket_.fd(), left)
-                                                          : platform::WaitReadable(socket_.fd(), left);
+    const bool ready = ssl_error == SSL_ERROR_WANT_WRITE
+                           ? platform::WaitWritable(socket_.fd(), left)
+                           : platform::WaitReadable(socket_.fd(), left);
     if (!ready) throw StreamTimeout("tempo esgotado");
 }
 
@@ -94,9 +95,9 @@ bool TlsStream::HasPending() const { return SSL_pending(ssl_) > 0; }
 
 void TlsStream::Write(std::string_view data, std::chrono::milliseconds stall) {
     while (!data.empty()) {
-        const size_t n = static_cast<size_t>(Drive(
-            [&] { return SSL_write(ssl_, data.data(), ClampToInt(data.size())); },
-            SteadyClock::now() + stall));
+        const size_t n = static_cast<size_t>(
+            Drive([&] { return SSL_write(ssl_, data.data(), ClampToInt(data.size())); },
+                  SteadyClock::now() + stall));
         data.remove_prefix(n);
     }
 }

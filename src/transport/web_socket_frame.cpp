@@ -24,7 +24,7 @@ uint64_t ReadBigEndian(std::string_view bytes) {
 
 // Owns a zlib inflate stream.
 class Inflater {
-public:
+  public:
     Inflater() {
         // 16 + MAX_WBITS: expect the gzip wrapper, not a raw zlib stream.
         if (inflateInit2(&stream_, 16 + MAX_WBITS) != Z_OK) throw std::runtime_error("zlib");
@@ -34,7 +34,7 @@ public:
     ~Inflater() { inflateEnd(&stream_); }
     z_stream* get() { return &stream_; }
 
-private:
+  private:
     z_stream stream_{};
 };
 
@@ -120,7 +120,8 @@ std::string InflateGzip(std::string_view compressed, size_t max_output) {
         out.append(chunk, produced);
         if (rc == Z_STREAM_END) return out;
         if (rc == Z_OK) continue;
-        if (rc == Z_BUF_ERROR && z->avail_in == 0) throw std::runtime_error("dados gzip incompletos");
+        if (rc == Z_BUF_ERROR && z->avail_in == 0)
+            throw std::runtime_error("dados gzip incompletos");
         throw std::runtime_error(z->msg != nullptr ? z->msg : zError(rc));
     }
 }

@@ -45,7 +45,8 @@ std::string BuildHandshakeAnswer(const std::string& accept) {
 
 void WebSocketHandshake(TClientConnection& connection, Deadline deadline) {
     const std::string request = connection.ReadUpgradeRequest(deadline);
-    connection.WriteRaw(BuildHandshakeAnswer(GenerateSecWebSocketAccept(FindWebSocketKey(request))));
+    connection.WriteRaw(
+        BuildHandshakeAnswer(GenerateSecWebSocketAccept(FindWebSocketKey(request))));
     connection.Data.State = csConnected;
 }
 

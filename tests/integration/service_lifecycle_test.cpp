@@ -15,17 +15,14 @@ const std::string kStarted = "O serviço foi inciado.";
 const std::string kStarting = "Iniciando servidor socket.";
 
 class ServiceLifecycle : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { app_.Stop(); }
 
     // Sends `sig` and waits for the log line that shows it was handled.
     void Control(int sig, const std::string& line) {
         const size_t before = Count(line);
         app_.Signal(sig);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (Count(line) == before && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_GT(Count(line), before) << app_.Log();
+        ASSERT_TRUE(qvtest::WaitUntil([&] { return Count(line) > before; })) << app_.Log();
     }
 
     size_t Count(const std::string& line) const {
@@ -110,7 +107,7 @@ TEST_F(ServiceLifecycle, AMissingCertificateLeavesTheServiceRunningWithoutListen
 }
 
 class ServiceInstall : public ::testing::Test {
-protected:
+  protected:
     ServiceInstall() { app_.SetEnv("QV_SYSTEMD_UNIT_DIR", units_.path()); }
 
     std::string Unit() const { return units_ / "QuorvexSiTefService.service"; }

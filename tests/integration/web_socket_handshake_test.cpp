@@ -19,8 +19,9 @@ std::string AcceptHeader(const std::string& answer) {
 }
 
 class WebSocketHandshake : public ::testing::Test {
-protected:
-    explicit WebSocketHandshake(const char* program = qvtest::kEchoServiceProgram) : app_(program) {}
+  protected:
+    explicit WebSocketHandshake(const char* program = qvtest::kEchoServiceProgram)
+        : app_(program) {}
     void SetUp() override { app_.StartAndWaitForPort(); }
     void TearDown() override { EXPECT_EQ(app_.Stop(), 0) << app_.Output(); }
 
@@ -36,12 +37,13 @@ protected:
 TEST_F(WebSocketHandshake, AnswersTheExampleKeyWithItsAcceptValue) {
     TlsWebSocketClient client(app_.ClientOptions());
     const std::string answer = client.Upgrade();
-    EXPECT_EQ(answer,
-              "HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-              "Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n"
-              "Access-Control-Allow-Origin: *\r\nAccess-Control-Allow-Methods: GET, POST, OPTIONS\r\n"
-              "Access-Control-Allow-Headers: Content-Type\r\n"
-              "Access-Control-Allow-Credentials: true\r\n\r\n");
+    EXPECT_EQ(
+        answer,
+        "HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+        "Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n"
+        "Access-Control-Allow-Origin: *\r\nAccess-Control-Allow-Methods: GET, POST, OPTIONS\r\n"
+        "Access-Control-Allow-Headers: Content-Type\r\n"
+        "Access-Control-Allow-Credentials: true\r\n\r\n");
     ExpectEcho(client);
 }
 
@@ -51,7 +53,8 @@ TEST_F(WebSocketHandshake, AnyRequestIsUpgraded) {
         std::string request;
         const char* accept;
     } cases[] = {
-        {"lower-case key header", "GET / HTTP/1.1\r\nsec-websocket-key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n",
+        {"lower-case key header",
+         "GET / HTTP/1.1\r\nsec-websocket-key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n",
          "Kfh9QIsMVZcl6xEPYxPHzW8SZ8w="},
         {"plain GET", "GET /index.html HTTP/1.1\r\nHost: localhost\r\n\r\n",
          "Kfh9QIsMVZcl6xEPYxPHzW8SZ8w="},
@@ -96,7 +99,7 @@ TEST_F(WebSocketHandshake, AnOversizedUpgradeRequestClosesTheConnection) {
 }
 
 class PlainService : public WebSocketHandshake {
-protected:
+  protected:
     PlainService() : WebSocketHandshake(qvtest::kServiceProgram) {}
 };
 
@@ -113,12 +116,12 @@ TEST_F(PlainService, DropsAClientWithoutTlsSilently) {
     }
     EXPECT_EQ(n, 0) << "the connection ended";
     auto client = app_.Client();  // still serving
-    EXPECT_EQ(app_.LogTexts(), (std::vector<std::string>{"Iniciando servidor socket.",
-                                                         "O serviço foi inciado."}));
+    EXPECT_EQ(app_.LogTexts(),
+              (std::vector<std::string>{"Iniciando servidor socket.", "O serviço foi inciado."}));
 }
 
 class SlowHandshake : public WebSocketHandshake {
-protected:
+  protected:
     SlowHandshake() { app_.SetEnv("QV_HANDSHAKE_TIMEOUT_MS", "300"); }
 };
 

@@ -13,7 +13,7 @@ namespace {
 using service::ConfigFile;
 
 class ConfigFileTest : public ::testing::Test {
-protected:
+  protected:
     void WriteText(const std::string& text) { ASSERT_TRUE(platform::WriteFile(path_, text)); }
     std::string Text() const { return platform::ReadFile(path_).value_or("<missing>"); }
 
@@ -27,10 +27,20 @@ TEST(ConfigInteger, DecimalAndHexadecimalParse) {
         const char* text;
         std::optional<int32_t> value;
     } cases[] = {
-        {"8443", 8443},  {"-5", -5},           {"+7", 7},          {"0x50", 80},
-        {"0X1bB", 443},  {"0xFFFFFFFF", -1},   {"", std::nullopt}, {"abc", std::nullopt},
-        {"12a", std::nullopt}, {"0x", std::nullopt}, {"0x-1", std::nullopt},
-        {"+-1", std::nullopt}, {"2147483648", std::nullopt}, {"1.5", std::nullopt},
+        {"8443", 8443},
+        {"-5", -5},
+        {"+7", 7},
+        {"0x50", 80},
+        {"0X1bB", 443},
+        {"0xFFFFFFFF", -1},
+        {"", std::nullopt},
+        {"abc", std::nullopt},
+        {"12a", std::nullopt},
+        {"0x", std::nullopt},
+        {"0x-1", std::nullopt},
+        {"+-1", std::nullopt},
+        {"2147483648", std::nullopt},
+        {"1.5", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(ConfigFile::ParseInteger(c.text), c.value) << c.text;
 }
@@ -97,7 +107,9 @@ TEST_F(ConfigFileTest, WritesFromSeveralThreadsAreAllKept) {
     for (auto& thread : threads) thread.join();
     for (int t = 0; t < 4; ++t)
         for (int i = 0; i < 25; ++i)
-            EXPECT_EQ(config_.ReadInteger("sitef", "k" + std::to_string(t) + "_" + std::to_string(i), -1), i);
+            EXPECT_EQ(
+                config_.ReadInteger("sitef", "k" + std::to_string(t) + "_" + std::to_string(i), -1),
+                i);
 }
 
 TEST_F(ConfigFileTest, AFailedWriteRaisesAndChangesNothing) {

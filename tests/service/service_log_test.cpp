@@ -17,7 +17,7 @@ namespace {
 using service::ServiceLog;
 
 class ServiceLogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::setenv("TZ", "America/Sao_Paulo", 1);
         ::tzset();
@@ -32,9 +32,9 @@ protected:
 };
 
 TEST_F(ServiceLogTest, MonthFolderIsTheCapitalisedPortugueseMonth) {
-    const char* expected[] = {"Janeiro-2025", "Fevereiro-2025", "Março-2025",   "Abril-2025",
-                              "Maio-2025",    "Junho-2025",     "Julho-2025",   "Agosto-2025",
-                              "Setembro-2025", "Outubro-2025",  "Novembro-2025", "Dezembro-2025"};
+    const char* expected[] = {"Janeiro-2025",  "Fevereiro-2025", "Março-2025",    "Abril-2025",
+                              "Maio-2025",     "Junho-2025",     "Julho-2025",    "Agosto-2025",
+                              "Setembro-2025", "Outubro-2025",   "Novembro-2025", "Dezembro-2025"};
     for (int month = 1; month <= 12; ++month)
         EXPECT_EQ(ServiceLog::MonthFolderName({2025, month, 15}), expected[month - 1]);
     EXPECT_EQ(log_.LogFilePath({2025, 3, 7, 23, 59, 59}),
@@ -67,7 +67,8 @@ TEST_F(ServiceLogTest, LinesOfSeveralThreadsNeverMix) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([this, t] {
-            for (int i = 0; i < 50; ++i) log_.GravaLog(std::string(200, static_cast<char>('a' + t)));
+            for (int i = 0; i < 50; ++i)
+                log_.GravaLog(std::string(200, static_cast<char>('a' + t)));
         });
     }
     for (auto& thread : threads) thread.join();
@@ -96,7 +97,9 @@ TEST_F(ServiceLogTest, TefTraceFileIsNamedAfterTheGivenDay) {
 
 TEST_F(ServiceLogTest, PrintQueueLinesCarryTheirPrefix) {
     service::TQuorvexSiTefService svc(
-        [](service::TQuorvexSiTefService&) { return std::make_unique<service::IdleMessageHandler>(); },
+        [](service::TQuorvexSiTefService&) {
+            return std::make_unique<service::IdleMessageHandler>();
+        },
         folder_.path());
     svc.PrintQueueLog("Impresso: nota.pdf");
     EXPECT_NE(Today().find("] [Impressora] Impresso: nota.pdf\r\n"), std::string::npos) << Today();

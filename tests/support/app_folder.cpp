@@ -25,7 +25,8 @@ const std::string& CertificateFolder() {
     std::call_once(once, [] {
         const std::string command = std::string("bash '") + QV_SOURCE_DIR +
                                     "/scripts/make-certificates.sh' '" + folder.path() + "'";
-        if (std::system(command.c_str()) != 0) throw std::runtime_error("make-certificates.sh failed");
+        if (std::system(command.c_str()) != 0)
+            throw std::runtime_error("make-certificates.sh failed");
     });
     return folder.path();
 }
@@ -46,6 +47,15 @@ bool Connects(const std::string& host, uint16_t port) {
 }
 
 }  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
 
 uint16_t FreePort() {
     platform::Socket probe = platform::ListenTcp(platform::IpFamily::kIPv4, 0, 1);
@@ -72,7 +82,8 @@ void AppFolder::SetPort(uint16_t port) {
 void AppFolder::PutFile(const std::string& relative, const std::string& bytes) {
     const fs::path target = folder_ / relative;
     fs::create_directories(target.parent_path());
-    if (!platform::WriteFile(target.string(), bytes)) throw std::runtime_error("cannot write " + relative);
+    if (!platform::WriteFile(target.string(), bytes))
+        throw std::runtime_error("cannot write " + relative);
 }
 
 void AppFolder::CopyFile(const std::string& source, const std::string& relative) {
@@ -90,13 +101,14 @@ void AppFolder::Start(const std::vector<std::string>& args) {
 
 bool AppFolder::WaitForPort(std::chrono::milliseconds timeout, uint16_t port,
                             const std::string& host) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (Connects(host, port ? port : port_)) return true;
-        if ((process_ && !process_->Running()) || std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    bool ended = false;
+    const bool connected = WaitUntil(
+        [&] {
+            ended = process_ && !process_->Running();
+            return ended || Connects(host, port ? port : port_);
+        },
+        timeout);
+    return connected && !ended;
 }
 
 bool AppFolder::Refuses(uint16_t port, const std::string& host) const {
@@ -153,12 +165,7 @@ std::vector<std::string> AppFolder::LogTexts() const {
 }
 
 bool AppFolder::WaitForLog(const std::string& text, std::chrono::milliseconds timeout) const {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (Log().find(text) != std::string::npos) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    return WaitUntil([&] { return Log().find(text) != std::string::npos; }, timeout);
 }
 
 std::string AppFolder::Output() const {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,11 +26,15 @@ inline constexpr const char* kServiceProgram = "src/QuorvexSiTefService";
 inline constexpr const char* kEchoServiceProgram =
     "tests/support/echo_service/QuorvexSiTefEchoService";
 
+// Polls `condition` every 10 ms until it holds (true) or `timeout` passes (false).
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
 // A TCP port nobody listens on right now.
 uint16_t FreePort();
 
 class AppFolder {
-public:
+  public:
     explicit AppFolder(const std::string& program = kServiceProgram);
     AppFolder(const AppFolder&) = delete;
     AppFolder& operator=(const AppFolder&) = delete;
@@ -85,7 +90,7 @@ public:
     TlsWebSocketClient Client(const std::string& host = "127.0.0.1") const;
     TlsWebSocketClient::Options ClientOptions(const std::string& host = "127.0.0.1") const;
 
-private:
+  private:
     TempFolder folder_;
     uint16_t port_;
     std::map<std::string, std::string> env_;

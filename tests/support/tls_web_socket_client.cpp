@@ -22,6 +22,9 @@ std::string SslError(const char* what) {
 
 TlsWebSocketClient::TlsWebSocketClient(const Options& options)
     : socket_(platform::ConnectTcp(options.host, options.port)), timeout_(options.timeout) {
+    // A test that writes to a connection the service has just dropped gets an error instead
+    // of losing its whole process.
+    platform::IgnoreBrokenPipe();
     socket_.SetNoDelay();
     socket_.SetTimeouts(timeout_);
     try {
@@ -104,7 +107,8 @@ std::string TlsWebSocketClient::Upgrade(const std::string& request) {
 
 void TlsWebSocketClient::Send(std::string_view bytes) {
     while (!bytes.empty()) {
-        const int n = SSL_write(ssl_, bytes.data(), static_cast<int>(std::min<size_t>(bytes.size(), 1 << 30)));
+        const int n = SSL_write(ssl_, bytes.data(),
+                                static_cast<int>(std::min<size_t>(bytes.size(), 1 << 30)));
         if (n <= 0) throw std::runtime_error(SslError("SSL_write"));
         bytes.remove_prefix(static_cast<size_t>(n));
     }
@@ -165,7 +169,8 @@ Frame TlsWebSocketClient::ReadFrame() {
 std::string TlsWebSocketClient::ReadText() {
     Frame frame = ReadFrame();
     if (frame.opcode != 1 || !frame.fin)
-        throw std::runtime_error("expected a text frame, got opcode " + std::to_string(frame.opcode));
+        throw std::runtime_error("expected a text frame, got opcode " +
+                                 std::to_string(frame.opcode));
     return frame.payload;
 }
 

@@ -82,7 +82,8 @@ TEST(Handshake, OnlyTheExactKeyHeaderCounts) {
         {"X-Sec-WebSocket-Key: one\r\n\r\n", ""},
         {"GET / HTTP/1.1\r\n\r\n", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(transport::FindWebSocketKey(c.request), c.key) << c.request;
+    for (const auto& c : cases)
+        EXPECT_EQ(transport::FindWebSocketKey(c.request), c.key) << c.request;
 }
 
 TEST(Handshake, AnswerCarriesExactlyTheExpectedHeaders) {
