@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the service and runs it in the foreground from a demo application folder
+# (build/demo) on port 8443: wss://localhost:8443, trusted through
+# build/demo/Certificado/ca_cert.pem. Ctrl+C (or SIGTERM) stops it; SIGUSR1 pauses it and
+# SIGUSR2 continues it. The log is under build/demo/Log/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+cmake -S . -B build -G Ninja >/dev/null
+cmake --build build -j "$(nproc)" --target QuorvexSiTefService
+
+demo=build/demo
+mkdir -p "$demo/dll"
+ln -f build/src/QuorvexSiTefService "$demo/QuorvexSiTefService" 2>/dev/null ||
+    cp -f build/src/QuorvexSiTefService "$demo/QuorvexSiTefService"
+[ -f "$demo/Certificado/server_cert.pem" ] || bash scripts/make-certificates.sh "$demo/Certificado"
+[ -f "$demo/QuorvexSiTefService.ini" ] || printf '[sitef]\r\nserver_port=8443\r\n' >"$demo/QuorvexSiTefService.ini"
+
+# --- Payment library -------------------------------------------------------------------
+# The simulated payment library (tools/clisitef-sim, target producing libclisitef.so) is
+# built here and copied to "$demo/dll/libclisitef.so" once it exists.
+# ----------------------------------------------------------------------------------------
+
+echo "Quorvex TEF Server: wss://localhost:$(sed -n 's/^server_port *= *//p' "$demo/QuorvexSiTefService.ini" | tr -d '\r') (folder $demo)"
+exec "$demo/QuorvexSiTefService"

@@ -1,0 +1,19 @@
+// Control requests from the system's service manager. On Linux the manager talks to the
+// service process through signals: SIGTERM and SIGINT ask it to stop, SIGUSR1 to pause and
+// SIGUSR2 to continue. Process-wide; call InstallServiceControl() on the main thread before
+// any other thread starts, so that only WaitForServiceControl() ever sees these signals.
+#pragma once
+
+#include <chrono>
+
+namespace platform {
+
+enum class ServiceControl { kNone, kStop, kPause, kContinue };
+
+// Holds the control signals for WaitForServiceControl and makes broken pipes plain errors.
+void InstallServiceControl();
+
+// Takes one pending control request, waiting up to `timeout` for one; kNone when none came.
+ServiceControl WaitForServiceControl(std::chrono::milliseconds timeout);
+
+}  // namespace platform

@@ -1,0 +1,50 @@
+#include <signal.h>
+#include <time.h>
+
+#include <cerrno>
+#include <system_error>
+
+#include "platform/service_control.h"
+#include "platform/socket.h"
+
+namespace platform {
+namespace {
+
+sigset_t ControlSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : {SIGTERM, SIGINT, SIGUSR1, SIGUSR2}) sigaddset(&set, sig);
+    return set;
+}
+
+}  // namespace
+
+void InstallServiceControl() {
+    // Blocked signals stay pending until the service thread takes them: no handler runs on an
+    // arbitrary thread and no blocking call elsewhere is interrupted.
+    sigset_t set = ControlSignals();
+    if (int rc = ::pthread_sigmask(SIG_BLOCK, &set, nullptr); rc != 0)
+        throw std::system_error(rc, std::generic_category(), "pthread_sigmask");
+    IgnoreBrokenPipe();
+}
+
+ServiceControl WaitForServiceControl(std::chrono::milliseconds timeout) {
+    sigset_t set = ControlSignals();
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(timeout.count() / 1000);
+    ts.tv_nsec = static_cast<long>(timeout.count() % 1000 * 1000000);
+    int sig = ::sigtimedwait(&set, nullptr, &ts);
+    switch (sig) {
+        case SIGTERM:
+        case SIGINT:
+            return ServiceControl::kStop;
+        case SIGUSR1:
+            return ServiceControl::kPause;
+        case SIGUSR2:
+            return ServiceControl::kContinue;
+        default:
+            return ServiceControl::kNone;  // time-out or an interrupted wait
+    }
+}
+
+}  // namespace platform

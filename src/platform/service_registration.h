@@ -1,0 +1,29 @@
+// Registration of the service with the system's service manager. On Linux that is a systemd
+// unit file named after the service; the unit folder is /etc/systemd/system unless the
+// environment variable QV_SYSTEMD_UNIT_DIR names another one. Errors are raised as
+// std::runtime_error with the file concerned.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+struct ServiceIdentity {
+    std::string name;          // unit file stem
+    std::string display_name;  // shown until a description is set
+    std::string executable;    // full path of the service program
+};
+
+// The folder the unit files are written to.
+std::string ServiceUnitDir();
+
+// Writes the unit (automatic start with the multi-user target) and enables it.
+void RegisterService(const ServiceIdentity& identity);
+
+// Removes the unit and its enablement; removing an absent service is not an error.
+void UnregisterService(const std::string& name);
+
+// Sets the description of a registered service. False when the service is not registered.
+bool SetServiceDescription(const std::string& name, const std::string& description);
+
+}  // namespace platform

@@ -1,0 +1,94 @@
+// TCP sockets as the listener and the test tools need them: listening on all local addresses,
+// accepting, connecting on loopback, bounded waits and a wake-up event. Move-only owners close
+// their descriptor; errors are raised as std::system_error with the failing call named.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <system_error>
+
+namespace platform {
+
+class Socket {
+  public:
+    Socket() = default;
+    explicit Socket(int fd) : fd_(fd) {}
+    Socket(Socket&& other) noexcept;
+    Socket& operator=(Socket&& other) noexcept;
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    ~Socket();
+
+    bool IsValid() const { return fd_ >= 0; }
+    explicit operator bool() const { return IsValid(); }
+    int fd() const { return fd_; }
+    void Close() noexcept;
+
+    // Stops both directions without releasing the descriptor, so a thread blocked on it wakes
+    // up; safe to call from any thread while another one uses the socket.
+    void Shutdown() const noexcept;
+
+    void SetNonBlocking(bool on) const;
+    // Disables Nagle's algorithm: frames are small and answered at once.
+    void SetNoDelay() const;
+    // Limits blocking reads and writes (0 = no limit).
+    void SetTimeouts(std::chrono::milliseconds timeout) const;
+
+    // Peer address as "host:port" ("[host]:port" for IPv6); empty when unknown.
+    std::string PeerAddress() const;
+    uint16_t LocalPort() const;
+
+  private:
+    int fd_ = -1;
+};
+
+enum class IpFamily { kIPv4, kIPv6 };
+
+// A listening socket on every local address of the family, with address reuse (so a restart
+// does not wait for old connections to time out) and, for IPv6, v6-only so that both
+// families can share the port. Non-blocking.
+Socket ListenTcp(IpFamily family, uint16_t port, int backlog);
+
+// True when the failure of ListenTcp(kIPv6, ...) only means the system has no IPv6.
+bool IsIpv6Unavailable(const std::system_error& error);
+
+// Accepts one pending connection (non-blocking listener); an invalid Socket when none waits.
+Socket AcceptConnection(const Socket& listener);
+
+// A blocking connection to `host` (numeric IPv4 or IPv6 address) and `port`.
+Socket ConnectTcp(const std::string& host, uint16_t port);
+
+// Waits until a descriptor is ready; `timeout` < 0 waits without limit. Interrupted waits
+// resume with the time left. Returns the number of ready entries (0 on time-out).
+struct PollEntry {
+    int fd = -1;
+    bool want_read = true;
+    bool want_write = false;
+    bool ready = false;  // set by WaitForAny: readable/writable, closed or failed
+};
+int WaitForAny(std::span<PollEntry> entries, std::chrono::milliseconds timeout);
+
+bool WaitReadable(int fd, std::chrono::milliseconds timeout);
+bool WaitWritable(int fd, std::chrono::milliseconds timeout);
+
+// A level-triggered event another thread can wait on through its descriptor.
+class WakeEvent {
+  public:
+    WakeEvent();
+    WakeEvent(const WakeEvent&) = delete;
+    WakeEvent& operator=(const WakeEvent&) = delete;
+    ~WakeEvent();
+
+    void Signal() noexcept;
+    int fd() const { return fd_; }
+
+  private:
+    int fd_ = -1;
+};
+
+// Writes to a socket whose peer has gone must fail with an error instead of ending the process.
+void IgnoreBrokenPipe();
+
+}  // namespace platform

@@ -1,0 +1,217 @@
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <system_error>
+#include <vector>
+
+#include "platform/socket.h"
+
+namespace platform {
+namespace {
+
+[[noreturn]] void ThrowErrno(const char* call) {
+    throw std::system_error(errno, std::generic_category(), call);
+}
+
+void SetIntOption(int fd, int level, int name, int value, const char* what) {
+    if (::setsockopt(fd, level, name, &value, sizeof value) != 0) ThrowErrno(what);
+}
+
+std::string FormatAddress(const sockaddr_storage& addr) {
+    char host[INET6_ADDRSTRLEN] = {};
+    if (addr.ss_family == AF_INET) {
+        const auto& in = reinterpret_cast<const sockaddr_in&>(addr);
+        ::inet_ntop(AF_INET, &in.sin_addr, host, sizeof host);
+        return std::string(host) + ":" + std::to_string(ntohs(in.sin_port));
+    }
+    if (addr.ss_family == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(addr);
+        ::inet_ntop(AF_INET6, &in6.sin6_addr, host, sizeof host);
+        return "[" + std::string(host) + "]:" + std::to_string(ntohs(in6.sin6_port));
+    }
+    return {};
+}
+
+}  // namespace
+
+Socket::Socket(Socket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+Socket::~Socket() { Close(); }
+
+void Socket::Close() noexcept {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+void Socket::Shutdown() const noexcept {
+    if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+}
+
+void Socket::SetNonBlocking(bool on) const {
+    int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0) ThrowErrno("fcntl");
+    flags = on ? flags | O_NONBLOCK : flags & ~O_NONBLOCK;
+    if (::fcntl(fd_, F_SETFL, flags) != 0) ThrowErrno("fcntl");
+}
+
+void Socket::SetNoDelay() const { SetIntOption(fd_, IPPROTO_TCP, TCP_NODELAY, 1, "TCP_NODELAY"); }
+
+void Socket::SetTimeouts(std::chrono::milliseconds timeout) const {
+    timeval tv{};
+    tv.tv_sec = static_cast<time_t>(timeout.count() / 1000);
+    tv.tv_usec = static_cast<suseconds_t>(timeout.count() % 1000 * 1000);
+    if (::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) ThrowErrno("SO_RCVTIMEO");
+    if (::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0) ThrowErrno("SO_SNDTIMEO");
+}
+
+std::string Socket::PeerAddress() const {
+    sockaddr_storage addr{};
+    socklen_t len = sizeof addr;
+    if (::getpeername(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return {};
+    return FormatAddress(addr);
+}
+
+uint16_t Socket::LocalPort() const {
+    sockaddr_storage addr{};
+    socklen_t len = sizeof addr;
+    if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        ThrowErrno("getsockname");
+    if (addr.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6&>(addr).sin6_port);
+    return ntohs(reinterpret_cast<sockaddr_in&>(addr).sin_port);
+}
+
+Socket ListenTcp(IpFamily family, uint16_t port, int backlog) {
+    const int domain = family == IpFamily::kIPv4 ? AF_INET : AF_INET6;
+    Socket s(::socket(domain, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!s.IsValid()) ThrowErrno("socket");
+    SetIntOption(s.fd(), SOL_SOCKET, SO_REUSEADDR, 1, "SO_REUSEADDR");
+    int rc;
+    if (family == IpFamily::kIPv4) {
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_ANY);
+        addr.sin_port = htons(port);
+        rc = ::bind(s.fd(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    } else {
+        SetIntOption(s.fd(), IPPROTO_IPV6, IPV6_V6ONLY, 1, "IPV6_V6ONLY");
+        sockaddr_in6 addr{};
+        addr.sin6_family = AF_INET6;
+        addr.sin6_addr = in6addr_any;
+        addr.sin6_port = htons(port);
+        rc = ::bind(s.fd(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    }
+    if (rc != 0) ThrowErrno("bind");
+    if (::listen(s.fd(), backlog) != 0) ThrowErrno("listen");
+    return s;
+}
+
+bool IsIpv6Unavailable(const std::system_error& error) {
+    const int code = error.code().value();
+    return code == EAFNOSUPPORT || code == EADDRNOTAVAIL || code == EPROTONOSUPPORT;
+}
+
+Socket AcceptConnection(const Socket& listener) {
+    for (;;) {
+        int fd = ::accept4(listener.fd(), nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0) return Socket(fd);
+        // A connection reset before we took it is no reason to stop listening.
+        if (errno == EINTR || errno == ECONNABORTED) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return Socket();
+        ThrowErrno("accept");
+    }
+}
+
+Socket ConnectTcp(const std::string& host, uint16_t port) {
+    sockaddr_storage addr{};
+    socklen_t len;
+    auto& in = reinterpret_cast<sockaddr_in&>(addr);
+    auto& in6 = reinterpret_cast<sockaddr_in6&>(addr);
+    if (::inet_pton(AF_INET, host.c_str(), &in.sin_addr) == 1) {
+        in.sin_family = AF_INET;
+        in.sin_port = htons(port);
+        len = sizeof in;
+    } else if (::inet_pton(AF_INET6, host.c_str(), &in6.sin6_addr) == 1) {
+        in6.sin6_family = AF_INET6;
+        in6.sin6_port = htons(port);
+        len = sizeof in6;
+    } else {
+        throw std::system_error(EINVAL, std::generic_category(), "inet_pton " + host);
+    }
+    Socket s(::socket(addr.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!s.IsValid()) ThrowErrno("socket");
+    int rc;
+    do {
+        rc = ::connect(s.fd(), reinterpret_cast<sockaddr*>(&addr), len);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) ThrowErrno("connect");
+    return s;
+}
+
+int WaitForAny(std::span<PollEntry> entries, std::chrono::milliseconds timeout) {
+    std::vector<pollfd> fds(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        fds[i].fd = entries[i].fd;
+        fds[i].events = static_cast<short>((entries[i].want_read ? POLLIN : 0) |
+                                           (entries[i].want_write ? POLLOUT : 0));
+    }
+    using Clock = std::chrono::steady_clock;
+    const bool unlimited = timeout.count() < 0;
+    const auto deadline = Clock::now() + (unlimited ? std::chrono::milliseconds(0) : timeout);
+    int rc;
+    for (;;) {
+        int wait_ms = -1;
+        if (!unlimited) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            wait_ms = static_cast<int>(std::max<int64_t>(0, left.count()));
+        }
+        rc = ::poll(fds.data(), fds.size(), wait_ms);
+        if (rc >= 0) break;
+        if (errno != EINTR) ThrowErrno("poll");
+    }
+    for (size_t i = 0; i < entries.size(); ++i) entries[i].ready = fds[i].revents != 0;
+    return rc;
+}
+
+bool WaitReadable(int fd, std::chrono::milliseconds timeout) {
+    PollEntry entry{fd, true, false, false};
+    return WaitForAny({&entry, 1}, timeout) > 0;
+}
+
+bool WaitWritable(int fd, std::chrono::milliseconds timeout) {
+    PollEntry entry{fd, false, true, false};
+    return WaitForAny({&entry, 1}, timeout) > 0;
+}
+
+WakeEvent::WakeEvent() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    if (fd_ < 0) ThrowErrno("eventfd");
+}
+
+WakeEvent::~WakeEvent() { ::close(fd_); }
+
+void WakeEvent::Signal() noexcept {
+    uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(fd_, &one, sizeof one);
+}
+
+void IgnoreBrokenPipe() { std::signal(SIGPIPE, SIG_IGN); }
+
+}  // namespace platform

@@ -1,0 +1,129 @@
+#include "service/quorvex_sitef_service.h"
+
+#include "platform/paths.h"
+#include "platform/service_control.h"
+#include "platform/service_registration.h"
+
+namespace service {
+
+TQuorvexSiTefService::TQuorvexSiTefService(HandlerFactory create_handler, std::string app_dir)
+    : app_dir_(platform::IncludeTrailingSeparator(app_dir)), log_(app_dir_, kServiceName) {
+    ServiceCreate(create_handler);
+}
+
+TQuorvexSiTefService::~TQuorvexSiTefService() { ServiceDestroy(); }
+
+void TQuorvexSiTefService::ServiceCreate(const HandlerFactory& create_handler) {
+    iniConfig_ = std::make_unique<ConfigFile>(app_dir_ + kServiceName + ".ini");
+    handler_ = create_handler(*this);
+    FServerThread.reset();
+}
+
+void TQuorvexSiTefService::ServiceDestroy() {
+    if (FServerThread) StopServer();
+    handler_.reset();
+    iniConfig_.reset();
+}
+
+void TQuorvexSiTefService::ServiceAfterInstall() {
+    // Without a registered unit the description is simply not written.
+    platform::SetServiceDescription(kServiceName, kDescription);
+}
+
+void TQuorvexSiTefService::ServiceStart(bool& Started) {
+    try {
+        StartServer();
+        // The print queue is created and started here: it prints to the configured printer
+        // (PrinterName, read once now) and logs through PrintQueueLog.
+        Started = true;
+        GravaLog("O serviço foi inciado.");
+    } catch (const std::exception& e) {
+        Started = false;
+        GravaLog(std::string("Erro ao iniciar serviço: ") + e.what());
+    }
+}
+
+void TQuorvexSiTefService::ServiceStop(bool& Stopped) {
+    try {
+        // The print queue is taken out and destroyed here, before the listener stops.
+        StopServer();
+        GravaLog("O serviço foi parado.");
+        Stopped = true;
+    } catch (const std::exception&) {
+        Stopped = false;
+    }
+}
+
+void TQuorvexSiTefService::ServicePause(bool& Paused) {
+    StopServer();
+    GravaLog("O serviço foi pausado.");
+    Paused = true;
+}
+
+void TQuorvexSiTefService::ServiceContinue(bool& Continued) {
+    StartServer();
+    GravaLog("O serviço foi retomado.");
+    Continued = true;
+}
+
+void TQuorvexSiTefService::ServiceExecute() {
+    state_ = State::kRunning;  // only reached after a successful start
+    while (!terminated_) ProcessRequests(std::chrono::milliseconds(100));
+}
+
+void TQuorvexSiTefService::ProcessRequests(std::chrono::milliseconds wait) {
+    bool done = false;
+    switch (platform::WaitForServiceControl(wait)) {
+        case platform::ServiceControl::kStop:
+            ServiceStop(done);
+            if (done) {
+                state_ = State::kStopped;
+                terminated_ = true;
+            }
+            break;
+        case platform::ServiceControl::kPause:
+            if (state_ != State::kRunning) break;
+            ServicePause(done);
+            if (done) state_ = State::kPaused;
+            break;
+        case platform::ServiceControl::kContinue:
+            if (state_ != State::kPaused) break;
+            ServiceContinue(done);
+            if (done) state_ = State::kRunning;
+            break;
+        case platform::ServiceControl::kNone:
+            break;
+    }
+}
+
+void TQuorvexSiTefService::StartServer() {
+    try {
+        GravaLog("Iniciando servidor socket.");
+        const int port = ListenPort(iniConfig());
+        if (port > 65535) throw std::out_of_range("Porta inválida: " + std::to_string(port));
+        FServerThread = std::make_unique<transport::TServerThread>(
+            static_cast<uint16_t>(port), app_dir_, *handler_,
+            [this](const std::string& line) { GravaLog(line); });
+        FServerThread->Start();
+    } catch (const std::exception& e) {
+        GravaLog(e.what());
+    }
+}
+
+void TQuorvexSiTefService::StopServer() {
+    if (!FServerThread) return;
+    try {
+        FServerThread->Stop();
+    } catch (const std::exception& e) {
+        GravaLog(std::string("StopServer erro: ") + e.what());
+    }
+    FServerThread.reset();
+}
+
+bool TQuorvexSiTefService::GravaLog(const std::string& text) { return log_.GravaLog(text); }
+
+void TQuorvexSiTefService::PrintQueueLog(const std::string& message) {
+    GravaLog("[Impressora] " + message);
+}
+
+}  // namespace service

@@ -1,0 +1,79 @@
+// The service object: root of everything that runs. It owns the configuration file, the
+// service log, the message handler (the request layer) and, while running, the listener.
+// Its handlers follow the service manager's requests: create, after-install, start, execute,
+// pause, continue, stop, destroy. Construction runs ServiceCreate, destruction ServiceDestroy.
+//
+// Thread contract: the lifecycle handlers run on the service thread; GravaLog, PrintQueueLog
+// and iniConfig() may be used from any thread.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "service/config_file.h"
+#include "service/service_log.h"
+#include "transport/message_handler.h"
+#include "transport/server_thread.h"
+
+namespace service {
+
+class TQuorvexSiTefService {
+  public:
+    static constexpr const char* kServiceName = "QuorvexSiTefService";
+    static constexpr const char* kDisplayName = "QuorvexSiTefService";
+    static constexpr const char* kApplicationTitle = "Quorvex TEF Server";
+    static constexpr const char* kDescription =
+        "Quorvex TEF Server - Mantenha este serviço iniciado.";
+
+    // Builds the request layer once the configuration file is open; it lives until the
+    // service object is destroyed, after the listener has stopped.
+    using HandlerFactory =
+        std::function<std::unique_ptr<transport::MessageHandler>(TQuorvexSiTefService&)>;
+
+    // `app_dir` (with a trailing separator) holds the configuration, certificates and logs.
+    TQuorvexSiTefService(HandlerFactory create_handler, std::string app_dir);
+    TQuorvexSiTefService(const TQuorvexSiTefService&) = delete;
+    TQuorvexSiTefService& operator=(const TQuorvexSiTefService&) = delete;
+    ~TQuorvexSiTefService();
+
+    void ServiceAfterInstall();
+    void ServiceStart(bool& Started);
+    // Serves control requests until a stop succeeds.
+    void ServiceExecute();
+    void ServicePause(bool& Paused);
+    void ServiceContinue(bool& Continued);
+    void ServiceStop(bool& Stopped);
+
+    // Never raise.
+    void StartServer();
+    void StopServer();
+
+    bool GravaLog(const std::string& text);
+    void PrintQueueLog(const std::string& message);
+
+    ConfigFile& iniConfig() { return *iniConfig_; }
+    // The running listener, or nullptr (before the first start, while paused, after a stop).
+    transport::TServerThread* ServerThread() { return FServerThread.get(); }
+    transport::MessageHandler& MessageHandler() { return *handler_; }
+    const std::string& AppDir() const { return app_dir_; }
+
+  private:
+    enum class State { kCreated, kRunning, kPaused, kStopped };
+
+    void ServiceCreate(const HandlerFactory& create_handler);
+    void ServiceDestroy();
+    // Takes one control request (waiting up to `wait`) and runs its handler.
+    void ProcessRequests(std::chrono::milliseconds wait);
+
+    const std::string app_dir_;
+    ServiceLog log_;
+    std::unique_ptr<ConfigFile> iniConfig_;
+    std::unique_ptr<transport::MessageHandler> handler_;
+    std::unique_ptr<transport::TServerThread> FServerThread;
+    State state_ = State::kCreated;
+    bool terminated_ = false;
+};
+
+}  // namespace service

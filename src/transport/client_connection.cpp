@@ -1,0 +1,290 @@
+#include "transport/client_connection.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/code_page.h"
+#include "platform/environment.h"
+#include "transport/transport_errors.h"
+
+namespace transport {
+namespace {
+
+thread_local TClientConnection* current_connection = nullptr;
+
+constexpr size_t kReadChunk = 64 * 1024;
+// Payload bytes still missing beyond this are read straight into the message.
+constexpr size_t kDirectRead = 16 * 1024;
+// A large payload's buffer grows with what arrives, not with what its header announces.
+constexpr size_t kPayloadStep = 1 << 20;
+// The protocol's bound for a ping, pong or close payload.
+constexpr uint64_t kMaxControlPayload = 125;
+
+std::string Milliseconds(std::chrono::milliseconds ms) {
+    return std::to_string(ms.count()) + " ms";
+}
+
+// Length of the request up to and including its empty line, 0 while it is incomplete. Lines
+// end at LF; a CR before the LF does not count.
+size_t RequestLength(std::string_view data) {
+    size_t start = 0;
+    for (;;) {
+        const size_t nl = data.find('\n', start);
+        if (nl == std::string_view::npos) return 0;
+        const size_t len = nl - start;
+        if (len == 0 || (len == 1 && data[start] == '\r')) return nl + 1;
+        start = nl + 1;
+    }
+}
+
+}  // namespace
+
+ConnectionLimits ConnectionLimits::FromEnvironment() {
+    ConnectionLimits limits;
+    limits.handshake_timeout =
+        platform::EnvMilliseconds("QV_HANDSHAKE_TIMEOUT_MS", limits.handshake_timeout);
+    limits.stall_timeout = platform::EnvMilliseconds("QV_PAYLOAD_STALL_MS", limits.stall_timeout);
+    return limits;
+}
+
+TClientConnection::TClientConnection(SSL_CTX* tls, platform::Socket socket,
+                                     const ConnectionLimits& limits, const LogFunction& log)
+    : stream_(tls, std::move(socket)),
+      limits_(limits),
+      log_(log),
+      peer_(stream_.PeerAddress()),
+      buffer_(kReadChunk) {}
+
+TClientConnection* TClientConnection::Current() { return current_connection; }
+
+TClientConnection::Binding::Binding(TClientConnection& connection) : previous_(current_connection) {
+    current_connection = &connection;
+}
+
+TClientConnection::Binding::~Binding() { current_connection = previous_; }
+
+template <class Op>
+auto TClientConnection::Guarded(Op op) -> decltype(op()) {
+    try {
+        return op();
+    } catch (const ConnectionClosed&) {
+        closed_ = true;
+        throw;
+    }
+}
+
+void TClientConnection::EnsureOpen() const {
+    if (closed_) throw ConnectionClosed("Conexão fechada.");
+}
+
+void TClientConnection::Fail(const std::string& reason) {
+    log_("Conexão " + peer_ + " encerrada: " + reason + ".");
+    Close();
+    throw ConnectionClosed(reason);
+}
+
+void TClientConnection::Close() noexcept {
+    closed_ = true;
+    stream_.Close();
+}
+
+void TClientConnection::AcceptTls(Deadline deadline) {
+    try {
+        Guarded([&] { stream_.Accept(deadline); });
+    } catch (const StreamTimeout&) {
+        Fail("handshake não concluído em " + Milliseconds(limits_.handshake_timeout));
+    }
+}
+
+std::string TClientConnection::ReadUpgradeRequest(Deadline deadline) {
+    std::lock_guard lock(io_lock_);
+    for (;;) {
+        const std::string_view data(buffer_.data() + begin_, Buffered());
+        const size_t length = RequestLength(data);
+        if (length > limits_.max_upgrade_request ||
+            (length == 0 && data.size() >= limits_.max_upgrade_request)) {
+            Fail("requisição de upgrade maior que " +
+                 std::to_string(limits_.max_upgrade_request / 1024) + " KiB");
+        }
+        if (length > 0) {
+            begin_ += length;
+            return std::string(data.substr(0, length));
+        }
+        try {
+            Fill(deadline);
+        } catch (const StreamTimeout&) {
+            Fail("handshake não concluído em " + Milliseconds(limits_.handshake_timeout));
+        }
+    }
+}
+
+void TClientConnection::WriteRaw(std::string_view bytes) {
+    std::lock_guard lock(io_lock_);
+    EnsureOpen();
+    try {
+        Guarded([&] { stream_.Write(bytes, limits_.stall_timeout); });
+    } catch (const StreamTimeout&) {
+        Fail("cliente não recebeu dados em " + Milliseconds(limits_.stall_timeout));
+    }
+}
+
+void TClientConnection::SendFrame(uint8_t opcode, std::string_view payload) {
+    WriteRaw(BuildFrame(opcode, payload));
+}
+
+void TClientConnection::SendText(std::string_view text) { SendFrame(kOpText, text); }
+
+bool TClientConnection::Fill(Deadline deadline) {
+    if (begin_ == end_) begin_ = end_ = 0;
+    if (buffer_.size() - end_ < kDirectRead) {
+        std::memmove(buffer_.data(), buffer_.data() + begin_, Buffered());
+        end_ -= begin_;
+        begin_ = 0;
+        if (buffer_.size() - end_ < kDirectRead) buffer_.resize(buffer_.size() * 2);
+    }
+    const size_t n = Guarded(
+        [&] { return stream_.Read(buffer_.data() + end_, buffer_.size() - end_, deadline); });
+    end_ += n;
+    return n > 0;
+}
+
+size_t TClientConnection::TakeBuffered(char* dst, size_t size) {
+    const size_t n = std::min(size, Buffered());
+    std::memcpy(dst, buffer_.data() + begin_, n);
+    begin_ += n;
+    return n;
+}
+
+void TClientConnection::Receive(char* dst, size_t size, bool wait_for_first) {
+    size_t got = TakeBuffered(dst, size);
+    while (got < size) {
+        const bool unlimited = wait_for_first && got == 0;
+        const Deadline deadline =
+            unlimited ? Deadline() : Deadline(SteadyClock::now() + limits_.stall_timeout);
+        const size_t missing = size - got;
+        try {
+            if (missing >= kDirectRead && Buffered() == 0) {
+                got += Guarded([&] { return stream_.Read(dst + got, missing, deadline); });
+            } else {
+                Fill(deadline);
+                got += TakeBuffered(dst + got, missing);
+            }
+        } catch (const StreamTimeout&) {
+            Fail("nenhum dado recebido em " + Milliseconds(limits_.stall_timeout));
+        }
+    }
+}
+
+FrameHeader TClientConnection::ReadFrameHeader() {
+    char bytes[14];
+    Receive(bytes, 2, true);
+    const size_t size = FrameHeaderSize(static_cast<uint8_t>(bytes[1]));
+    Receive(bytes + 2, size - 2);
+    return ParseFrameHeader(std::string_view(bytes, size));
+}
+
+void TClientConnection::ReadPayload(const FrameHeader& header, std::string& into) {
+    const size_t start = into.size();
+    for (uint64_t done = 0; done < header.length;) {
+        const size_t step =
+            static_cast<size_t>(std::min<uint64_t>(header.length - done, kPayloadStep));
+        into.resize(start + done + step);
+        Receive(into.data() + start + done, step);
+        done += step;
+    }
+    if (header.masked) Unmask(into.data() + start, into.size() - start, header.mask, 0);
+}
+
+void TClientConnection::AnswerClose(const FrameHeader& header) {
+    // The status code is not used, but unread bytes would make the close a reset that can
+    // destroy our answer before the client reads it.
+    if (header.length <= kMaxControlPayload) {
+        std::string ignored;
+        ReadPayload(header, ignored);
+    }
+    try {
+        Guarded([&] { stream_.Write(std::string_view("\x88\x00", 2), limits_.stall_timeout); });
+    } catch (const std::exception&) {
+        // The client may already be gone; the connection ends either way.
+    }
+    Close();
+    log_("Disconectado");
+}
+
+void TClientConnection::AnswerControlFrame(const FrameHeader& header) {
+    if (header.length > kMaxControlPayload) Fail("quadro de controle maior que 125 bytes");
+    std::string payload;
+    ReadPayload(header, payload);
+    if (header.opcode == kOpPing) SendFrame(kOpPong, payload);
+}
+
+std::string TClientConnection::ConvertMessage(const std::string& message, uint8_t opcode) {
+    if (message.empty()) return {};
+    try {
+        if (opcode == kOpBinary && IsGzip(message)) {
+            return platform::SanitizeUtf8(InflateGzip(message, limits_.max_message));
+        }
+        return platform::SanitizeUtf8(message);
+    } catch (const MessageTooLarge& e) {
+        Fail(e.what());
+    } catch (const std::exception& e) {
+        log_(std::string("Erro na conversão: ") + e.what());
+        return {};
+    }
+}
+
+std::string TClientConnection::ReadMessage() {
+    std::lock_guard lock(io_lock_);
+    EnsureOpen();
+    std::string message;
+    uint8_t message_opcode = kOpContinuation;
+    bool first = true;
+    for (;;) {
+        const FrameHeader header = ReadFrameHeader();
+        if (header.opcode == kOpClose) {
+            AnswerClose(header);
+            return {};
+        }
+        if (header.opcode == kOpPing || header.opcode == kOpPong) {
+            AnswerControlFrame(header);
+            continue;
+        }
+        if (first) {
+            message_opcode = header.opcode;
+            first = false;
+        } else if (header.opcode != kOpContinuation) {
+            // A new message began before the last one was finished: the unfinished one is
+            // dropped.
+            message.clear();
+            message_opcode = header.opcode;
+        }
+        if (header.length > limits_.max_message - message.size()) {
+            Fail("mensagem maior que " + std::to_string(limits_.max_message >> 20) + " MiB");
+        }
+        ReadPayload(header, message);
+        if (header.fin) return ConvertMessage(message, message_opcode);
+    }
+}
+
+bool TClientConnection::WaitForInput(std::chrono::milliseconds timeout) {
+    std::lock_guard lock(io_lock_);
+    if (closed_ || Buffered() > 0 || stream_.HasPending()) return true;
+    const auto deadline = SteadyClock::now() + timeout;
+    try {
+        for (;;) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
+            if (left.count() <= 0 || !stream_.WaitReadable(left)) return false;
+            // Readable socket bytes may be only part of a TLS record; only decrypted bytes count.
+            if (begin_ == end_) begin_ = end_ = 0;
+            const size_t room = buffer_.size() - end_;
+            if (room == 0) return true;
+            end_ += Guarded([&] { return stream_.TryRead(buffer_.data() + end_, room); });
+            if (Buffered() > 0) return true;
+        }
+    } catch (const ConnectionClosed&) {
+        return true;
+    }
+}
+
+}  // namespace transport

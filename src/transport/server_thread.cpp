@@ -1,0 +1,160 @@
+#include "transport/server_thread.h"
+
+#include "platform/paths.h"
+#include "transport/tls_context.h"
+#include "transport/transport_errors.h"
+#include "transport/web_socket_handshake.h"
+
+namespace transport {
+namespace {
+
+// How often the listener looks for finished connection threads to join when nothing happens.
+constexpr std::chrono::milliseconds kReapInterval(500);
+
+}  // namespace
+
+TServerThread::TServerThread(uint16_t Port, std::string app_dir, MessageHandler& handler,
+                             LogFunction log)
+    : port_(Port),
+      app_dir_(platform::IncludeTrailingSeparator(app_dir)),
+      handler_(handler),
+      log_(std::move(log)),
+      limits_(ConnectionLimits::FromEnvironment()) {}
+
+TServerThread::~TServerThread() { Stop(); }
+
+void TServerThread::Start() { thread_ = std::thread(&TServerThread::Execute, this); }
+
+void TServerThread::Stop() {
+    stopping_ = true;
+    wake_.Signal();
+    if (thread_.joinable()) thread_.join();
+}
+
+void TServerThread::Activate() {
+    const std::string folder = app_dir_ + "Certificado/";
+    tls_ = std::make_unique<TlsContext>(folder + "server_cert.pem", folder + "server_key.pem",
+                                        folder + "ca_cert.pem");
+    listeners_.push_back(platform::ListenTcp(platform::IpFamily::kIPv4, port_, kBacklog));
+    try {
+        listeners_.push_back(platform::ListenTcp(platform::IpFamily::kIPv6, port_, kBacklog));
+    } catch (const std::system_error& e) {
+        if (!platform::IsIpv6Unavailable(e)) throw;
+    }
+}
+
+void TServerThread::Execute() {
+    try {
+        Activate();
+    } catch (const std::exception&) {
+        // Without a server there is nothing to serve; the service stays up and a later
+        // continue or start tries again.
+        listeners_.clear();
+        return;
+    }
+    while (!stopping_) {
+        std::vector<platform::PollEntry> entries;
+        for (const auto& listener : listeners_) entries.push_back({listener.fd()});
+        entries.push_back({wake_.fd()});
+        try {
+            platform::WaitForAny(entries, kReapInterval);
+            for (size_t i = 0; i < listeners_.size(); ++i)
+                if (entries[i].ready) AcceptPending(listeners_[i]);
+        } catch (const std::system_error&) {
+            // Out of descriptors or memory for a moment: pause instead of spinning.
+            platform::WaitReadable(wake_.fd(), std::chrono::milliseconds(100));
+        }
+        ReapFinished();
+    }
+    listeners_.clear();
+    EndAllConnections();
+}
+
+void TServerThread::AcceptPending(const platform::Socket& listener) {
+    while (platform::Socket socket = platform::AcceptConnection(listener)) {
+        auto connection =
+            std::make_unique<TClientConnection>(tls_->get(), std::move(socket), limits_, log_);
+        Slot& slot = slots_.emplace_back();
+        slot.connection = std::move(connection);
+        try {
+            slot.thread = std::thread(&TServerThread::ServeConnection, this, std::ref(slot));
+        } catch (const std::system_error&) {
+            slots_.pop_back();  // no thread for it: the connection is dropped
+        }
+    }
+}
+
+void TServerThread::ServeConnection(Slot& slot) {
+    TClientConnection& connection = *slot.connection;
+    TClientConnection::Binding binding(connection);
+    const Deadline handshake_deadline = SteadyClock::now() + limits_.handshake_timeout;
+    try {
+        connection.AcceptTls(handshake_deadline);
+        WebSocketHandshake(connection, handshake_deadline);
+        while (connection.IsOpen()) ExecuteRun(connection);
+    } catch (const std::exception&) {
+        // A failed TLS start, a client gone or an error out of the handler: this connection
+        // ends, the others go on. Limits already logged why they ended it.
+    }
+    connection.Close();
+    try {
+        handler_.OnDisconnect(connection);
+    } catch (const std::exception&) {
+    }
+    slot.finished = true;
+    wake_.Signal();
+}
+
+void TServerThread::ExecuteRun(TClientConnection& connection) {
+    struct AfterMessage {
+        MessageHandler& handler;
+        ~AfterMessage() {
+            try {
+                handler.AfterMessage();
+            } catch (const std::exception&) {
+            }
+        }
+    } after{handler_};
+    const std::string text = connection.ReadMessage();
+    if (!text.empty()) handler_.OnMessage(text, connection);
+}
+
+void TServerThread::ReapFinished() {
+    for (auto it = slots_.begin(); it != slots_.end();) {
+        if (it->finished) {
+            it->thread.join();
+            it = slots_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void TServerThread::EndAllConnections() {
+    for (auto& slot : slots_) slot.connection->Abort();
+    for (auto& slot : slots_) slot.thread.join();
+    slots_.clear();
+}
+
+void TServerThread::DecodeWebSocketFrame(std::string& DecodedMessage) {
+    DecodedMessage.clear();
+    if (TClientConnection* connection = TClientConnection::Current())
+        DecodedMessage = connection->ReadMessage();
+}
+
+void TServerThread::SendClientMessage(const std::string& pMsg) {
+    if (TClientConnection* connection = TClientConnection::Current()) connection->SendText(pMsg);
+}
+
+bool TServerThread::IsConnected() {
+    const TClientConnection* connection = TClientConnection::Current();
+    return connection != nullptr && connection->IsConnected();
+}
+
+bool TServerThread::WaitForInput(int milliseconds) {
+    TClientConnection* connection = TClientConnection::Current();
+    return connection != nullptr &&
+           connection->WaitForInput(std::chrono::milliseconds(std::max(milliseconds, 0)));
+}
+
+}  // namespace transport

@@ -1,0 +1,83 @@
+// The TLS WebSocket listener. Start() runs a thread that activates the server (loads the
+// certificate files of the application folder, listens on every IPv4 and IPv6 address of the
+// port) and accepts connections, each served by a thread of its own: TLS, upgrade, then one
+// message after another handed to the MessageHandler. Stop() stops listening, ends every
+// connection and joins all threads. When the server cannot be activated (port taken, a
+// certificate file missing) the listener thread ends quietly and nothing is accepted.
+//
+// The static operations act on the connection bound to the calling thread (the connection
+// whose thread runs the handler); on a thread without one they read nothing and send nothing.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/socket.h"
+#include "transport/client_connection.h"
+#include "transport/message_handler.h"
+
+namespace transport {
+
+class TlsContext;
+
+class TServerThread {
+  public:
+    static constexpr int kBacklog = 15;
+
+    // `app_dir` holds Certificado/; `handler` and `log` must outlive the listener.
+    TServerThread(uint16_t Port, std::string app_dir, MessageHandler& handler, LogFunction log);
+    TServerThread(const TServerThread&) = delete;
+    TServerThread& operator=(const TServerThread&) = delete;
+    ~TServerThread();  // Stop()
+
+    void Start();
+    // Deactivates the server and waits for the listener and every connection thread.
+    void Stop();
+
+    uint16_t Port() const { return port_; }
+
+    // One complete message of the calling thread's connection (empty on a thread without one).
+    static void DecodeWebSocketFrame(std::string& DecodedMessage);
+    // One text frame to the calling thread's connection (nothing on a thread without one).
+    static void SendClientMessage(const std::string& pMsg);
+    // The calling thread's connection exists, was upgraded and has not ended.
+    static bool IsConnected();
+    // See TClientConnection::WaitForInput; false on a thread without a connection.
+    static bool WaitForInput(int milliseconds);
+
+  private:
+    struct Slot {
+        std::unique_ptr<TClientConnection> connection;
+        std::thread thread;
+        std::atomic<bool> finished{false};
+    };
+
+    void Execute();
+    void Activate();
+    void AcceptPending(const platform::Socket& listener);
+    void ServeConnection(Slot& slot);
+    void ExecuteRun(TClientConnection& connection);
+    void ReapFinished();
+    void EndAllConnections();
+
+    const uint16_t port_;
+    const std::string app_dir_;
+    MessageHandler& handler_;
+    const LogFunction log_;
+    const ConnectionLimits limits_;
+
+    std::thread thread_;
+    std::atomic<bool> stopping_{false};
+    platform::WakeEvent wake_;
+    // Used by the listener thread only.
+    std::unique_ptr<TlsContext> tls_;
+    std::vector<platform::Socket> listeners_;
+    std::list<Slot> slots_;
+};
+
+}  // namespace transport

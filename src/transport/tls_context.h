@@ -1,0 +1,30 @@
+// The server side of TLS: version 1.2 only, the application's certificate, key and CA files,
+// no client certificate requested. Owns the OpenSSL context; the only place that configures it.
+#pragma once
+
+#include <openssl/types.h>
+
+#include <string>
+
+namespace transport {
+
+class TlsContext {
+  public:
+    // Loads the three PEM files. Raises std::runtime_error naming the file and OpenSSL's
+    // reason when one is missing or unusable.
+    TlsContext(const std::string& certificate_file, const std::string& key_file,
+               const std::string& ca_file);
+    TlsContext(const TlsContext&) = delete;
+    TlsContext& operator=(const TlsContext&) = delete;
+    ~TlsContext();
+
+    SSL_CTX* get() const { return ctx_; }
+
+  private:
+    SSL_CTX* ctx_ = nullptr;
+};
+
+// The text of the oldest error OpenSSL queued for this thread (and clears the queue).
+std::string TakeOpenSslError();
+
+}  // namespace transport

@@ -1,0 +1,115 @@
+#include "transport/tls_stream.h"
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
+#include <algorithm>
+#include <climits>
+
+#include "transport/tls_context.h"
+#include "transport/transport_errors.h"
+
+namespace transport {
+namespace {
+
+std::chrono::milliseconds TimeLeft(const Deadline& deadline) {
+    if (!deadline) return std::chrono::milliseconds(-1);
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - SteadyClock::now());
+    return std::max(left, std::chrono::milliseconds(0));
+}
+
+int ClampToInt(size_t size) { return static_cast<int>(std::min<size_t>(size, INT_MAX)); }
+
+}  // namespace
+
+TlsStream::TlsStream(SSL_CTX* ctx, platform::Socket socket)
+    : socket_(std::move(socket)), ssl_(SSL_new(ctx)) {
+    if (ssl_ == nullptr) throw ConnectionClosed("SSL_new: " + TakeOpenSslError());
+    socket_.SetNonBlocking(true);
+    socket_.SetNoDelay();
+    SSL_set_fd(ssl_, socket_.fd());
+    // Partial writes let a large frame count progress record by record.
+    SSL_set_mode(ssl_, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER | SSL_MODE_ENABLE_PARTIAL_WRITE);
+}
+
+TlsStream::~TlsStream() { SSL_free(ssl_); }
+
+void TlsStream::Fail(int ssl_error) {
+    failed_ = true;
+    if (ssl_error == SSL_ERROR_ZERO_RETURN) {
+        ERR_clear_error();
+        throw ConnectionClosed("Conexão fechada pelo cliente.");
+    }
+    if (ssl_error == SSL_ERROR_SYSCALL && ERR_peek_error() == 0) {
+        throw ConnectionClosed("Conexão interrompida.");
+    }
+    throw ConnectionClosed("Falha de TLS: " + TakeOpenSslError());
+}
+
+void TlsStream::WaitFor(int ssl_error, Deadline deadline) {
+    const auto left = TimeLeft(deadline);
+    if (deadline && left.count() == 0) throw StreamTimeout("tempo esgotado");
+    const bool ready = ssl_error == SSL_ERROR_WANT_WRITE
+                           ? platform::WaitWritable(socket_.fd(), left)
+                           : platform::WaitReadable(socket_.fd(), left);
+    if (!ready) throw StreamTimeout("tempo esgotado");
+}
+
+template <class Call>
+int TlsStream::Drive(Call call, Deadline deadline) {
+    if (failed_) throw ConnectionClosed("Conexão encerrada.");
+    for (;;) {
+        ERR_clear_error();
+        const int rc = call();
+        if (rc > 0) return rc;
+        const int error = SSL_get_error(ssl_, rc);
+        if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) Fail(error);
+        WaitFor(error, deadline);
+    }
+}
+
+void TlsStream::Accept(Deadline deadline) {
+    Drive([this] { return SSL_accept(ssl_); }, deadline);
+}
+
+size_t TlsStream::Read(char* dst, size_t size, Deadline deadline) {
+    return static_cast<size_t>(
+        Drive([&] { return SSL_read(ssl_, dst, ClampToInt(size)); }, deadline));
+}
+
+size_t TlsStream::TryRead(char* dst, size_t size) {
+    if (failed_) throw ConnectionClosed("Conexão encerrada.");
+    ERR_clear_error();
+    const int rc = SSL_read(ssl_, dst, ClampToInt(size));
+    if (rc > 0) return static_cast<size_t>(rc);
+    const int error = SSL_get_error(ssl_, rc);
+    if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) return 0;
+    Fail(error);
+}
+
+bool TlsStream::WaitReadable(std::chrono::milliseconds timeout) const {
+    return platform::WaitReadable(socket_.fd(), timeout);
+}
+
+bool TlsStream::HasPending() const { return SSL_pending(ssl_) > 0; }
+
+void TlsStream::Write(std::string_view data, std::chrono::milliseconds stall) {
+    while (!data.empty()) {
+        const size_t n = static_cast<size_t>(
+            Drive([&] { return SSL_write(ssl_, data.data(), ClampToInt(data.size())); },
+                  SteadyClock::now() + stall));
+        data.remove_prefix(n);
+    }
+}
+
+void TlsStream::Close() noexcept {
+    if (!failed_) {
+        ERR_clear_error();
+        SSL_shutdown(ssl_);  // non-blocking: sends our close_notify if the socket takes it
+        failed_ = true;
+    }
+    ERR_clear_error();
+    socket_.Shutdown();
+}
+
+}  // namespace transport

@@ -1,0 +1,73 @@
+// One TLS connection over a non-blocking socket, with bounded waits. Used by one thread at a
+// time (the connection's own); only Abort() may be called from another thread.
+#pragma once
+
+#include <openssl/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/socket.h"
+
+namespace transport {
+
+using SteadyClock = std::chrono::steady_clock;
+// The moment a wait gives up; no value waits without limit.
+using Deadline = std::optional<SteadyClock::time_point>;
+
+// A wait for the peer passed its deadline.
+class StreamTimeout : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+class TlsStream {
+  public:
+    TlsStream(SSL_CTX* ctx, platform::Socket socket);
+    TlsStream(const TlsStream&) = delete;
+    TlsStream& operator=(const TlsStream&) = delete;
+    ~TlsStream();
+
+    // Runs the server handshake. ConnectionClosed when it fails, StreamTimeout past `deadline`.
+    void Accept(Deadline deadline);
+
+    // Reads at least one and at most `size` bytes. ConnectionClosed at the end of the stream
+    // or on a failure, StreamTimeout past `deadline`.
+    size_t Read(char* dst, size_t size, Deadline deadline);
+
+    // Reads what is ready without waiting; 0 when nothing is. ConnectionClosed as Read.
+    size_t TryRead(char* dst, size_t size);
+
+    // True when the socket has bytes to read (or was closed) within `timeout`.
+    bool WaitReadable(std::chrono::milliseconds timeout) const;
+
+    // Decrypted bytes held by the TLS layer, readable without waiting.
+    bool HasPending() const;
+
+    // Writes all of `data`; each wait for the peer to take bytes ends after `stall`.
+    void Write(std::string_view data, std::chrono::milliseconds stall);
+
+    // Says goodbye at the TLS level when that is still possible, then closes the socket for
+    // both directions.
+    void Close() noexcept;
+
+    // Wakes and fails any blocked operation; callable from any thread.
+    void Abort() const noexcept { socket_.Shutdown(); }
+
+    std::string PeerAddress() const { return socket_.PeerAddress(); }
+
+  private:
+    // Runs one OpenSSL call until it succeeds, waiting for the socket as OpenSSL asks.
+    template <class Call>
+    int Drive(Call call, Deadline deadline);
+    void WaitFor(int ssl_error, Deadline deadline);
+    [[noreturn]] void Fail(int ssl_error);
+
+    platform::Socket socket_;
+    SSL* ssl_ = nullptr;
+    bool failed_ = false;  // after a fatal TLS error OpenSSL forbids a shutdown
+};
+
+}  // namespace transport

@@ -1,0 +1,129 @@
+#include "transport/web_socket_frame.h"
+
+#include <openssl/evp.h>
+#include <zlib.h>
+
+#include <stdexcept>
+
+#include "transport/transport_errors.h"
+
+namespace transport {
+namespace {
+
+constexpr const char* kWebSocketGuid = "258EAFA5-E914-47DA-95CA-C5AB0DC85B11";
+
+void AppendBigEndian(std::string& out, uint64_t value, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+uint64_t ReadBigEndian(std::string_view bytes) {
+    uint64_t value = 0;
+    for (char c : bytes) value = value << 8 | static_cast<uint8_t>(c);
+    return value;
+}
+
+// Owns a zlib inflate stream.
+class Inflater {
+  public:
+    Inflater() {
+        // 16 + MAX_WBITS: expect the gzip wrapper, not a raw zlib stream.
+        if (inflateInit2(&stream_, 16 + MAX_WBITS) != Z_OK) throw std::runtime_error("zlib");
+    }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+    ~Inflater() { inflateEnd(&stream_); }
+    z_stream* get() { return &stream_; }
+
+  private:
+    z_stream stream_{};
+};
+
+}  // namespace
+
+size_t FrameHeaderSize(uint8_t b1) {
+    const uint8_t len7 = b1 & 0x7F;
+    return 2 + (len7 == 126 ? 2 : len7 == 127 ? 8 : 0) + ((b1 & 0x80) ? 4 : 0);
+}
+
+FrameHeader ParseFrameHeader(std::string_view bytes) {
+    FrameHeader h;
+    const auto b0 = static_cast<uint8_t>(bytes[0]);
+    const auto b1 = static_cast<uint8_t>(bytes[1]);
+    h.fin = (b0 & 0x80) != 0;
+    h.opcode = b0 & 0x0F;
+    h.masked = (b1 & 0x80) != 0;
+    h.length = b1 & 0x7F;
+    size_t pos = 2;
+    if (h.length == 126 || h.length == 127) {
+        const size_t n = h.length == 126 ? 2 : 8;
+        h.length = ReadBigEndian(bytes.substr(pos, n));
+        pos += n;
+    }
+    if (h.masked) {
+        for (size_t i = 0; i < 4; ++i) h.mask[i] = static_cast<uint8_t>(bytes[pos + i]);
+    }
+    return h;
+}
+
+std::string BuildFrame(uint8_t opcode, std::string_view payload) {
+    std::string frame;
+    frame.reserve(payload.size() + 10);
+    frame += static_cast<char>(0x80 | opcode);
+    const uint64_t n = payload.size();
+    if (n <= 125) {
+        frame += static_cast<char>(n);
+    } else if (n <= 0xFFFF) {
+        frame += static_cast<char>(126);
+        AppendBigEndian(frame, n, 2);
+    } else {
+        frame += static_cast<char>(127);
+        AppendBigEndian(frame, n, 8);
+    }
+    frame.append(payload);
+    return frame;
+}
+
+void Unmask(char* data, size_t size, const std::array<uint8_t, 4>& mask, uint64_t offset) {
+    for (size_t i = 0; i < size; ++i) data[i] ^= static_cast<char>(mask[(offset + i) & 3]);
+}
+
+std::string GenerateSecWebSocketAccept(const std::string& key) {
+    const std::string input = key + kWebSocketGuid;
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int digest_len = 0;
+    if (EVP_Digest(input.data(), input.size(), digest, &digest_len, EVP_sha1(), nullptr) != 1) {
+        throw std::runtime_error("SHA-1 indisponível");
+    }
+    std::string encoded(4 * ((digest_len + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()), digest,
+                                  static_cast<int>(digest_len));
+    encoded.resize(static_cast<size_t>(n));
+    return encoded;
+}
+
+std::string InflateGzip(std::string_view compressed, size_t max_output) {
+    Inflater inflater;
+    z_stream* z = inflater.get();
+    z->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+    z->avail_in = static_cast<uInt>(compressed.size());
+    std::string out;
+    char chunk[65536];
+    for (;;) {
+        z->next_out = reinterpret_cast<Bytef*>(chunk);
+        z->avail_out = sizeof chunk;
+        const int rc = inflate(z, Z_NO_FLUSH);
+        const size_t produced = sizeof chunk - z->avail_out;
+        if (out.size() + produced > max_output) {
+            throw MessageTooLarge("mensagem descompactada maior que " +
+                                  std::to_string(max_output >> 20) + " MiB");
+        }
+        out.append(chunk, produced);
+        if (rc == Z_STREAM_END) return out;
+        if (rc == Z_OK) continue;
+        if (rc == Z_BUF_ERROR && z->avail_in == 0)
+            throw std::runtime_error("dados gzip incompletos");
+        throw std::runtime_error(z->msg != nullptr ? z->msg : zError(rc));
+    }
+}
+
+}  // namespace transport

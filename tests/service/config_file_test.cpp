@@ -1,0 +1,120 @@
+#include "service/config_file.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using service::ConfigFile;
+
+class ConfigFileTest : public ::testing::Test {
+  protected:
+    void WriteText(const std::string& text) { ASSERT_TRUE(platform::WriteFile(path_, text)); }
+    std::string Text() const { return platform::ReadFile(path_).value_or("<missing>"); }
+
+    qvtest::TempFolder folder_;
+    std::string path_ = folder_ / "QuorvexSiTefService.ini";
+    ConfigFile config_{path_};
+};
+
+TEST(ConfigInteger, DecimalAndHexadecimalParse) {
+    struct Case {
+        const char* text;
+        std::optional<int32_t> value;
+    } cases[] = {
+        {"8443", 8443},
+        {"-5", -5},
+        {"+7", 7},
+        {"0x50", 80},
+        {"0X1bB", 443},
+        {"0xFFFFFFFF", -1},
+        {"", std::nullopt},
+        {"abc", std::nullopt},
+        {"12a", std::nullopt},
+        {"0x", std::nullopt},
+        {"0x-1", std::nullopt},
+        {"+-1", std::nullopt},
+        {"2147483648", std::nullopt},
+        {"1.5", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ConfigFile::ParseInteger(c.text), c.value) << c.text;
+}
+
+TEST_F(ConfigFileTest, ListenPortFallsBackTo443) {
+    struct Case {
+        const char* ini;
+        int port;
+    } cases[] = {
+        {"", 443},
+        {"[sitef]\n", 443},
+        {"[sitef]\nserver_port=0\n", 443},
+        {"[sitef]\nserver_port=-8443\n", 443},
+        {"[sitef]\nserver_port=porta\n", 443},
+        {"[sitef]\nserver_port=0x50\n", 80},
+        {"[sitef]\nserver_port = 8443 \n", 8443},
+        {"[Sitef]\nSERVER_PORT=9000\n", 9000},
+        {"[other]\nserver_port=9000\n", 443},
+    };
+    for (const auto& c : cases) {
+        WriteText(c.ini);
+        EXPECT_EQ(service::ListenPort(config_), c.port) << c.ini;
+    }
+    platform::DeleteFile(path_);
+    EXPECT_EQ(service::ListenPort(config_), 443);
+}
+
+TEST_F(ConfigFileTest, DefaultsWhenTheFileIsMissing) {
+    EXPECT_EQ(service::PrinterName(config_), "");
+    EXPECT_EQ(service::PdvNumber(config_), 0);
+    EXPECT_FALSE(service::QrCodeOnPinpad(config_));
+    EXPECT_FALSE(platform::FileExists(path_));
+}
+
+TEST_F(ConfigFileTest, EveryWriteReachesTheFileAndEveryReadSeesIt) {
+    service::WriteAnnouncedVersion(config_, true, "https://example.invalid/x", "1.2.3.4");
+    ConfigFile other(path_);
+    EXPECT_TRUE(other.ReadBool("sitef", "need_update", false));
+    EXPECT_EQ(other.ReadString("SITEF", "Download_Url", ""), "https://example.invalid/x");
+    EXPECT_EQ(other.ReadString("sitef", "version", ""), "1.2.3.4");
+    EXPECT_NE(Text().find("need_update = 1"), std::string::npos) << Text();
+
+    // A change made to the file behind the object's back is what the next read returns.
+    WriteText("[Sitef]\nprinter=PDF Térmica\npdv_number=0x0A\nqrcode_on_pinpad=2\n");
+    EXPECT_EQ(service::PrinterName(config_), "PDF Térmica");
+    EXPECT_EQ(service::PdvNumber(config_), 10);
+    EXPECT_TRUE(service::QrCodeOnPinpad(config_));
+
+    // Writing a key in other letter case updates the existing entry; other keys survive.
+    config_.WriteBool("sitef", "QRCODE_ON_PINPAD", false);
+    EXPECT_FALSE(service::QrCodeOnPinpad(config_));
+    EXPECT_EQ(service::PrinterName(config_), "PDF Térmica");
+    EXPECT_NE(Text().find("qrcode_on_pinpad = 0"), std::string::npos) << Text();
+}
+
+TEST_F(ConfigFileTest, WritesFromSeveralThreadsAreAllKept) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([this, t] {
+            for (int i = 0; i < 25; ++i)
+                config_.WriteInteger("sitef", "k" + std::to_string(t) + "_" + std::to_string(i), i);
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    for (int t = 0; t < 4; ++t)
+        for (int i = 0; i < 25; ++i)
+            EXPECT_EQ(
+                config_.ReadInteger("sitef", "k" + std::to_string(t) + "_" + std::to_string(i), -1),
+                i);
+}
+
+TEST_F(ConfigFileTest, AFailedWriteRaisesAndChangesNothing) {
+    ConfigFile unwritable(folder_ / "no-such-folder/x.ini");
+    EXPECT_THROW(unwritable.WriteString("sitef", "version", "1"), std::runtime_error);
+}
+
+}  // namespace

@@ -1,0 +1,190 @@
+#include "support/app_folder.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "platform/code_page.h"
+#include "platform/file_system.h"
+#include "platform/socket.h"
+
+namespace qvtest {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Certificates are made once per test program and copied into every folder.
+const std::string& CertificateFolder() {
+    static TempFolder folder;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const std::string command = std::string("bash '") + QV_SOURCE_DIR +
+                                    "/scripts/make-certificates.sh' '" + folder.path() + "'";
+        if (std::system(command.c_str()) != 0)
+            throw std::runtime_error("make-certificates.sh failed");
+    });
+    return folder.path();
+}
+
+void LinkOrCopy(const std::string& source, const std::string& target) {
+    std::error_code ec;
+    fs::create_hard_link(source, target, ec);
+    if (ec) fs::copy_file(source, target, fs::copy_options::overwrite_existing);
+}
+
+bool Connects(const std::string& host, uint16_t port) {
+    try {
+        platform::ConnectTcp(host, port);
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+uint16_t FreePort() {
+    platform::Socket probe = platform::ListenTcp(platform::IpFamily::kIPv4, 0, 1);
+    return probe.LocalPort();
+}
+
+AppFolder::AppFolder(const std::string& program) : port_(FreePort()) {
+    LinkOrCopy(BuildDir() + program, ExecutablePath());
+    fs::create_directories(folder_ / "Certificado");
+    for (const char* name : {"ca_cert.pem", "server_cert.pem", "server_key.pem"})
+        fs::copy_file(CertificateFolder() + name, folder_ / ("Certificado/" + std::string(name)));
+    SetPort(port_);
+    env_["TZ"] = "America/Sao_Paulo";
+}
+
+AppFolder::~AppFolder() { Stop(); }
+
+void AppFolder::WriteIni(const std::string& text) { PutFile("QuorvexSiTefService.ini", text); }
+
+void AppFolder::SetPort(uint16_t port) {
+    WriteIni("[sitef]\r\nserver_port=" + std::to_string(port) + "\r\n");
+}
+
+void AppFolder::PutFile(const std::string& relative, const std::string& bytes) {
+    const fs::path target = folder_ / relative;
+    fs::create_directories(target.parent_path());
+    if (!platform::WriteFile(target.string(), bytes))
+        throw std::runtime_error("cannot write " + relative);
+}
+
+void AppFolder::CopyFile(const std::string& source, const std::string& relative) {
+    const fs::path target = folder_ / relative;
+    fs::create_directories(target.parent_path());
+    fs::copy_file(source, target, fs::copy_options::overwrite_existing);
+}
+
+void AppFolder::RemoveFile(const std::string& relative) { fs::remove(folder_ / relative); }
+
+void AppFolder::Start(const std::vector<std::string>& args) {
+    if (process_ && process_->Running()) throw std::logic_error("the program is already running");
+    process_ = std::make_unique<ChildProcess>(ExecutablePath(), args, env_, folder_ / "output.txt");
+}
+
+bool AppFolder::WaitForPort(std::chrono::milliseconds timeout, uint16_t port,
+                            const std::string& host) {
+    bool ended = false;
+    const bool connected = WaitUntil(
+        [&] {
+            ended = process_ && !process_->Running();
+            return ended || Connects(host, port ? port : port_);
+        },
+        timeout);
+    return connected && !ended;
+}
+
+bool AppFolder::Refuses(uint16_t port, const std::string& host) const {
+    return !Connects(host, port ? port : port_);
+}
+
+void AppFolder::StartAndWaitForPort(std::chrono::milliseconds timeout) {
+    Start();
+    if (!WaitForPort(timeout))
+        throw std::runtime_error("the service did not listen on its port; output:\n" + Output());
+}
+
+void AppFolder::Signal(int sig) {
+    if (process_) process_->Signal(sig);
+}
+
+int AppFolder::Stop(std::chrono::milliseconds timeout) {
+    return process_ ? process_->Stop(timeout) : 0;
+}
+
+int AppFolder::RunToEnd(const std::vector<std::string>& args, std::chrono::milliseconds timeout) {
+    Start(args);
+    if (std::optional<int> code = process_->Wait(timeout)) return *code;
+    return Stop();
+}
+
+std::string AppFolder::Log() const {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const auto& entry : fs::recursive_directory_iterator(folder_ / "Log", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file() && name.starts_with("QuorvexSiTefService "))
+            files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    std::string text;
+    for (const auto& file : files) text += platform::ReadFile(file.string()).value_or("");
+    return platform::Cp1252ToUtf8(text);
+}
+
+std::vector<std::string> AppFolder::LogTexts() const {
+    std::vector<std::string> texts;
+    const std::string log = Log();
+    for (size_t start = 0; start < log.size();) {
+        size_t end = log.find("\r\n", start);
+        if (end == std::string::npos) end = log.size();
+        std::string line = log.substr(start, end - start);
+        // "[dd/mm/yyyy hh:mm:ss] " is 22 characters.
+        if (line.size() >= 22 && line[0] == '[' && line[20] == ']') line.erase(0, 22);
+        texts.push_back(line);
+        start = end + 2;
+    }
+    return texts;
+}
+
+bool AppFolder::WaitForLog(const std::string& text, std::chrono::milliseconds timeout) const {
+    return WaitUntil([&] { return Log().find(text) != std::string::npos; }, timeout);
+}
+
+std::string AppFolder::Output() const {
+    return platform::ReadFile(folder_ / "output.txt").value_or("");
+}
+
+TlsWebSocketClient::Options AppFolder::ClientOptions(const std::string& host) const {
+    TlsWebSocketClient::Options options;
+    options.host = host;
+    options.port = port_;
+    options.ca_file = CaFile();
+    return options;
+}
+
+TlsWebSocketClient AppFolder::Client(const std::string& host) const {
+    TlsWebSocketClient client(ClientOptions(host));
+    const std::string answer = client.Upgrade();
+    if (!answer.starts_with("HTTP/1.1 101 ")) throw std::runtime_error("upgrade: " + answer);
+    return client;
+}
+
+}  // namespace qvtest

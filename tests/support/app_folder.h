@@ -1,0 +1,100 @@
+// An application folder in a temporary place, laid out as the service expects it: the
+// executable (hard link or copy, named QuorvexSiTefService), Certificado/ with a generated
+// CA and server certificate, QuorvexSiTefService.ini with a free port. Start() runs it;
+// the folder stops it when it goes away (also when a test fails) and removes everything.
+//
+// Extra files (dll/libclisitef.so, ...) go in with PutFile/CopyFile, environment variables
+// of the program with SetEnv (TZ is America/Sao_Paulo unless set).
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/temp_folder.h"
+#include "support/tls_web_socket_client.h"
+
+namespace qvtest {
+
+// Programs of the build tree, relative to BuildDir().
+inline constexpr const char* kServiceProgram = "src/QuorvexSiTefService";
+// The service with a handler that echoes every message (test only).
+inline constexpr const char* kEchoServiceProgram =
+    "tests/support/echo_service/QuorvexSiTefEchoService";
+
+// Polls `condition` every 10 ms until it holds (true) or `timeout` passes (false).
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// A TCP port nobody listens on right now.
+uint16_t FreePort();
+
+class AppFolder {
+  public:
+    explicit AppFolder(const std::string& program = kServiceProgram);
+    AppFolder(const AppFolder&) = delete;
+    AppFolder& operator=(const AppFolder&) = delete;
+    ~AppFolder();
+
+    // With a trailing separator.
+    const std::string& path() const { return folder_.path(); }
+    std::string operator/(const std::string& relative) const { return folder_ / relative; }
+    std::string ExecutablePath() const { return folder_ / "QuorvexSiTefService"; }
+    std::string IniPath() const { return folder_ / "QuorvexSiTefService.ini"; }
+    std::string CaFile() const { return folder_ / "Certificado/ca_cert.pem"; }
+
+    // The port written into the INI at creation.
+    uint16_t port() const { return port_; }
+    // Replaces the INI file's text.
+    void WriteIni(const std::string& text);
+    // Rewrites the INI with server_port = `port`.
+    void SetPort(uint16_t port);
+
+    void PutFile(const std::string& relative, const std::string& bytes);
+    void CopyFile(const std::string& source, const std::string& relative);
+    void RemoveFile(const std::string& relative);
+    void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
+
+    // Starts the program with `args`.
+    void Start(const std::vector<std::string>& args = {});
+    // Start() and wait until the port accepts TCP connections; raises when it does not
+    // within `timeout` or the program ends.
+    void StartAndWaitForPort(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // True when `port` (default: ours) accepts a TCP connection on `host` within `timeout`.
+    bool WaitForPort(std::chrono::milliseconds timeout, uint16_t port = 0,
+                     const std::string& host = "127.0.0.1");
+    // True when `port` refuses connections on `host` right now.
+    bool Refuses(uint16_t port = 0, const std::string& host = "127.0.0.1") const;
+
+    void Signal(int sig);
+    // SIGTERM (SIGKILL after `timeout`); the exit code. 0 when it never ran.
+    int Stop(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // Runs the program with `args` to its end (bounded) and returns its exit code.
+    int RunToEnd(const std::vector<std::string>& args,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+    // The service log of every day so far, as UTF-8, and its lines without the time stamps.
+    std::string Log() const;
+    std::vector<std::string> LogTexts() const;
+    // Waits until a log line contains `text`; false after `timeout`.
+    bool WaitForLog(const std::string& text,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    // What the program wrote to stdout and stderr.
+    std::string Output() const;
+
+    // A client connected and upgraded to our port.
+    TlsWebSocketClient Client(const std::string& host = "127.0.0.1") const;
+    TlsWebSocketClient::Options ClientOptions(const std::string& host = "127.0.0.1") const;
+
+  private:
+    TempFolder folder_;
+    uint16_t port_;
+    std::map<std::string, std::string> env_;
+    std::unique_ptr<ChildProcess> process_;
+};
+
+}  // namespace qvtest

@@ -1,0 +1,40 @@
+// A program started by a test, with its output captured in a file. The owner stops it
+// (SIGTERM, then SIGKILL after a bounded wait) when it goes away, also when a test fails.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qvtest {
+
+class ChildProcess {
+  public:
+    // Starts `program` with `args` (without argv[0]); the environment is the test's own with
+    // `env` laid over it. stdout and stderr go to `output_file`.
+    ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                 const std::map<std::string, std::string>& env, const std::string& output_file);
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+
+    bool Running();
+    void Signal(int sig);
+
+    // Waits up to `timeout` for the program to end; its exit code (128 + signal when killed
+    // by a signal), or nothing while it still runs.
+    std::optional<int> Wait(std::chrono::milliseconds timeout);
+
+    // SIGTERM, then SIGKILL when it has not ended within `timeout`. The exit code.
+    int Stop(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+  private:
+    pid_t pid_ = -1;
+    std::optional<int> exit_code_;
+};
+
+}  // namespace qvtest
