@@ -1,0 +1,48 @@
+#include "requests/json_envelope.h"
+
+#include "requests/json_writer.h"
+
+namespace requests {
+
+bool JsonDocument::Parse(std::string_view text) {
+    // The DOM parser rejects anything after the one value, as the envelope requires.
+    return !parser_.parse(text.data(), text.size(), true).get(root_);
+}
+
+bool JsonDocument::IsObject() const { return root_.is_object(); }
+
+simdjson::dom::object JsonDocument::Object() const {
+    simdjson::dom::object object;
+    if (root_.get_object().get(object)) throw RequestError("A mensagem não é um objeto JSON.");
+    return object;
+}
+
+std::string ValueText(simdjson::dom::element value) {
+    switch (value.type()) {
+        case simdjson::dom::element_type::STRING: return std::string(value.get_string().value());
+        case simdjson::dom::element_type::BOOL: return value.get_bool().value() ? "true" : "false";
+        case simdjson::dom::element_type::NULL_VALUE: return "null";
+        case simdjson::dom::element_type::ARRAY:
+        case simdjson::dom::element_type::OBJECT: return {};
+        default: return simdjson::minify(value);  // numbers, in their shortest form
+    }
+}
+
+bool HasField(simdjson::dom::object object, std::string_view key) {
+    simdjson::dom::element value;
+    return !object.at_key(key).get(value);
+}
+
+std::string GetField(simdjson::dom::object object, std::string_view key) {
+    simdjson::dom::element value;
+    if (object.at_key(key).get(value)) {
+        throw RequestError("Campo " + std::string(key) + " nao encontrado.");
+    }
+    return ValueText(value);
+}
+
+std::string ErrorReply(std::string_view message) {
+    return JsonObject().Add("type", "error").Add("message", message).ToString();
+}
+
+}  // namespace requests

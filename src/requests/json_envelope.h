@@ -1,0 +1,52 @@
+// The JSON envelope of client messages: parsing one message, the required-field getter and
+// the error reply. A message must be exactly one JSON value; when a key occurs twice the first
+// occurrence counts.
+#pragma once
+
+#include <simdjson.h>
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace requests {
+
+// A failure of a request whose message text is sent to the client in the error reply.
+class RequestError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A parsed client message. Holds the parser, so values taken from it live as long as it does.
+class JsonDocument {
+public:
+    // Parses `text`; false when it is not exactly one valid JSON value.
+    bool Parse(std::string_view text);
+
+    bool IsObject() const;
+
+    // The root as an object; raises RequestError when the root is another kind of value.
+    simdjson::dom::object Object() const;
+
+    simdjson::dom::element Root() const { return root_; }
+
+private:
+    simdjson::dom::parser parser_;
+    simdjson::dom::element root_;
+};
+
+// The text of member `key`: a string's content, a number's JSON text, "true", "false" or
+// "null", and empty text for an object or array. Raises RequestError
+// "Campo <key> nao encontrado." when there is no such member.
+std::string GetField(simdjson::dom::object object, std::string_view key);
+
+// True when the object has a member `key`.
+bool HasField(simdjson::dom::object object, std::string_view key);
+
+// The text view of any value, as GetField returns it.
+std::string ValueText(simdjson::dom::element value);
+
+// {"type":"error","message":<text>}
+std::string ErrorReply(std::string_view message);
+
+}  // namespace requests
