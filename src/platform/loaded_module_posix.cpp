@@ -1,0 +1,13 @@
+#include "platform/loaded_module.h"
+
+#include <dlfcn.h>
+
+namespace platform {
+
+std::string ModulePathOf(const void* address) {
+    Dl_info info{};
+    if (::dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
+    return info.dli_fname;
+}
+
+}  // namespace platform
