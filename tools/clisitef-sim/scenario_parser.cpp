@@ -23,7 +23,7 @@ constexpr int64_t kInt16Max = std::numeric_limits<int16_t>::max();
 constexpr int64_t kMaxPollMs = 60000;
 
 [[noreturn]] void Fail(const std::string& path, const std::string& what) {
-    throw ScenarioError(path + ": " + what);
+    throw ScenarioError(path.empty() ? what : path + ": " + what);
 }
 
 array AsArray(element value, const std::string& path) {
@@ -62,7 +62,9 @@ public:
     }
 
     bool Has(std::string_view key) const { return object_[key].error() == simdjson::SUCCESS; }
-    std::string Path(std::string_view key) const { return path_ + "." + std::string(key); }
+    std::string Path(std::string_view key) const {
+        return path_.empty() ? std::string(key) : path_ + "." + std::string(key);
+    }
     const std::string& path() const { return path_; }
     object raw() const { return object_; }
 
@@ -315,7 +317,7 @@ public:
     }
 
     std::shared_ptr<const Scenario> Read(element root) {
-        Fields top(root, "scenario");
+        Fields top(root, "");
         top.Allow({"journal", "configure_result", "pinpad_present", "pinpad_message_result",
                    "pending_transactions", "track3", "card_direct", "cancel_status", "first_nsu",
                    "vars", "payments", "functions", "flows", "scripts", "script"});

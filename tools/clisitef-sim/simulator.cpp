@@ -24,6 +24,13 @@ std::string Environment(const char* name) {
     return value == nullptr ? std::string() : value;
 }
 
+std::optional<int> ReadPollMs() {
+    std::string text = Environment(kPollVariable);
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoi(text);
+}
+
 std::string FolderOf(const std::string& path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -94,6 +101,7 @@ void Simulator::Load() {
     scenario_.reset();
     std::string journal = Environment(kJournalVariable);
     journal_.SetPath(journal);
+    poll_ms_ = ReadPollMs();
     std::string library_folder =
         FolderOf(platform::ModulePathOf(reinterpret_cast<const void*>(&Simulator::Instance)));
     std::string path = Environment(kScenarioVariable);
@@ -303,7 +311,7 @@ int32_t Simulator::ContinueDialogue(const Outputs& out, int32_t continua,
     CopyText(reply.text, out.buffer, static_cast<size_t>(out.tam_buffer));
     if (dialogue_->ended() && reply.status == 0 && dialogue_->record() != RecordKind::kNone)
         book_.AddPending(dialogue_->record(), dialogue_->variables(), dialogue_->matched());
-    delay_ms = reply.delay_ms;
+    delay_ms = reply.delay_ms > 0 ? poll_ms_.value_or(reply.delay_ms) : 0;
     return reply.status;
 }
 

@@ -7,12 +7,14 @@
 // The scenario comes from the file named by QV_CLISITEF_SCENARIO, else from clisitef-sim.json
 // beside the library, else from the built-in demonstration scenario. It is read at the first
 // call and again at every ConfiguraIntSiTefInterativoEx. QV_CLISITEF_JOURNAL names the journal
-// and takes precedence over the scenario's "journal".
+// and takes precedence over the scenario's "journal". QV_CLISITEF_POLL_MS, when set, replaces
+// how long every wait blocks (tests set 0).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -26,6 +28,7 @@ namespace clisitef_sim {
 inline constexpr const char* kScenarioFileName = "clisitef-sim.json";
 inline constexpr const char* kScenarioVariable = "QV_CLISITEF_SCENARIO";
 inline constexpr const char* kJournalVariable = "QV_CLISITEF_JOURNAL";
+inline constexpr const char* kPollVariable = "QV_CLISITEF_POLL_MS";
 
 class Simulator {
 public:
@@ -91,6 +94,7 @@ private:
     std::set<std::string> scenario_payments_;    // guarded by mutex_: NSUs already in book_
     std::unique_ptr<Dialogue> dialogue_;         // guarded by mutex_
     int64_t next_nsu_ = 1;                       // guarded by mutex_
+    std::optional<int> poll_ms_;                 // guarded by mutex_
 };
 
 }  // namespace clisitef_sim
