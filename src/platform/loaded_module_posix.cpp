@@ -1,6 +1,6 @@
-#include "platform/loaded_module.h"
-
 #include <dlfcn.h>
+
+#include "platform/loaded_module.h"
 
 namespace platform {
 

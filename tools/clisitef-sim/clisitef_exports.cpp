@@ -45,8 +45,7 @@ QV_EXPORT int32_t IniciaFuncaoSiTefInterativo(int32_t funcao, const char* valor,
 
 QV_EXPORT int32_t ContinuaFuncaoSiTefInterativo(int32_t* comando, int32_t* tipoCampo,
                                                 int16_t* tamMinimo, int16_t* tamMaximo,
-                                                char* buffer, int32_t tamBuffer,
-                                                int32_t continua) {
+                                                char* buffer, int32_t tamBuffer, int32_t continua) {
     return Guarded(__func__, [&](Simulator& sim) {
         return sim.ContinueFunction(comando, tipoCampo, tamMinimo, tamMaximo, buffer, tamBuffer,
                                     continua);
@@ -80,16 +79,13 @@ QV_EXPORT int32_t LeCartaoSeguro(char* area) {
 }
 
 QV_EXPORT int32_t LeCartaoDiretoSeguro(char* area) {
-    return Guarded(__func__, [&](Simulator& sim) {
-        return sim.ReadSecureCard("LeCartaoDiretoSeguro", area);
-    });
+    return Guarded(
+        __func__, [&](Simulator& sim) { return sim.ReadSecureCard("LeCartaoDiretoSeguro", area); });
 }
 
-QV_EXPORT int32_t LeCartaoDiretoEx(char* a25, char* a129, char* b129, int16_t valor,
-                                   int32_t zero) {
-    return Guarded(__func__, [&](Simulator& sim) {
-        return sim.ReadCardDirect(a25, a129, b129, valor, zero);
-    });
+QV_EXPORT int32_t LeCartaoDiretoEx(char* a25, char* a129, char* b129, int16_t valor, int32_t zero) {
+    return Guarded(
+        __func__, [&](Simulator& sim) { return sim.ReadCardDirect(a25, a129, b129, valor, zero); });
 }
 
 QV_EXPORT int32_t EscreveMensagemPermanentePinPad(const char* mensagem) {
@@ -105,15 +101,22 @@ QV_EXPORT int32_t VerificaPresencaPinPad() {
 }
 
 // The exports must have exactly the types the engine resolves them as.
-static_assert(std::is_same_v<decltype(&ConfiguraIntSiTefInterativoEx), ConfiguraIntSiTefInterativoExFn>);
-static_assert(std::is_same_v<decltype(&IniciaFuncaoSiTefInterativo), IniciaFuncaoSiTefInterativoFn>);
-static_assert(std::is_same_v<decltype(&ContinuaFuncaoSiTefInterativo), ContinuaFuncaoSiTefInterativoFn>);
-static_assert(std::is_same_v<decltype(&FinalizaFuncaoSiTefInterativo), FinalizaFuncaoSiTefInterativoFn>);
-static_assert(std::is_same_v<decltype(&FinalizaTransacaoSiTefInterativo), FinalizaTransacaoSiTefInterativoFn>);
+static_assert(
+    std::is_same_v<decltype(&ConfiguraIntSiTefInterativoEx), ConfiguraIntSiTefInterativoExFn>);
+static_assert(
+    std::is_same_v<decltype(&IniciaFuncaoSiTefInterativo), IniciaFuncaoSiTefInterativoFn>);
+static_assert(
+    std::is_same_v<decltype(&ContinuaFuncaoSiTefInterativo), ContinuaFuncaoSiTefInterativoFn>);
+static_assert(
+    std::is_same_v<decltype(&FinalizaFuncaoSiTefInterativo), FinalizaFuncaoSiTefInterativoFn>);
+static_assert(std::is_same_v<decltype(&FinalizaTransacaoSiTefInterativo),
+                             FinalizaTransacaoSiTefInterativoFn>);
 static_assert(std::is_same_v<decltype(&LeTrilha3), LeTrilha3Fn>);
 static_assert(std::is_same_v<decltype(&LeCartaoSeguro), LeCartaoSeguroFn>);
 static_assert(std::is_same_v<decltype(&LeCartaoDiretoSeguro), LeCartaoDiretoSeguroFn>);
 static_assert(std::is_same_v<decltype(&LeCartaoDiretoEx), LeCartaoDiretoExFn>);
-static_assert(std::is_same_v<decltype(&EscreveMensagemPermanentePinPad), EscreveMensagemPermanentePinPadFn>);
-static_assert(std::is_same_v<decltype(&ObtemQuantidadeTransacoesPendentes), ObtemQuantidadeTransacoesPendentesFn>);
+static_assert(
+    std::is_same_v<decltype(&EscreveMensagemPermanentePinPad), EscreveMensagemPermanentePinPadFn>);
+static_assert(std::is_same_v<decltype(&ObtemQuantidadeTransacoesPendentes),
+                             ObtemQuantidadeTransacoesPendentesFn>);
 static_assert(std::is_same_v<decltype(&VerificaPresencaPinPad), VerificaPresencaPinPadFn>);

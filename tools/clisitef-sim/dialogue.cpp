@@ -63,9 +63,11 @@ const MenuOption* FindOption(const Step& step, const std::string& code) {
 
 }  // namespace
 
-Dialogue::Dialogue(std::shared_ptr<const Scenario> scenario, const Flow& flow,
-                   Variables variables, const PaymentBook& book)
-    : scenario_(std::move(scenario)), book_(book), variables_(std::move(variables)),
+Dialogue::Dialogue(std::shared_ptr<const Scenario> scenario, const Flow& flow, Variables variables,
+                   const PaymentBook& book)
+    : scenario_(std::move(scenario)),
+      book_(book),
+      variables_(std::move(variables)),
       pc_{&flow, 0} {}
 
 Reply Dialogue::Continue(int32_t continuation, const std::string& answer) {

@@ -73,9 +73,8 @@ void PaymentBook::AddPending(RecordKind kind, Variables variables, std::optional
 }
 
 bool PaymentBook::Finish(const std::string& document, bool confirm) {
-    auto it = std::find_if(pending_.rbegin(), pending_.rend(), [&](const Pending& p) {
-        return Get(p.variables, "doc") == document;
-    });
+    auto it = std::find_if(pending_.rbegin(), pending_.rend(),
+                           [&](const Pending& p) { return Get(p.variables, "doc") == document; });
     if (it == pending_.rend()) return false;
     Pending done = std::move(*it);
     pending_.erase(std::next(it).base());
@@ -95,7 +94,8 @@ int PaymentBook::CountPending(const std::string& date, const std::string& docume
 }
 
 PaymentBook::Entry* PaymentBook::FindById(int id) {
-    auto it = std::find_if(known_.begin(), known_.end(), [id](const Entry& e) { return e.id == id; });
+    auto it =
+        std::find_if(known_.begin(), known_.end(), [id](const Entry& e) { return e.id == id; });
     return it == known_.end() ? nullptr : &*it;
 }
 

@@ -62,10 +62,10 @@ struct Step {
     std::string save;                 // extra variable that receives the answer
     AnswerFormat format = AnswerFormat::kAny;
     std::optional<std::pair<int64_t, int64_t>> range;
-    std::string no_target;       // question answered "no"; empty: the function is cancelled
-    std::optional<int> times;    // waits: how often the wait is handed out; none: until interrupted
-    int poll_ms = 0;             // waits: how long each call blocks before it returns
-    std::optional<std::string> expect;          // the answer the caller must send
+    std::string no_target;     // question answered "no"; empty: the function is cancelled
+    std::optional<int> times;  // waits: how often the wait is handed out; none: until interrupted
+    int poll_ms = 0;           // waits: how long each call blocks before it returns
+    std::optional<std::string> expect;           // the answer the caller must send
     std::optional<int32_t> expect_continuation;  // the continuation the caller must send
 
     // kGoto and kMatch ("else").

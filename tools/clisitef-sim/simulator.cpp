@@ -26,7 +26,8 @@ std::string Environment(const char* name) {
 
 std::optional<int> ReadPollMs() {
     std::string text = Environment(kPollVariable);
-    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 5 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
     return std::stoi(text);
 }
@@ -109,7 +110,8 @@ void Simulator::Load() {
         path = library_folder + kScenarioFileName;
     try {
         if (path.empty()) {
-            scenario_ = ScenarioParser::Parse(BuiltInScenario(), "built-in scenario", library_folder);
+            scenario_ =
+                ScenarioParser::Parse(BuiltInScenario(), "built-in scenario", library_folder);
         } else {
             auto text = platform::ReadFile(path);
             if (!text) throw ScenarioError(path + ": cannot be read");
@@ -223,8 +225,8 @@ int32_t Simulator::Start(int32_t funcao, const char* valor, const char* cupom, c
     variables["restrictions"] = restricoes;
     variables["qrcode_to_app"] =
         std::strstr(restricoes, "DevolveStringQRCode=1") != nullptr ? "1" : "";
-    variables["hash"] = HashOf(variables["nsu"] + "|" + variables["amount_cents"] + "|" +
-                               variables["timestamp"]);
+    variables["hash"] =
+        HashOf(variables["nsu"] + "|" + variables["amount_cents"] + "|" + variables["timestamp"]);
     dialogue_ = std::make_unique<Dialogue>(scenario_, *flow, std::move(variables), book_);
     return tef::kCliSiTefContinue;
 }
@@ -287,8 +289,8 @@ int32_t Simulator::Continue(const Outputs& out, int32_t continua, const std::str
     return result;
 }
 
-int32_t Simulator::ContinueDialogue(const Outputs& out, int32_t continua,
-                                    const std::string& answer, int& delay_ms) {
+int32_t Simulator::ContinueDialogue(const Outputs& out, int32_t continua, const std::string& answer,
+                                    int& delay_ms) {
     if (!dialogue_ || dialogue_->ended())
         return Problem(kOutOfOrder, "ContinuaFuncaoSiTefInterativo without a running function");
     if (continua < -1 || continua > 1)
@@ -299,10 +301,10 @@ int32_t Simulator::ContinueDialogue(const Outputs& out, int32_t continua,
     if (reply.text.size() >= static_cast<size_t>(out.tam_buffer)) {
         dialogue_.reset();
         out.buffer[0] = '\0';
-        return Problem(kInvalidArgument, "ContinuaFuncaoSiTefInterativo: the command's data needs " +
-                                             std::to_string(reply.text.size() + 1) +
-                                             " bytes, tamBuffer is " +
-                                             std::to_string(out.tam_buffer));
+        return Problem(kInvalidArgument,
+                       "ContinuaFuncaoSiTefInterativo: the command's data needs " +
+                           std::to_string(reply.text.size() + 1) + " bytes, tamBuffer is " +
+                           std::to_string(out.tam_buffer));
     }
     *out.comando = reply.command;
     *out.tipo_campo = reply.field;
@@ -369,8 +371,7 @@ int32_t Simulator::StartTrack3(char* area4) {
     return scenario_->track3_result;
 }
 
-int32_t Simulator::ReadCardDirect(char* a25, char* a129, char* b129, int16_t valor,
-                                  int32_t zero) {
+int32_t Simulator::ReadCardDirect(char* a25, char* a129, char* b129, int16_t valor, int32_t zero) {
     std::lock_guard lock(mutex_);
     EnsureLoaded();
     JournalLine line("LeCartaoDiretoEx");
@@ -416,7 +417,8 @@ int32_t Simulator::WritePinPadMessage(const char* mensagem) {
     } else {
         result = scenario_ ? scenario_->pinpad_message_result : kNotConfigured;
     }
-    journal_.Write(JournalLine("EscreveMensagemPermanentePinPad").Text("mensagem", mensagem).Result(result));
+    journal_.Write(
+        JournalLine("EscreveMensagemPermanentePinPad").Text("mensagem", mensagem).Result(result));
     return result;
 }
 

@@ -31,7 +31,7 @@ inline constexpr const char* kJournalVariable = "QV_CLISITEF_JOURNAL";
 inline constexpr const char* kPollVariable = "QV_CLISITEF_POLL_MS";
 
 class Simulator {
-public:
+  public:
     static Simulator& Instance();
 
     int32_t Configure(const char* ip, const char* loja, const char* terminal, int32_t reservado,
@@ -56,7 +56,7 @@ public:
     // A failure that escaped an export (reported, never thrown to the caller).
     int32_t ReportEscaped(const char* export_name, const char* what);
 
-private:
+  private:
     Simulator() = default;
 
     void EnsureLoaded();
@@ -85,16 +85,16 @@ private:
     int32_t Problem(int32_t status, const std::string& message);
 
     std::mutex mutex_;
-    bool loaded_ = false;                        // guarded by mutex_
-    std::shared_ptr<const Scenario> scenario_;   // guarded by mutex_; null when it is broken
-    bool configured_ = false;                    // guarded by mutex_
-    Variables configuration_;                    // guarded by mutex_
-    Journal journal_;                            // guarded by mutex_
-    PaymentBook book_;                           // guarded by mutex_
-    std::set<std::string> scenario_payments_;    // guarded by mutex_: NSUs already in book_
-    std::unique_ptr<Dialogue> dialogue_;         // guarded by mutex_
-    int64_t next_nsu_ = 1;                       // guarded by mutex_
-    std::optional<int> poll_ms_;                 // guarded by mutex_
+    bool loaded_ = false;                       // guarded by mutex_
+    std::shared_ptr<const Scenario> scenario_;  // guarded by mutex_; null when it is broken
+    bool configured_ = false;                   // guarded by mutex_
+    Variables configuration_;                   // guarded by mutex_
+    Journal journal_;                           // guarded by mutex_
+    PaymentBook book_;                          // guarded by mutex_
+    std::set<std::string> scenario_payments_;   // guarded by mutex_: NSUs already in book_
+    std::unique_ptr<Dialogue> dialogue_;        // guarded by mutex_
+    int64_t next_nsu_ = 1;                      // guarded by mutex_
+    std::optional<int> poll_ms_;                // guarded by mutex_
 };
 
 }  // namespace clisitef_sim

@@ -71,8 +71,9 @@ TEST_F(Exports, SimpleExportsAnswerTheScenarioValues) {
     EXPECT_EQ(lib.le_cartao_seguro(area), 0);
     EXPECT_STREQ(area, "");
     auto journal = Journal();
-    EXPECT_EQ(LinesStartingWith(journal, "EscreveMensagemPermanentePinPad mensagem=\"** BOA VIAGEM "
-                                         "**\" -> 3")
+    EXPECT_EQ(LinesStartingWith(journal,
+                                "EscreveMensagemPermanentePinPad mensagem=\"** BOA VIAGEM "
+                                "**\" -> 3")
                   .size(),
               1u);
     EXPECT_EQ(LinesStartingWith(journal, "LeCartaoDiretoEx valor=77 zero=0 -> 9 a25=\"1234").size(),

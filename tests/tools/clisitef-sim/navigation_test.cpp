@@ -54,7 +54,8 @@ TEST_F(Navigation, RefusedAnswersBringThePromptAgain) {
         Prompts prompts;
     };
     const Case cases[] = {
-        {"card number too short", {{"2"}, {"411"}, {"4111111111111111"}, {"1230"}, {"123"}, {"1"}},
+        {"card number too short",
+         {{"2"}, {"411"}, {"4111111111111111"}, {"1230"}, {"123"}, {"1"}},
          {{21, 0}, {30, 512}, {30, 512}, {30, 513}, {30, 514}, {21, 0}}},
         {"card number too long",
          {{"2"}, {"41111111111111111111"}, {"4111111111111111"}, {"1230"}, {"123"}, {"1"}},
@@ -62,11 +63,12 @@ TEST_F(Navigation, RefusedAnswersBringThePromptAgain) {
         {"card number with letters",
          {{"2"}, {"4111x11111111111"}, {"4111111111111111"}, {"1230"}, {"123"}, {"1"}},
          {{21, 0}, {30, 512}, {30, 512}, {30, 513}, {30, 514}, {21, 0}}},
-        {"expiry month 13", {{"2"}, {"4111111111111111"}, {"1330"}, {"1230"}, {"123"}, {"1"}},
+        {"expiry month 13",
+         {{"2"}, {"4111111111111111"}, {"1330"}, {"1230"}, {"123"}, {"1"}},
          {{21, 0}, {30, 512}, {30, 513}, {30, 513}, {30, 514}, {21, 0}}},
-        {"a menu code that is not offered", {{"9"}, {"1"}, {"1"}},
-         {{21, 0}, {21, 0}, {21, 0}}},
-        {"one instalment where two to twelve are allowed", {{"1"}, {"2"}, {"1"}, {"13"}, {"02"}},
+        {"a menu code that is not offered", {{"9"}, {"1"}, {"1"}}, {{21, 0}, {21, 0}, {21, 0}}},
+        {"one instalment where two to twelve are allowed",
+         {{"1"}, {"2"}, {"1"}, {"13"}, {"02"}},
          {{21, 0}, {21, 0}, {30, 505}, {30, 505}, {30, 505}}},
     };
     for (const Case& c : cases) {
@@ -90,8 +92,9 @@ TEST_F(Navigation, ANewFunctionAbandonsOneLeftInItsDialogue) {
     int32_t command = 0, field = 0;
     int16_t min = 0, max = 0;
     std::vector<char> buffer(tef::kCliSiTefBufferSize, '\0');
-    ASSERT_EQ(Lib().continua(&command, &field, &min, &max, buffer.data(), tef::kCliSiTefBufferSize, 0),
-              10000);
+    ASSERT_EQ(
+        Lib().continua(&command, &field, &min, &max, buffer.data(), tef::kCliSiTefBufferSize, 0),
+        10000);
     ASSERT_EQ(command, 21);
     ASSERT_EQ(Lib().Start(2, "20,00", "", "2000"), 10000);
     Outcome debit = Lib().Drive({});

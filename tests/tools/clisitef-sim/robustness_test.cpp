@@ -15,7 +15,7 @@ namespace {
 constexpr int32_t kSize = tef::kCliSiTefBufferSize;
 
 class Robustness : public SimTest {
-protected:
+  protected:
     int32_t Continue(int32_t continua = 0) {
         return Lib().continua(&command_, &field_, &min_, &max_, buffer_.data(), kSize, continua);
     }
@@ -88,8 +88,9 @@ TEST_F(Robustness, AnAnswerWithoutItsEndWithinTheBufferIsRefused) {
     auto answer = std::make_unique<char[]>(8);
     std::fill_n(answer.get(), 8, 'x');
     EXPECT_EQ(Lib().continua(&command_, &field_, &min_, &max_, answer.get(), 8, 0), -20);
-    EXPECT_EQ(LinesStartingWith(Journal(), "ContinuaFuncaoSiTefInterativo continua=0 "
-                                           "buffer=UNTERMINATED tamBuffer=8 -> -20")
+    EXPECT_EQ(LinesStartingWith(Journal(),
+                                "ContinuaFuncaoSiTefInterativo continua=0 "
+                                "buffer=UNTERMINATED tamBuffer=8 -> -20")
                   .size(),
               1u);
 }
@@ -113,8 +114,8 @@ TEST_F(Robustness, ScenarioFaultsFoundWhileRunningEndTheFunction) {
     EXPECT_EQ(Lib().Run(1, "1,00", {}).status, -100);
     EXPECT_EQ(Lib().Run(2, "1,00", {}).status, -100);
     EXPECT_EQ(LinesStartingWith(Journal(), "# error: flow \"loop\" jumps 10000 times").size(), 1u);
-    EXPECT_EQ(LinesStartingWith(Journal(), "# error: flow \"endless\" ends without a status").size(),
-              1u);
+    EXPECT_EQ(
+        LinesStartingWith(Journal(), "# error: flow \"endless\" ends without a status").size(), 1u);
 }
 
 TEST_F(Robustness, MalformedScenariosAreReportedAndLeaveTheLibraryUnconfigured) {
@@ -160,10 +161,10 @@ TEST_F(Robustness, MalformedScenariosAreReportedAndLeaveTheLibraryUnconfigured) 
 TEST_F(Robustness, AMissingScenarioFileIsReported) {
     ScopedEnv missing("QV_CLISITEF_SCENARIO", (folder_ / "none.json").c_str());
     EXPECT_EQ(Loaded().Configure(), 8);
-    EXPECT_EQ(LinesStartingWith(Journal(), "# error: " + (folder_ / "none.json") +
-                                               ": cannot be read")
-                  .size(),
-              1u);
+    EXPECT_EQ(
+        LinesStartingWith(Journal(), "# error: " + (folder_ / "none.json") + ": cannot be read")
+            .size(),
+        1u);
 }
 
 TEST_F(Robustness, AFixedScenarioIsTakenAtTheNextConfiguration) {
@@ -174,13 +175,18 @@ TEST_F(Robustness, AFixedScenarioIsTakenAtTheNextConfiguration) {
     EXPECT_EQ(Loaded().verifica_pinpad(), 0);
 }
 
-TEST_F(Robustness, PinPadChecksFromAnotherThreadDuringAPayment) {
+TEST_F(Robustness, QueriesFromAnotherThreadDuringPayments) {
     SimLibrary& lib = Lib();
     std::atomic<bool> done{false};
     std::atomic<int> wrong{0};
     std::thread checker([&] {
+        int pending_before = 0;
         while (!done) {
             if (lib.verifica_pinpad() != 1) ++wrong;
+            // Approvals only add to the count while the other thread pays.
+            int pending = lib.obtem_pendentes("", "");
+            if (pending < pending_before || pending > 5) ++wrong;
+            pending_before = pending;
         }
     });
     for (int i = 0; i < 5; ++i) {

@@ -36,10 +36,15 @@ TEST_F(Scripts, HandOutExactlyTheScriptedCommands) {
         std::string text;
     };
     const Expected expected[] = {
-        {4, 0, 0, 0, "T\xEDtulo"},      {21, 0, 0, 0, "1:Sim;2:N\xE3o;"},
-        {30, 512, 13, 19, "Cart\xE3o"}, {22, 0, 0, 0, "Pressione enter"},
-        {50, 584, 0, 0, "qr-data"},     {52, 4128, 0, 0, "qr@pinpad"},
-        {34, 146, 1, 12, "Forneca o valor"}, {23, 0, 0, 0, ""}, {23, 0, 0, 0, ""},
+        {4, 0, 0, 0, "T\xEDtulo"},
+        {21, 0, 0, 0, "1:Sim;2:N\xE3o;"},
+        {30, 512, 13, 19, "Cart\xE3o"},
+        {22, 0, 0, 0, "Pressione enter"},
+        {50, 584, 0, 0, "qr-data"},
+        {52, 4128, 0, 0, "qr@pinpad"},
+        {34, 146, 1, 12, "Forneca o valor"},
+        {23, 0, 0, 0, ""},
+        {23, 0, 0, 0, ""},
         {0, 121, 0, 0, "Linha 1\nLinha 2 a\xE7\xE3o"},
     };
     ASSERT_EQ(outcome.commands.size(), std::size(expected));
@@ -72,9 +77,11 @@ TEST_F(Scripts, UnmetExpectationsEndTheFunctionAndAreReported) {
         std::string note;
     };
     const Case cases[] = {
-        {"another menu choice", {{"1"}},
+        {"another menu choice",
+         {{"1"}},
          "# error: flow \"script\" step 1 expected the answer \"2\", got \"1\""},
-        {"another card number", {{"2"}, {"4000000000000000"}},
+        {"another card number",
+         {{"2"}, {"4000000000000000"}},
          "# error: flow \"script\" step 2 expected the answer \"4111111111111111\", got "
          "\"4000000000000000\""},
     };
@@ -88,7 +95,8 @@ TEST_F(Scripts, UnmetExpectationsEndTheFunctionAndAreReported) {
 }
 
 TEST_F(Scripts, UnmetContinuationIsReported) {
-    UseScenario(R"({"script": [{"command": 3, "text": "x", "expect_continua": 1}, {"status": 0}]})");
+    UseScenario(
+        R"({"script": [{"command": 3, "text": "x", "expect_continua": 1}, {"status": 0}]})");
     EXPECT_EQ(Lib().Run(3, "10,00", {}).status, -100);
     EXPECT_EQ(LinesStartingWith(Journal(),
                                 "# error: flow \"script\" step 0 expected continuation 1, got 0")
@@ -135,7 +143,8 @@ TEST_F(Scripts, TheJournalHasOneLinePerCallWithArgumentsAndResults) {
 TEST_F(Scripts, JournalEscapesBytesTheCodePageLeavesUndefined) {
     UseScenario(R"({"script": [{"command": 30}, {"status": 0}]})");
     Lib().Run(3, "1,00", {{"a\x81z\x7F"}});
-    auto lines = LinesStartingWith(Journal(), "ContinuaFuncaoSiTefInterativo continua=0 buffer=\"a");
+    auto lines =
+        LinesStartingWith(Journal(), "ContinuaFuncaoSiTefInterativo continua=0 buffer=\"a");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("buffer=\"a\\x81z\\x7F\""), std::string::npos) << lines[0];
 }

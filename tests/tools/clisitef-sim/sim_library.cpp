@@ -39,16 +39,15 @@ int Outcome::Count(int32_t command) const {
 }
 
 bool Outcome::Has(int32_t command, int32_t field) const {
-    return std::any_of(commands.begin(), commands.end(), [&](const Command& c) {
-        return c.command == command && c.field == field;
-    });
+    return std::any_of(commands.begin(), commands.end(),
+                       [&](const Command& c) { return c.command == command && c.field == field; });
 }
 
 SimLibrary::SimLibrary(const std::string& folder) : dll_folder_(folder + "dll/") {
     // A copy, not a link: the loader would take a second link to an already loaded file for
     // the same library and its state.
-    auto bytes = platform::ReadFile(qvtest::BuildDir() + "tools/clisitef-sim/" +
-                                    tef::kCliSiTefLibraryName);
+    auto bytes =
+        platform::ReadFile(qvtest::BuildDir() + "tools/clisitef-sim/" + tef::kCliSiTefLibraryName);
     if (!bytes) throw std::runtime_error("the simulated library is not built");
     std::string path = dll_folder_ + tef::kCliSiTefLibraryName;
     if (!platform::ForceDirectories(dll_folder_) || !platform::WriteFile(path, *bytes))
@@ -106,8 +105,8 @@ Outcome SimLibrary::Drive(std::deque<Answer> answers, int interrupt_at_wait) con
         Answer answer;
         if (WaitsForAnswer(c.command)) {
             if (answers.empty()) {
-                ADD_FAILURE() << "no answer left for command " << c.command << " field "
-                              << c.field << " \"" << c.text << "\"";
+                ADD_FAILURE() << "no answer left for command " << c.command << " field " << c.field
+                              << " \"" << c.text << "\"";
                 answer = Abort();
             } else {
                 answer = answers.front();

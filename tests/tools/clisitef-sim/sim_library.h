@@ -46,7 +46,7 @@ struct Outcome {
 };
 
 class SimLibrary {
-public:
+  public:
     // Copies the built library into `folder` + "dll/" and loads it from there.
     explicit SimLibrary(const std::string& folder);
 
@@ -81,7 +81,7 @@ public:
     ObtemQuantidadeTransacoesPendentesFn obtem_pendentes = nullptr;
     VerificaPresencaPinPadFn verifica_pinpad = nullptr;
 
-private:
+  private:
     template <typename Fn>
     void Resolve(Fn& target, const char* name);
 
@@ -91,13 +91,13 @@ private:
 
 // Sets (or, with nullptr, removes) an environment variable until the object goes away.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(std::string name, const char* value);
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
     ~ScopedEnv();
 
-private:
+  private:
     std::string name_;
     bool had_value_ = false;
     std::string old_value_;
