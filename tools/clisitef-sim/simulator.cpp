@@ -341,10 +341,15 @@ int32_t Simulator::Finish(const char* export_name, int32_t confirma, const char*
         journal_.Note("the running function was abandoned");
         return 0;
     }
-    if (!book_.Finish(cupom, confirma == 1))
-        return Problem(kOutOfOrder, name + ": no approved function of document \"" +
-                                        std::string(cupom) + "\" is waiting to be finished");
-    return 0;
+    if (book_.Finish(cupom, confirma == 1)) return 0;
+    std::string what = "no approved function of document \"" + std::string(cupom) + "\" is pending";
+    // Undoing what is not there is harmless (callers undo after every failed payment);
+    // confirming it is not.
+    if (confirma == 0) {
+        journal_.Note(what);
+        return 0;
+    }
+    return Problem(kOutOfOrder, name + ": " + what);
 }
 
 // ---- card readers and PIN pad ---------------------------------------------------------------

@@ -120,9 +120,12 @@ TEST_F(KnownTransactions, ApprovedFunctionsArePendingUntilFinished) {
     EXPECT_EQ(Lib().obtem_pendentes("", ""), 1);
     EXPECT_EQ(Lib().finaliza_funcao(0, "101", "20251126", "155000", ""), 0);
     EXPECT_EQ(Lib().obtem_pendentes("", ""), 0);
-    // Nothing left to finish, and a document never started: out of order.
+    // Confirming what is not pending is out of order; undoing it does no harm.
     EXPECT_EQ(Lib().finaliza_funcao(1, "101", "20251126", "155000", ""), -12);
-    EXPECT_EQ(Lib().finaliza_funcao(1, "555", "20251126", "155000", ""), -12);
+    EXPECT_EQ(Lib().finaliza_transacao(1, "555", "20251126", "155000"), -12);
+    EXPECT_EQ(Lib().finaliza_funcao(0, "555", "20251126", "155000", ""), 0);
+    EXPECT_EQ(LinesStartingWith(Journal(), "# no approved function of document \"555\"").size(),
+              1u);
 }
 
 TEST_F(KnownTransactions, DeclinedAndCancelledFunctionsLeaveNothingPending) {
