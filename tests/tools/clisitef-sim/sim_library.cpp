@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "platform/file_system.h"
-#include "support/temp_folder.h"
+#include "support/simulated_library.h"
 
 namespace simtest {
 
@@ -44,14 +44,7 @@ bool Outcome::Has(int32_t command, int32_t field) const {
 }
 
 SimLibrary::SimLibrary(const std::string& folder) : dll_folder_(folder + "dll/") {
-    // A copy, not a link: the loader would take a second link to an already loaded file for
-    // the same library and its state.
-    auto bytes =
-        platform::ReadFile(qvtest::BuildDir() + "tools/clisitef-sim/" + tef::kCliSiTefLibraryName);
-    if (!bytes) throw std::runtime_error("the simulated library is not built");
-    std::string path = dll_folder_ + tef::kCliSiTefLibraryName;
-    if (!platform::ForceDirectories(dll_folder_) || !platform::WriteFile(path, *bytes))
-        throw std::runtime_error("cannot copy the library to " + path);
+    std::string path = qvtest::InstallSimulatedLibrary(folder);
     if (!library_.Open(path)) throw std::runtime_error(library_.LastError());
     Resolve(configura, "ConfiguraIntSiTefInterativoEx");
     Resolve(inicia, "IniciaFuncaoSiTefInterativo");
