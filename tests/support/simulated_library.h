@@ -1,0 +1,15 @@
+// The simulated payment library (tools/clisitef-sim) for tests that need one in an application
+// folder. A test target using it must depend on the target clisitef_sim.
+#pragma once
+
+#include <string>
+
+namespace qvtest {
+
+// Copies the built library to `app_folder` + "dll/libclisitef.so" (creating the folder) and
+// returns that path. A copy, not a link: the loader takes a second link to a file it has
+// already loaded for the same library, state included, so each test gets a fresh one this way.
+// Throws std::runtime_error when the library is not built or cannot be copied.
+std::string InstallSimulatedLibrary(const std::string& app_folder);
+
+}  // namespace qvtest

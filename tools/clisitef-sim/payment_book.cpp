@@ -1,0 +1,102 @@
+#include "payment_book.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "amount_text.h"
+#include "platform/clock.h"
+
+namespace clisitef_sim {
+
+namespace {
+
+std::string Get(const Variables& variables, const std::string& name) {
+    auto found = variables.find(name);
+    return found == variables.end() ? std::string() : found->second;
+}
+
+std::string WithoutLeadingZeros(const std::string& digits) {
+    size_t first = digits.find_first_not_of('0');
+    return first == std::string::npos ? std::string() : digits.substr(first);
+}
+
+// Day count of "YYYYMMDD" (payments) or "DDMMYYYY" (answers), or nullopt when it is no date.
+std::optional<long> DayNumber(const std::string& text, bool day_first) {
+    if (text.size() != 8 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    int year = std::stoi(day_first ? text.substr(4, 4) : text.substr(0, 4));
+    int month = std::stoi(day_first ? text.substr(2, 2) : text.substr(4, 2));
+    int day = std::stoi(day_first ? text.substr(0, 2) : text.substr(6, 2));
+    if (!platform::IsValidDate(year, month, day)) return std::nullopt;
+    platform::LocalDateTime date{year, month, day};
+    return static_cast<long>(platform::ToDateTime(date));
+}
+
+}  // namespace
+
+void PaymentBook::AddKnown(Variables variables) {
+    known_.push_back({next_id_++, RecordKind::kPayment, std::move(variables), false});
+}
+
+bool PaymentBook::Matches(const Entry& entry, const Variables& answers) {
+    std::string nsu = WithoutLeadingZeros(Get(answers, "516"));
+    if (nsu.empty()) return false;
+    if (nsu != WithoutLeadingZeros(Get(entry.variables, "nsu")) &&
+        nsu != WithoutLeadingZeros(Get(entry.variables, "nsu_host")))
+        return false;
+    std::string date = Get(answers, "515");
+    if (!date.empty()) {
+        auto asked = DayNumber(date, true);
+        auto made = DayNumber(Get(entry.variables, "date"), false);
+        if (!asked || !made || std::labs(*asked - *made) > 1) return false;
+    }
+    std::string amount = Get(answers, "146");
+    if (!amount.empty()) {
+        auto cents = ParseCents(amount);
+        if (!cents || std::to_string(*cents) != Get(entry.variables, "amount_cents")) return false;
+    }
+    return true;
+}
+
+const PaymentBook::Entry* PaymentBook::Find(MatchKind kind, const Variables& answers) const {
+    if (kind == MatchKind::kLast) return known_.empty() ? nullptr : &known_.back();
+    for (auto it = known_.rbegin(); it != known_.rend(); ++it) {
+        if (kind == MatchKind::kPayment && (it->kind != RecordKind::kPayment || it->cancelled))
+            continue;
+        if (Matches(*it, answers)) return &*it;
+    }
+    return nullptr;
+}
+
+void PaymentBook::AddPending(RecordKind kind, Variables variables, std::optional<int> target) {
+    pending_.push_back({kind, std::move(variables), target});
+}
+
+bool PaymentBook::Finish(const std::string& document, bool confirm) {
+    auto it = std::find_if(pending_.rbegin(), pending_.rend(),
+                           [&](const Pending& p) { return Get(p.variables, "doc") == document; });
+    if (it == pending_.rend()) return false;
+    Pending done = std::move(*it);
+    pending_.erase(std::next(it).base());
+    if (!confirm) return true;
+    if (done.kind == RecordKind::kCancellation && done.target) {
+        if (Entry* target = FindById(*done.target)) target->cancelled = true;
+    }
+    known_.push_back({next_id_++, done.kind, std::move(done.variables), false});
+    return true;
+}
+
+int PaymentBook::CountPending(const std::string& date, const std::string& document) const {
+    return static_cast<int>(std::count_if(pending_.begin(), pending_.end(), [&](const Pending& p) {
+        return (date.empty() || Get(p.variables, "date") == date) &&
+               (document.empty() || Get(p.variables, "doc") == document);
+    }));
+}
+
+PaymentBook::Entry* PaymentBook::FindById(int id) {
+    auto it =
+        std::find_if(known_.begin(), known_.end(), [id](const Entry& e) { return e.id == id; });
+    return it == known_.end() ? nullptr : &*it;
+}
+
+}  // namespace clisitef_sim

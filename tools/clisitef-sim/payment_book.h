@@ -1,0 +1,62 @@
+// The transactions the simulated authoriser knows: payments approved and confirmed (or given
+// by the scenario), the cancellations of them, and the functions approved but not yet
+// confirmed or undone by the caller (pending). Not thread-safe; the simulator's lock guards it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+#include "text_template.h"
+
+namespace clisitef_sim {
+
+class PaymentBook {
+  public:
+    // A transaction as the function that made it left its variables (nsu, amount_cents, date,
+    // the receipts under "121" and "122" ...).
+    struct Entry {
+        int id = 0;
+        RecordKind kind = RecordKind::kPayment;
+        Variables variables;
+        bool cancelled = false;
+    };
+
+    void AddKnown(Variables variables);
+
+    // The entry a function is looking for from the answers it collected: "516" (NSU, the
+    // authoriser's or the host's), and when given "515" (date DDMMYYYY, one day either side
+    // accepted because callers often send the UTC date) and "146" (amount). kPayment takes only
+    // payments not cancelled yet; kReceipt any entry; kLast the latest entry.
+    const Entry* Find(MatchKind kind, const Variables& answers) const;
+
+    // An approved function waiting for FinalizaFuncaoSiTefInterativo. `target` is the payment a
+    // cancellation cancels.
+    void AddPending(RecordKind kind, Variables variables, std::optional<int> target);
+
+    // Confirms (the entry becomes known, a cancellation cancels its target) or undoes the
+    // pending function of fiscal document `document`. False when none is pending for it.
+    bool Finish(const std::string& document, bool confirm);
+
+    // Pending functions of date `date` (YYYYMMDD) and fiscal document `document`; an empty
+    // argument matches every value.
+    int CountPending(const std::string& date, const std::string& document) const;
+
+  private:
+    struct Pending {
+        RecordKind kind;
+        Variables variables;
+        std::optional<int> target;
+    };
+
+    static bool Matches(const Entry& entry, const Variables& answers);
+    Entry* FindById(int id);
+
+    std::vector<Entry> known_;
+    std::vector<Pending> pending_;
+    int next_id_ = 1;
+};
+
+}  // namespace clisitef_sim
