@@ -7,42 +7,13 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
-#include <algorithm>
-#include <memory>
-#include <vector>
-
-#include "support/app_folder.h"
+#include "bench_support.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using qvbench::Measure;
 
-qvtest::AppFolder& Service() {
-    static std::unique_ptr<qvtest::AppFolder> app = [] {
-        auto folder = std::make_unique<qvtest::AppFolder>(qvtest::kEchoServiceProgram);
-        folder->StartAndWaitForPort();
-        return folder;
-    }();
-    return *app;
-}
-
-void ReportPercentiles(benchmark::State& state, std::vector<double>& micros) {
-    if (micros.empty()) return;
-    std::sort(micros.begin(), micros.end());
-    state.counters["p50_us"] = micros[micros.size() / 2];
-    state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
-}
-
-template <class Body>
-void Measure(benchmark::State& state, Body body) {
-    std::vector<double> micros;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        body();
-        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-    }
-    ReportPercentiles(state, micros);
-}
+qvtest::AppFolder& Service() { return qvbench::RunningService(qvtest::kEchoServiceProgram); }
 
 void BM_RoundTrip100Bytes(benchmark::State& state) {
     auto client = Service().Client();

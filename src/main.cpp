@@ -1,12 +1,11 @@
 // Entry point of the service process; the service host takes over from here.
 #include <memory>
 
-#include "service/idle_message_handler.h"
+#include "requests/dm_sitef.h"
 #include "service/service_application.h"
 
 int main(int argc, char** argv) {
-    return service::RunServiceProcess(argc, argv, [](service::TQuorvexSiTefService&) {
-        // The request router is attached here.
-        return std::make_unique<service::IdleMessageHandler>();
+    return service::RunServiceProcess(argc, argv, [](service::TQuorvexSiTefService& service) {
+        return std::make_unique<requests::TDmSitef>(service);
     });
 }

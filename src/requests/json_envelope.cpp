@@ -13,7 +13,7 @@ bool JsonDocument::IsObject() const { return root_.is_object(); }
 
 simdjson::dom::object JsonDocument::Object() const {
     simdjson::dom::object object;
-    if (root_.get_object().get(object)) throw RequestError("A mensagem não é um objeto JSON.");
+    if (root_.get_object().get(object)) throw NotAnObjectError();
     return object;
 }
 

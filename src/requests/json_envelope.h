@@ -17,6 +17,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A message that is JSON but not an object. It is not answered: it ends the connection.
+class NotAnObjectError : public std::runtime_error {
+public:
+    NotAnObjectError() : std::runtime_error("A mensagem JSON não é um objeto.") {}
+};
+
 // A parsed client message. Holds the parser, so values taken from it live as long as it does.
 class JsonDocument {
 public:
@@ -25,7 +31,7 @@ public:
 
     bool IsObject() const;
 
-    // The root as an object; raises RequestError when the root is another kind of value.
+    // The root as an object; raises NotAnObjectError when the root is another kind of value.
     simdjson::dom::object Object() const;
 
     simdjson::dom::element Root() const { return root_; }

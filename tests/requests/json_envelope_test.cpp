@@ -124,7 +124,7 @@ TEST(JsonEnvelope, MissingFieldFailsWithItsName) {
 TEST(JsonEnvelope, ObjectOfNonObjectFails) {
     JsonDocument doc;
     ASSERT_TRUE(doc.Parse("[1,2]"));
-    EXPECT_THROW(doc.Object(), RequestError);
+    EXPECT_THROW(doc.Object(), NotAnObjectError);
 }
 
 }  // namespace

@@ -1,0 +1,81 @@
+// CheckFileVersion: the installed version of the service or of the payment library, and the
+// record of a newer version announced by the client.
+#include "platform/file_version.h"
+#include "platform/paths.h"
+#include "requests/dm_sitef.h"
+#include "requests/json_envelope.h"
+#include "requests/json_writer.h"
+#include "requests/version_text.h"
+#include "service/quorvex_sitef_service.h"
+#include "tef/clisitef_abi.h"
+
+namespace requests {
+namespace {
+
+std::string InstalledVersion(const std::string& file) {
+    auto version = platform::ReadFileVersion(file);
+    return version ? FormatVersion(*version) : kVersionNotFound;
+}
+
+}  // namespace
+
+std::string TDmSitef::LibraryFileForVersion() const {
+    // Until a session start names the library's folder, the bare name is looked up where the
+    // loader's search starts: the executable's folder.
+    return service_.AppDir() + tef::kCliSiTefLibraryName;
+}
+
+void TDmSitef::CheckFileVersion(const std::string& pContent) {
+    JsonDocument document;
+    document.Parse(pContent);
+    simdjson::dom::object request = document.Object();
+    std::string type;
+    try {
+        type = GetField(request, "type");
+    } catch (const RequestError& e) {
+        SendClientMessage(ErrorReply(e.what()));
+        return;
+    }
+    if (type != "version") {
+        SendClientMessage(ErrorReply("Campo type diferente de version."));
+        return;
+    }
+    try {
+        std::string category = GetField(request, "category");
+        std::string file;
+        if (category == "service_exe") {
+            file = platform::ExecutablePath();
+        } else if (category == "clisitef_dll") {
+            file = LibraryFileForVersion();
+        } else {
+            SendClientMessage(
+                ErrorReply("Categoria inválida. Valores permitidos [service_exe, clisitef_dll]"));
+            return;
+        }
+        std::string installed = InstalledVersion(file);
+        bool updating = false;
+        if (HasField(request, "version") && HasField(request, "download_url")) {
+            service_.GravaLog("Validando versão..");
+            std::string download_url = GetField(request, "download_url");
+            std::string announced = GetField(request, "version");
+            updating = IsNewerVersion(ParseVersionText(announced), ParseVersionText(installed));
+            if (updating) {
+                service_.GravaLog("Nova versão encontrada: " + announced);
+                service::WriteAnnouncedVersion(service_.iniConfig(), true, download_url, announced);
+            } else {
+                service_.GravaLog("Nenhuma versão nova encontrada, versão atual: " + installed);
+                service::WriteAnnouncedVersion(service_.iniConfig(), false, "", "");
+            }
+        }
+        SendClientMessage(JsonObject()
+                              .Add("type", "version")
+                              .Add("category", category)
+                              .Add("version", installed)
+                              .Add("updating", updating)
+                              .ToString());
+    } catch (const std::exception& e) {
+        SendClientMessage(ErrorReply(e.what()));
+    }
+}
+
+}  // namespace requests
