@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 cmake -S . -B build -G Ninja >/dev/null
-cmake --build build -j "$(nproc)" --target QuorvexSiTefService
+cmake --build build -j "$(nproc)" --target QuorvexSiTefService clisitef_sim
 
 demo=build/demo
 mkdir -p "$demo/dll"
@@ -17,10 +17,11 @@ ln -f build/src/QuorvexSiTefService "$demo/QuorvexSiTefService" 2>/dev/null ||
 [ -f "$demo/Certificado/server_cert.pem" ] || bash scripts/make-certificates.sh "$demo/Certificado"
 [ -f "$demo/QuorvexSiTefService.ini" ] || printf '[sitef]\r\nserver_port=8443\r\n' >"$demo/QuorvexSiTefService.ini"
 
-# --- Payment library -------------------------------------------------------------------
-# The simulated payment library (tools/clisitef-sim, target producing libclisitef.so) is
-# built here and copied to "$demo/dll/libclisitef.so" once it exists.
-# ----------------------------------------------------------------------------------------
+# The simulated payment library with its demo scenario (credit, debit, PIX, cancellation,
+# reprint); edit dll/clisitef-sim.json to change what it answers. Its journal of every call
+# goes to dll/clisitef-sim.log.
+cp -f build/tools/clisitef-sim/libclisitef.so "$demo/dll/libclisitef.so"
+[ -f "$demo/dll/clisitef-sim.json" ] || cp tools/clisitef-sim/demo-scenario.json "$demo/dll/clisitef-sim.json"
 
 echo "Quorvex TEF Server: wss://localhost:$(sed -n 's/^server_port *= *//p' "$demo/QuorvexSiTefService.ini" | tr -d '\r') (folder $demo)"
 exec "$demo/QuorvexSiTefService"
