@@ -5,7 +5,6 @@
 // Reports the p50/p99 round trip of a 100-byte message on an open connection, the set-up of
 // a connection (TCP + TLS + upgrade) and the round trip of a 5 MB message.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include "bench_support.h"
 
@@ -42,10 +41,4 @@ BENCHMARK(BM_RoundTrip5MB)->Iterations(30)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    ::setenv("QV_BUILD_DIR", QV_DEFAULT_BUILD_DIR, 0);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QV_BENCHMARK_MAIN()

@@ -3,7 +3,6 @@
 //
 //   cmake --build build --target version_route_bench && build/bench/version_route_bench
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include "bench_support.h"
 
@@ -24,10 +23,4 @@ BENCHMARK(BM_VersionRoundTrip)->Iterations(20000)->Unit(benchmark::kMicrosecond)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    ::setenv("QV_BUILD_DIR", QV_DEFAULT_BUILD_DIR, 0);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QV_BENCHMARK_MAIN()

@@ -5,36 +5,46 @@
 
 #include <cstdint>
 
+// The declarations fix each export's exact type: a library that implements them includes this
+// header, so a definition with another signature fails to compile. Nothing links against
+// them; the engine resolves them at run time through the pointer types below.
 extern "C" {
 
-using ConfiguraIntSiTefInterativoExFn = int32_t (*)(const char* ip, const char* loja,
-                                                    const char* terminal, int32_t reservado,
-                                                    const char* parametrosAdicionais);
-using IniciaFuncaoSiTefInterativoFn = int32_t (*)(int32_t funcao, const char* valor,
-                                                  const char* cupomFiscal, const char* dataFiscal,
-                                                  const char* horario, const char* operador,
-                                                  const char* restricoes);
-using ContinuaFuncaoSiTefInterativoFn = int32_t (*)(int32_t* comando, int32_t* tipoCampo,
-                                                    int16_t* tamMinimo, int16_t* tamMaximo,
-                                                    char* buffer, int32_t tamBuffer,
-                                                    int32_t continua);
-using FinalizaFuncaoSiTefInterativoFn = int32_t (*)(int32_t confirma, const char* cupomFiscal,
-                                                    const char* dataFiscal, const char* horario,
-                                                    const char* paramAdicionais);
-using FinalizaTransacaoSiTefInterativoFn = int32_t (*)(int32_t confirma, const char* cupomFiscal,
-                                                       const char* dataFiscal,
-                                                       const char* horario);
-using LeTrilha3Fn = int32_t (*)(char* area4);
-using LeCartaoSeguroFn = int32_t (*)(char* area);
-using LeCartaoDiretoSeguroFn = int32_t (*)(char* area);
-using LeCartaoDiretoExFn = int32_t (*)(char* a25, char* a129, char* b129, int16_t valor,
-                                       int32_t zero);
-using EscreveMensagemPermanentePinPadFn = int32_t (*)(const char* mensagem);
-using ObtemQuantidadeTransacoesPendentesFn = int32_t (*)(const char* data,
-                                                         const char* cupomFiscal);
-using VerificaPresencaPinPadFn = int32_t (*)();
+int32_t ConfiguraIntSiTefInterativoEx(const char* ip, const char* loja, const char* terminal,
+                                      int32_t reservado, const char* parametrosAdicionais);
+int32_t IniciaFuncaoSiTefInterativo(int32_t funcao, const char* valor, const char* cupomFiscal,
+                                    const char* dataFiscal, const char* horario,
+                                    const char* operador, const char* restricoes);
+int32_t ContinuaFuncaoSiTefInterativo(int32_t* comando, int32_t* tipoCampo, int16_t* tamMinimo,
+                                      int16_t* tamMaximo, char* buffer, int32_t tamBuffer,
+                                      int32_t continua);
+int32_t FinalizaFuncaoSiTefInterativo(int32_t confirma, const char* cupomFiscal,
+                                      const char* dataFiscal, const char* horario,
+                                      const char* paramAdicionais);
+int32_t FinalizaTransacaoSiTefInterativo(int32_t confirma, const char* cupomFiscal,
+                                         const char* dataFiscal, const char* horario);
+int32_t LeTrilha3(char* area4);
+int32_t LeCartaoSeguro(char* area);
+int32_t LeCartaoDiretoSeguro(char* area);
+int32_t LeCartaoDiretoEx(char* a25, char* a129, char* b129, int16_t valor, int32_t zero);
+int32_t EscreveMensagemPermanentePinPad(const char* mensagem);
+int32_t ObtemQuantidadeTransacoesPendentes(const char* data, const char* cupomFiscal);
+int32_t VerificaPresencaPinPad();
 
 }  // extern "C"
+
+using ConfiguraIntSiTefInterativoExFn = decltype(&ConfiguraIntSiTefInterativoEx);
+using IniciaFuncaoSiTefInterativoFn = decltype(&IniciaFuncaoSiTefInterativo);
+using ContinuaFuncaoSiTefInterativoFn = decltype(&ContinuaFuncaoSiTefInterativo);
+using FinalizaFuncaoSiTefInterativoFn = decltype(&FinalizaFuncaoSiTefInterativo);
+using FinalizaTransacaoSiTefInterativoFn = decltype(&FinalizaTransacaoSiTefInterativo);
+using LeTrilha3Fn = decltype(&LeTrilha3);
+using LeCartaoSeguroFn = decltype(&LeCartaoSeguro);
+using LeCartaoDiretoSeguroFn = decltype(&LeCartaoDiretoSeguro);
+using LeCartaoDiretoExFn = decltype(&LeCartaoDiretoEx);
+using EscreveMensagemPermanentePinPadFn = decltype(&EscreveMensagemPermanentePinPad);
+using ObtemQuantidadeTransacoesPendentesFn = decltype(&ObtemQuantidadeTransacoesPendentes);
+using VerificaPresencaPinPadFn = decltype(&VerificaPresencaPinPad);
 
 namespace tef {
 

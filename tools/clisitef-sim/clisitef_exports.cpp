@@ -1,7 +1,6 @@
 // The twelve exports of the payment library. Each forwards to the simulator and makes sure
 // that nothing thrown inside ever reaches the caller.
 #include <exception>
-#include <type_traits>
 
 #include "simulator.h"
 #include "tef/clisitef_abi.h"
@@ -100,23 +99,3 @@ QV_EXPORT int32_t VerificaPresencaPinPad() {
     return Guarded(__func__, [&](Simulator& sim) { return sim.CheckPinPad(); });
 }
 
-// The exports must have exactly the types the engine resolves them as.
-static_assert(
-    std::is_same_v<decltype(&ConfiguraIntSiTefInterativoEx), ConfiguraIntSiTefInterativoExFn>);
-static_assert(
-    std::is_same_v<decltype(&IniciaFuncaoSiTefInterativo), IniciaFuncaoSiTefInterativoFn>);
-static_assert(
-    std::is_same_v<decltype(&ContinuaFuncaoSiTefInterativo), ContinuaFuncaoSiTefInterativoFn>);
-static_assert(
-    std::is_same_v<decltype(&FinalizaFuncaoSiTefInterativo), FinalizaFuncaoSiTefInterativoFn>);
-static_assert(std::is_same_v<decltype(&FinalizaTransacaoSiTefInterativo),
-                             FinalizaTransacaoSiTefInterativoFn>);
-static_assert(std::is_same_v<decltype(&LeTrilha3), LeTrilha3Fn>);
-static_assert(std::is_same_v<decltype(&LeCartaoSeguro), LeCartaoSeguroFn>);
-static_assert(std::is_same_v<decltype(&LeCartaoDiretoSeguro), LeCartaoDiretoSeguroFn>);
-static_assert(std::is_same_v<decltype(&LeCartaoDiretoEx), LeCartaoDiretoExFn>);
-static_assert(
-    std::is_same_v<decltype(&EscreveMensagemPermanentePinPad), EscreveMensagemPermanentePinPadFn>);
-static_assert(std::is_same_v<decltype(&ObtemQuantidadeTransacoesPendentes),
-                             ObtemQuantidadeTransacoesPendentesFn>);
-static_assert(std::is_same_v<decltype(&VerificaPresencaPinPad), VerificaPresencaPinPadFn>);

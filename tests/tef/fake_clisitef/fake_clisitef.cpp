@@ -2,7 +2,6 @@
 // each call reached the right export with its arguments.
 #include <cstdlib>
 #include <cstring>
-#include <type_traits>
 
 #include "tef/clisitef_abi.h"
 
@@ -74,19 +73,3 @@ FAKE_EXPORT int32_t ObtemQuantidadeTransacoesPendentes(const char* data, const c
 
 FAKE_EXPORT int32_t VerificaPresencaPinPad() { return 1; }
 
-// The stand-in must match the types the binding calls through.
-static_assert(
-    std::is_same_v<decltype(&ConfiguraIntSiTefInterativoEx), ConfiguraIntSiTefInterativoExFn>);
-static_assert(
-    std::is_same_v<decltype(&IniciaFuncaoSiTefInterativo), IniciaFuncaoSiTefInterativoFn>);
-static_assert(
-    std::is_same_v<decltype(&ContinuaFuncaoSiTefInterativo), ContinuaFuncaoSiTefInterativoFn>);
-static_assert(
-    std::is_same_v<decltype(&FinalizaFuncaoSiTefInterativo), FinalizaFuncaoSiTefInterativoFn>);
-static_assert(std::is_same_v<decltype(&LeTrilha3), LeTrilha3Fn>);
-static_assert(std::is_same_v<decltype(&LeCartaoDiretoEx), LeCartaoDiretoExFn>);
-static_assert(
-    std::is_same_v<decltype(&EscreveMensagemPermanentePinPad), EscreveMensagemPermanentePinPadFn>);
-static_assert(std::is_same_v<decltype(&ObtemQuantidadeTransacoesPendentes),
-                             ObtemQuantidadeTransacoesPendentesFn>);
-static_assert(std::is_same_v<decltype(&VerificaPresencaPinPad), VerificaPresencaPinPadFn>);
