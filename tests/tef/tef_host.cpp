@@ -57,6 +57,15 @@ std::vector<std::string> TestHost::Calls(const std::string& prefix) const {
     return found;
 }
 
+void TestHost::Reset() {
+    calls.clear();
+    menus.clear();
+    campos.clear();
+    perguntas.clear();
+    interromperNaEspera = 0;
+    esperas_ = 0;
+}
+
 void TestHost::Registrar(const std::string& linha) {
     calls.push_back(linha);
     if (!interceptar.empty() && linha.starts_with(interceptar) && aoInterceptar) aoInterceptar();

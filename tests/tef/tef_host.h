@@ -49,6 +49,9 @@ public:
     // Binds every event of `component`.
     explicit TestHost(tef::TKaCliSiTef& component);
 
+    // Forgets the calls and the scripted answers (the settings stay).
+    void Reset();
+
     // Every event call, in order, e.g. "Msg opmExcept Negada pelo autorizador (5)",
     // "Menu Titulo [1:A;2:B]", "Campo 512 tcString Forneca o numero", "Aguarda 23 0".
     std::vector<std::string> calls;
