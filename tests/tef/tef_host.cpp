@@ -275,4 +275,9 @@ std::string JournalValue(const std::string& line, const std::string& name) {
     return value;
 }
 
+std::string JournalResult(const std::string& line, const std::string& name) {
+    const size_t arrow = line.find(" -> ");
+    return arrow == std::string::npos ? "<none>" : JournalValue(line.substr(arrow), name);
+}
+
 }  // namespace teftest

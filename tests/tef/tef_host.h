@@ -132,6 +132,8 @@ protected:
 // The value of `name="..."` or `name=...` in a journal line (text values unquoted, escapes
 // left as they are).
 std::string JournalValue(const std::string& line, const std::string& name);
+// The same for what the call handed back (after " -> ").
+std::string JournalResult(const std::string& line, const std::string& name);
 
 std::vector<std::string> ReadLines(const std::string& path);
 
