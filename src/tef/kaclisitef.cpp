@@ -129,9 +129,11 @@ std::string TKaCliSiTef::ArqSTS() const { return fTEF ? fTEF->ArqSTS() : ""; }
 std::string TKaCliSiTef::ArqResp() const { return fTEF ? fTEF->ArqResp() : ""; }
 std::string TKaCliSiTef::GPExeName() const { return fTEF ? fTEF->GPExeName() : ""; }
 
+std::string TKaCliSiTef::NomeGP() const { return fTEF ? fTEF->Name() : ""; }
+
 void TKaCliSiTef::GravaLog(const std::string& texto) const {
     try {
-        const AnsiString linha = platform::Utf8ToCp1252((fTEF ? fTEF->Name() : "") + texto);
+        const AnsiString linha = platform::Utf8ToCp1252(texto);
         if (fTEF != nullptr) {
             fTEF->GravaLog(linha);
         } else {
@@ -177,7 +179,7 @@ void TKaCliSiTef::InicializarGP() {
         engine.SetInicializado(true);
         engine.SetHabilitado(true);
     } catch (const std::exception& e) {
-        GravaLog(std::string(" Inicializar: ") + e.what());
+        GravaLog(NomeGP() + " Inicializar: " + e.what());
         try {
             if (fTEF != nullptr) fTEF->SetInicializado(false);
         } catch (...) {
@@ -290,7 +292,7 @@ bool TKaCliSiTef::ConfirmarTransacao(bool Confirma, const std::string& Documento
         fTEFCliSiTef->FinalizarTransacao(Confirma, platform::Utf8ToCp1252(DocumentoVinculado));
         return true;
     } catch (const std::exception& e) {
-        GravaLog(std::string(" ConfirmarTransacao: ") + e.what());
+        GravaLog(NomeGP() + " ConfirmarTransacao: " + e.what());
     } catch (...) {
     }
     return false;
@@ -311,7 +313,7 @@ void TKaCliSiTef::ConfirmarTransacoesPendentes() {
             ApagarArquivo(r.ArqBackup());
         } catch (const std::exception& e) {
             // This entry keeps its backup file, so the next start-up confirms it.
-            GravaLog(std::string(" ConfirmarTransacoesPendentes falhou: ") + e.what());
+            GravaLog(std::string("ConfirmarTransacoesPendentes falhou: ") + e.what());
             if (!primeiraFalha) primeiraFalha = std::current_exception();
         }
     }
@@ -370,7 +372,7 @@ void TKaCliSiTef::FinalizarCupom(bool DesbloquearMouseTecladoNoTermino) {
 
 TModalResult TKaCliSiTef::DoExibeMsg(TKaCliSiTefOperacaoMensagem Operacao,
                                      const std::string& Mensagem) {
-    GravaLog(" DoExibeMsg: Oper: " + ToString(Operacao) + " Mensagem: " + Mensagem);
+    GravaLog(NomeGP() + " DoExibeMsg: Oper: " + ToString(Operacao) + " Mensagem: " + Mensagem);
     if (Operacao == opmOK || Operacao == opmYesNo || Operacao == opmDestaqueVia)
         RestaurarFocoAplicacao();
     TModalResult resultado = mrNone;
@@ -382,13 +384,13 @@ TModalResult TKaCliSiTef::DoExibeMsg(TKaCliSiTefOperacaoMensagem Operacao,
 }
 
 void TKaCliSiTef::FalhaECF(const std::string& mensagem) {
-    GravaLog(" " + mensagem);
+    GravaLog(mensagem);
     throw EKaCliSiTefECF(mensagem);
 }
 
 int TKaCliSiTef::ComandoECF(const std::string& trace, const std::string& falhaNegativa,
                             const std::string& falhaZero, const std::function<void(int&)>& evento) {
-    GravaLog(trace);
+    GravaLog(NomeGP() + trace);
     int retorno = -1;
     evento(retorno);
     if (retorno <= 0) FalhaECF(retorno < 0 ? falhaNegativa : falhaZero);
@@ -406,7 +408,7 @@ int TKaCliSiTef::ComandarECF(TKaCliSiTefOperacaoECF Operacao) {
 
 int TKaCliSiTef::ECFSubtotaliza(double DescAcres) {
     if (!OnComandaECFSubtotaliza) {
-        GravaLog(" ECFSubtotaliza: DescAcres: " + TextoValor(DescAcres));
+        GravaLog(NomeGP() + " ECFSubtotaliza: DescAcres: " + TextoValor(DescAcres));
         return ComandarECF(opeSubTotalizaCupom);
     }
     const int retorno = ComandoECF(
@@ -448,12 +450,12 @@ int TKaCliSiTef::ECFImprimeVia(TKaCliSiTefTipoRelatorio TipoRelatorio, int Via,
 }
 
 std::string TKaCliSiTef::InfoECFAsString(TKaCliSiTefInfoECF Operacao) {
-    GravaLog(" InfoECF: " + ToString(Operacao));
+    GravaLog("InfoECF: " + ToString(Operacao));
     std::string retorno;
     try {
         if (OnInfoECF) OnInfoECF(Operacao, retorno);
     } catch (const std::exception& e) {
-        GravaLog(std::string("   Erro: ") + e.what());
+        GravaLog(NomeGP() + "   Erro: " + e.what());
         throw EKaCliSiTefECF(e.what());
     }
     GravaLog("    Ret: " + retorno);

@@ -278,6 +278,9 @@ private:
     friend class TCliSiTefDialogo;
 
     TKaCliSiTefClass& AtivoGP() const;
+    // The active engine's name (empty without one), which starts most trace lines.
+    std::string NomeGP() const;
+    // One trace line (UTF-8 here, Windows-1252 on file) through the active engine.
     void GravaLog(const std::string& texto) const;
     void ChecaEventosObrigatorios() const;
     void ChecaPastaBackup();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 
 #include "platform/file_system.h"
 #include "tef/errors.h"
@@ -472,6 +473,19 @@ TEST_F(Dialogo, NoSecondFunctionWhileADialogueRuns) {
     EXPECT_EQ(Run(R"({"command": 23, "times": 1})"), 0);
     EXPECT_EQ(erro, "Requisição anterior não concluida");
     EXPECT_EQ(Journal("IniciaFuncaoSiTefInterativo").size(), 1u);
+}
+
+TEST_F(Dialogo, AnotherThreadSeesTheDialogueRunning) {
+    bool visto = false;
+    host_.interceptar = "Aguarda";
+    host_.aoInterceptar = [&] {
+        std::thread leitor([&] { visto = component_.AguardandoResposta(); });
+        leitor.join();
+    };
+    EXPECT_FALSE(component_.AguardandoResposta());
+    EXPECT_EQ(Run(R"({"command": 23, "times": 1})"), 0);
+    EXPECT_TRUE(visto);
+    EXPECT_FALSE(component_.AguardandoResposta());
 }
 
 TEST_F(Dialogo, UnboundDialogueEventIsAClearError) {
