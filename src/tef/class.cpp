@@ -266,7 +266,13 @@ void TKaCliSiTefClass::ImprimirRelatorio() {
 }
 
 void TKaCliSiTefClass::GravaLog(const AnsiString& AString) const noexcept {
-    AppendTraceLine(fArqLOG, AString);
+    fTrace.Write(fArqLOG, AString);
 }
+
+void TKaCliSiTefClass::GravaLogAdiado(const AnsiString& AString) const noexcept {
+    if (!fArqLOG.empty()) fTrace.Defer(AString);
+}
+
+void TKaCliSiTefClass::DescarregaLog() const noexcept { fTrace.Flush(fArqLOG); }
 
 }  // namespace tef

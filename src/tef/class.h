@@ -20,6 +20,7 @@
 #include "tef/money.h"
 #include "tef/req.h"
 #include "tef/resp.h"
+#include "tef/trace_log.h"
 #include "tef/types.h"
 
 namespace tef {
@@ -153,6 +154,9 @@ public:
 
     // Appends one trace line (Windows-1252) to ArqLOG; never fails.
     void GravaLog(const AnsiString& AString) const noexcept;
+    // A trace line that goes out with the next one (or DescarregaLog), in the same write.
+    void GravaLogAdiado(const AnsiString& AString) const noexcept;
+    void DescarregaLog() const noexcept;
 
     // Full path of backup file number `contador` (1 to 999).
     std::string NomeArquivoBackup(int contador) const;
@@ -188,6 +192,7 @@ private:
     std::unique_ptr<TKaCliSiTefReq> fpReq;
     std::unique_ptr<TKaCliSiTefResp> fpResp;
     std::string fArqReq, fArqTmp, fArqResp, fArqSTS, fGPExeName;
+    mutable TTraceLog fTrace;
 };
 
 }  // namespace tef

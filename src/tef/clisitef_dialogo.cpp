@@ -19,7 +19,9 @@ constexpr size_t kMaxResposta = kCliSiTefBufferSize - 1;
 
 constexpr const char* kValorZero = "0,00";
 
-std::string Utf8(const AnsiString& texto) { return platform::Cp1252ToUtf8(texto); }
+std::string Utf8(const AnsiString& texto) {
+    return IsAscii(texto) ? texto : platform::Cp1252ToUtf8(texto);
+}
 
 // The menu options "code:text", in order; a trailing ";" adds no empty option.
 std::vector<AnsiString> OpcoesMenu(const AnsiString& texto) {
@@ -158,7 +160,8 @@ void TCliSiTefDialogo::Chamar() {
     resposta_.clear();
     Digitado = true;
     VoltarMenu = false;
-    Trace("ContinuaFuncaoSiTefInterativo, Retornos: STS = " + std::to_string(status_) +
+    // Goes out with the next line: the command's own, or the next call's.
+    engine_.GravaLogAdiado("ContinuaFuncaoSiTefInterativo, Retornos: STS = " + std::to_string(status_) +
           " ProximoComando = " + std::to_string(comando_) + " TipoCampo = " +
           std::to_string(tipoCampo_) + " Buffer = " + Buffer +
           " Tam.Min = " + std::to_string(tamMinimo_) + " Tam.Max = " + std::to_string(tamMaximo_));
@@ -258,7 +261,7 @@ void TCliSiTefDialogo::Menu() {
     TextLines textos;
     for (const AnsiString& opcao : opcoes) textos.push_back(Utf8(opcao));
     int item = -1;
-    Evento(component_.OnExibeMenu, "OnExibeMenu")(Utf8(Titulo), textos, item, VoltarMenu);
+    Handler(component_.OnExibeMenu, "OnExibeMenu")(Utf8(Titulo), textos, item, VoltarMenu);
     if (VoltarMenu) return;
     if (item < 0 || item >= static_cast<int>(opcoes.size())) {
         Digitado = false;
@@ -308,7 +311,7 @@ void TCliSiTefDialogo::Aviso() {
 
 void TCliSiTefDialogo::AguardaResposta() {
     bool interromper = false;
-    Evento(component_.OnAguardaResp, "OnAguardaResp")("23", 0, interromper);
+    Handler(component_.OnAguardaResp, "OnAguardaResp")("23", 0, interromper);
     if (interromper) Digitado = false;
 }
 
@@ -388,7 +391,7 @@ void TCliSiTefDialogo::ObterCheque() {
         resposta_ = preset;
         return;
     }
-    Evento(component_.OnObtemCheque, "OnObtemCheque")(Utf8(Buffer), tipoCampo_, tcString,
+    Handler(component_.OnObtemCheque, "OnObtemCheque")(Utf8(Buffer), tipoCampo_, tcString,
                                                       resposta_, Digitado, VoltarMenu);
 }
 
@@ -417,7 +420,7 @@ void TCliSiTefDialogo::ObterValor() {
 void TCliSiTefDialogo::ObterCodigoBarras() { EventoObtemCampo(tcBarCode); }
 
 void TCliSiTefDialogo::ExibirQRCode() {
-    if (tipoCampo_ == 584) Evento(component_.OnExibeQRCode, "OnExibeQRCode")(Utf8(Buffer));
+    if (tipoCampo_ == 584) Handler(component_.OnExibeQRCode, "OnExibeQRCode")(Utf8(Buffer));
 }
 
 void TCliSiTefDialogo::ExibirQRCodeOperador() {
@@ -438,7 +441,7 @@ void TCliSiTefDialogo::MarcarReimpressao() { engine_.fReimpressao = true; }
 void TCliSiTefDialogo::MarcarDevolucao() { engine_.fDevolucao = true; }
 
 void TCliSiTefDialogo::ObterSenha() {
-    Evento(component_.OnObterSenha, "OnObterSenha")(Utf8(Buffer), VoltarMenu);
+    Handler(component_.OnObterSenha, "OnObterSenha")(Utf8(Buffer), VoltarMenu);
 }
 
 void TCliSiTefDialogo::ExibirMsgArmazenada() {
@@ -451,12 +454,19 @@ void TCliSiTefDialogo::CopiarHash() {
 
 // --- Helpers -----------------------------------------------------------------------------
 
+template <class Event>
+const Event& TCliSiTefDialogo::Handler(const Event& evento, const char* nome) {
+    // The host may keep the event for as long as its operator takes: the trace goes out first.
+    engine_.DescarregaLog();
+    return Evento(evento, nome);
+}
+
 void TCliSiTefDialogo::ExibirMsg(TKaCliSiTefOperacaoMensagem operacao, const AnsiString& texto) {
     component_.DoExibeMsg(operacao, Utf8(texto));
 }
 
 void TCliSiTefDialogo::EventoObtemCampo(TKaCliSiTefCliSiTefOperacaoCampo operacao) {
-    Evento(component_.OnObtemCampo, "OnObtemCampo")(Utf8(Buffer), tamMinimo_, tamMaximo_,
+    Handler(component_.OnObtemCampo, "OnObtemCampo")(Utf8(Buffer), tamMinimo_, tamMaximo_,
                                                     tipoCampo_, operacao, resposta_, Digitado,
                                                     VoltarMenu);
 }

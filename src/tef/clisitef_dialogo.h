@@ -100,6 +100,8 @@ private:
     void CopiarHash();
 
     // Helpers.
+    template <class Event>
+    const Event& Handler(const Event& evento, const char* nome);
     void ExibirMsg(TKaCliSiTefOperacaoMensagem operacao, const AnsiString& texto);
     void EventoObtemCampo(TKaCliSiTefCliSiTefOperacaoCampo operacao);
     bool RespostaMenuAutomatica();

@@ -133,11 +133,11 @@ std::string TKaCliSiTef::NomeGP() const { return fTEF ? fTEF->Name() : ""; }
 
 void TKaCliSiTef::GravaLog(const std::string& texto) const {
     try {
-        const AnsiString linha = platform::Utf8ToCp1252(texto);
+        const AnsiString linha = IsAscii(texto) ? texto : platform::Utf8ToCp1252(texto);
         if (fTEF != nullptr) {
             fTEF->GravaLog(linha);
         } else {
-            AppendTraceLine(fArqLOG, linha);
+            fTrace.Write(fArqLOG, linha);
         }
     } catch (...) {
         // The trace never fails its caller.
@@ -292,7 +292,11 @@ bool TKaCliSiTef::ConfirmarTransacao(bool Confirma, const std::string& Documento
         fTEFCliSiTef->FinalizarTransacao(Confirma, platform::Utf8ToCp1252(DocumentoVinculado));
         return true;
     } catch (const std::exception& e) {
-        GravaLog(NomeGP() + " ConfirmarTransacao: " + e.what());
+        try {
+            GravaLog(NomeGP() + " ConfirmarTransacao: " + e.what());
+        } catch (...) {
+            // Not even the trace may make this raise.
+        }
     } catch (...) {
     }
     return false;
@@ -378,7 +382,10 @@ TModalResult TKaCliSiTef::DoExibeMsg(TKaCliSiTefOperacaoMensagem Operacao,
     TModalResult resultado = mrNone;
     if (OnExibeMsg) {
         // What the payment library and the records can hold: the single-byte code page.
-        OnExibeMsg(Operacao, platform::Cp1252ToUtf8(platform::Utf8ToCp1252(Mensagem)), resultado);
+        OnExibeMsg(Operacao,
+                   IsAscii(Mensagem) ? Mensagem
+                                     : platform::Cp1252ToUtf8(platform::Utf8ToCp1252(Mensagem)),
+                   resultado);
     }
     return resultado;
 }

@@ -31,6 +31,7 @@
 #include "tef/identificacao.h"
 #include "tef/money.h"
 #include "tef/respostas_pendentes.h"
+#include "tef/trace_log.h"
 #include "tef/types.h"
 
 namespace tef {
@@ -310,6 +311,7 @@ private:
     TKaCliSiTefRespostasPendentes fRespostasPendentes;
     TKaCliSiTefClassList fListaGP;
     TKaCliSiTefCliSiTef* fTEFCliSiTef = nullptr;
+    mutable TTraceLog fTrace;  // lines written while no engine is active
 };
 
 }  // namespace tef

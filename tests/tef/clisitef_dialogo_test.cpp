@@ -475,6 +475,33 @@ TEST_F(Dialogo, NoSecondFunctionWhileADialogueRuns) {
     EXPECT_EQ(Journal("IniciaFuncaoSiTefInterativo").size(), 1u);
 }
 
+TEST_F(Dialogo, TraceIsInOrderAndOnDiskBeforeAHandlerRuns) {
+    std::string visto;
+    host_.interceptar = "Campo";
+    host_.aoInterceptar = [&] { visto = Trace(); };
+    host_.campos = {{"42"}};
+    EXPECT_EQ(Run(R"({"command": 1, "text": "Ol\u00e1"}, {"command": 30, "field": 600, "text": "F"})"), 0);
+    EXPECT_NE(visto.find("Retornos: STS = 10000 ProximoComando = 30 TipoCampo = 600 Buffer = F"),
+              std::string::npos);
+    const std::string trace = Trace();
+    size_t posicao = 0;
+    for (const std::string linha :
+         {"ContinuaFuncaoSiTefInterativo, Chamando: Continua = 0 Buffer = \r\n",
+          "ContinuaFuncaoSiTefInterativo, Retornos: STS = 10000 ProximoComando = 1 TipoCampo = 0 "
+          "Buffer = Ol\xE1 Tam.Min = 0 Tam.Max = 0\r\n",
+          "CliSiTef DoExibeMsg: Oper: opmExibirMsgOperador Mensagem: Ol\xE1\r\n",
+          "ContinuaFuncaoSiTefInterativo, Chamando: Continua = 0 Buffer = \r\n",
+          "ContinuaFuncaoSiTefInterativo, Retornos: STS = 10000 ProximoComando = 30",
+          "ContinuaFuncaoSiTefInterativo, Chamando: Continua = 0 Buffer = 42\r\n",
+          "ContinuaFuncaoSiTefInterativo, Retornos: STS = 0 ProximoComando = ",
+          "*** ContinuaFuncaoSiTefInterativo, Finalizando: STS = 0\r\n",
+          "600-000 = 42\r\n"}) {
+        const size_t achada = trace.find(linha, posicao);
+        ASSERT_NE(achada, std::string::npos) << linha;
+        posicao = achada + linha.size();
+    }
+}
+
 TEST_F(Dialogo, AnotherThreadSeesTheDialogueRunning) {
     bool visto = false;
     host_.interceptar = "Aguarda";
