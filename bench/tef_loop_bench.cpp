@@ -44,9 +44,9 @@ const std::string& ScenarioFile() {
 }
 
 void CountCommands(benchmark::State& state) {
-    state.counters["per_command"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * (kCommands + 2),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_command"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * (kCommands + 2),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_EngineDialogue(benchmark::State& state, bool trace) {
@@ -74,7 +74,8 @@ void BM_EngineDialogue(benchmark::State& state, bool trace) {
 
     for (auto _ : state) {
         int32_t status = engine.IniciarFuncao(3, "CRT", 100000, "", "");
-        if (status == tef::kCliSiTefContinue) status = engine.ContinuarFuncao(false, "0", "", "", "");
+        if (status == tef::kCliSiTefContinue)
+            status = engine.ContinuarFuncao(false, "0", "", "", "");
         if (status != 0) state.SkipWithError("the function was not approved");
         // The trace file would grow by some MB a run; each run starts with an empty one.
         state.PauseTiming();

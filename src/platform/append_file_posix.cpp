@@ -1,9 +1,9 @@
-#include "platform/append_file.h"
-
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "platform/append_file.h"
 
 namespace platform {
 

@@ -53,7 +53,8 @@ TKaCliSiTefClass::TKaCliSiTefClass(TKaCliSiTef* AOwner, std::string AName, TKaCl
 TKaCliSiTefClass::~TKaCliSiTefClass() = default;
 
 TKaCliSiTef& TKaCliSiTefClass::OwnerOf(TKaCliSiTef* AOwner) {
-    if (AOwner == nullptr) throw EKaCliSiTefErro("TKaCliSiTefClass deve ser criado por TKaCliSiTef");
+    if (AOwner == nullptr)
+        throw EKaCliSiTefErro("TKaCliSiTefClass deve ser criado por TKaCliSiTef");
     return *AOwner;
 }
 
@@ -100,8 +101,7 @@ void TKaCliSiTefClass::VerificaValor(Money Valor) {
     }
     const int maximo = fOwner.NumeroMaximoCartoes();
     if (fOwner.MultiplosCartoes() && maximo > 0 && pendentes.Count() >= maximo) {
-        throw EKaCliSiTef("Multiplos Cartões Limitado a " + std::to_string(maximo) +
-                          " operações.");
+        throw EKaCliSiTef("Multiplos Cartões Limitado a " + std::to_string(maximo) + " operações.");
     }
 }
 
@@ -171,12 +171,14 @@ void TKaCliSiTefClass::RecuperarTransacoesPendentes() {
     }
     const bool recuperou = !pendentes.Empty();
     pendentes.Entregar([&](TKaCliSiTefRespostasPendentes& lista) {
-        if (fOwner.OnDepoisConfirmarTransacoes && recuperou) fOwner.OnDepoisConfirmarTransacoes(lista);
+        if (fOwner.OnDepoisConfirmarTransacoes && recuperou)
+            fOwner.OnDepoisConfirmarTransacoes(lista);
     });
     if (recuperou) {
-        fOwner.DoExibeMsg(opmOK, "Transação TEF efetuada.\r\nFavor reimprimir último Cupom.\r\nNSU: " +
-                                     nsus + "\r\nNº Documento: " + documentos +
-                                     "\r\n(Para Cielo utilizar os 6 últimos dígitos.)");
+        fOwner.DoExibeMsg(
+            opmOK, "Transação TEF efetuada.\r\nFavor reimprimir último Cupom.\r\nNSU: " + nsus +
+                       "\r\nNº Documento: " + documentos +
+                       "\r\n(Para Cielo utilizar os 6 últimos dígitos.)");
     }
 }
 

@@ -33,21 +33,30 @@ AnsiString DataDDMMYYYY(platform::TDateTime data) {
 // configured.
 const char* MensagemConfiguracao(int32_t resultado) {
     switch (resultado) {
-        case 1: return "Endereço IP inválido ou não resolvido";
-        case 2: return "Código da loja inválido";
-        case 3: return "Código de terminal inválido";
-        case 6: return "Erro na inicialização do TCP/IP";
-        case 7: return "Falta de memória";
-        case 8: return "Não encontrou a dll do \"TEF\" ou ela está com problemas";
-        case 10: return "O PinPad não está devidamente configurado no arquivo CliSiTef.ini";
-        case 11: return "Dados inválidos passados pela automação.";
+        case 1:
+            return "Endereço IP inválido ou não resolvido";
+        case 2:
+            return "Código da loja inválido";
+        case 3:
+            return "Código de terminal inválido";
+        case 6:
+            return "Erro na inicialização do TCP/IP";
+        case 7:
+            return "Falta de memória";
+        case 8:
+            return "Não encontrou a dll do \"TEF\" ou ela está com problemas";
+        case 10:
+            return "O PinPad não está devidamente configurado no arquivo CliSiTef.ini";
+        case 11:
+            return "Dados inválidos passados pela automação.";
         case 12:
             return "Modo seguro não ativo (possível falta de configuração no servidor SiTef do "
                    "arquivo .cha).";
         case 13:
             return "Caminho da DLL inválido (o caminho completo das bibliotecas está muito "
                    "grande).";
-        default: return nullptr;
+        default:
+            return nullptr;
     }
 }
 
@@ -109,16 +118,16 @@ AnsiString TKaCliSiTefCliSiTef::ParametrosConfiguracao() const {
         "[" + Ansi(StringReplaceAll(Trim(linhas), "\r\n", ";")) + "];{ValorIncluiTaxa=0;};";
     const TKaCliSiTef& componente = Owner();
     if (!componente.CNPJLoja.empty() && !componente.CNPJKaLabs.empty()) {
-        parametros += "[ParmsClient=1=" + Ansi(Trim(componente.CNPJLoja)) + ";2=" +
-                      Ansi(Trim(componente.CNPJKaLabs)) + "];";
+        parametros += "[ParmsClient=1=" + Ansi(Trim(componente.CNPJLoja)) +
+                      ";2=" + Ansi(Trim(componente.CNPJKaLabs)) + "];";
     }
     return parametros;
 }
 
 void TKaCliSiTefCliSiTef::Configurar() {
     const AnsiString parametros = ParametrosConfiguracao();
-    GravaLog("*** ConfiguraIntSiTefInterativoEx. EnderecoIP: " + EnderecoIP + " CodigoLoja: " +
-             CodigoLoja + " NumeroTerminal: " + NumeroTerminal + " Resultado: 0" +
+    GravaLog("*** ConfiguraIntSiTefInterativoEx. EnderecoIP: " + EnderecoIP +
+             " CodigoLoja: " + CodigoLoja + " NumeroTerminal: " + NumeroTerminal + " Resultado: 0" +
              " ParametrosAdicionais: " + parametros);
     const int32_t resultado = Biblioteca().ConfiguraIntSiTefInterativoEx(
         EnderecoIP.c_str(), CodigoLoja.c_str(), NumeroTerminal.c_str(), 0, parametros.c_str());
@@ -133,7 +142,9 @@ void TKaCliSiTefCliSiTef::DesInicializar() {
     TKaCliSiTefClass::DesInicializar();
 }
 
-void TKaCliSiTefCliSiTef::AtivarGP() { throw EKaCliSiTef("CliSiTef não pode ser ativado localmente"); }
+void TKaCliSiTefCliSiTef::AtivarGP() {
+    throw EKaCliSiTef("CliSiTef não pode ser ativado localmente");
+}
 
 void TKaCliSiTefCliSiTef::VerificaRequisicaoIniciada() {
     if (!fIniciouRequisicao) throw EKaCliSiTefErro("Nenhuma Requisição Iniciada");
@@ -163,8 +174,8 @@ int32_t TKaCliSiTefCliSiTef::IniciarFuncao(int Modalidade, const AnsiString& Hea
     Resp().TipoGP = Tipo();
 
     GravaLog("*** IniciaFuncaoSiTefInterativo. Modalidade: " + std::to_string(Modalidade) +
-             " Valor: " + valor + " Documento: " + documento + " Data: " + data + " Hora: " +
-             hora + " Operador: " + Operador + " Restricoes: " + Restricoes);
+             " Valor: " + valor + " Documento: " + documento + " Data: " + data + " Hora: " + hora +
+             " Operador: " + Operador + " Restricoes: " + Restricoes);
     return biblioteca.IniciaFuncaoSiTefInterativo(Modalidade, valor.c_str(), documento.c_str(),
                                                   data.c_str(), hora.c_str(), Operador.c_str(),
                                                   Restricoes.c_str());
@@ -181,14 +192,19 @@ int32_t TKaCliSiTefCliSiTef::ContinuarFuncao(bool Trilha3, const AnsiString& Qtd
 
 std::string TKaCliSiTefCliSiTef::MensagemErro(int32_t status) {
     switch (status) {
-        case -1: return "Módulo não inicializado";
-        case -2: return "Operação cancelada pelo operador";
-        case -3: return "Fornecida uma modalidade inválida";
-        case -4: return "Falta de memória para rodar a função";
+        case -1:
+            return "Módulo não inicializado";
+        case -2:
+            return "Operação cancelada pelo operador";
+        case -3:
+            return "Fornecida uma modalidade inválida";
+        case -4:
+            return "Falta de memória para rodar a função";
         case -5:
             return "Não foi possivel realizar a conexão com o servidor SiTef\r\nPor favor tente "
                    "mais tarde...";
-        case -6: return "Operação cancelada pelo usuário";
+        case -6:
+            return "Operação cancelada pelo usuário";
     }
     const std::string codigo = "(" + std::to_string(status) + ")";
     return status < 0 ? "Operadora do cartão de crédito off-line " + codigo
@@ -261,12 +277,11 @@ bool TKaCliSiTefCliSiTef::CHQ(Money Valor, const std::string& IndiceFPG_ECF,
     Respostas["501"] = TipoPessoa == 'J' ? "1" : "0";
     if (!DocumentoPessoa.empty()) Respostas["502"] = OnlyDigits(Trim(DocumentoPessoa));
     if (DataCheque != 0) Respostas["506"] = DataDDMMYYYY(DataCheque);
-    Respostas["517"] = !CMC7.empty()
-                           ? "1:" + Ansi(CMC7)
-                           : "0:" + CampoCheque(Compensacao, 3) + CampoCheque(Banco, 3) +
-                                 CampoCheque(Agencia, 4) + CampoCheque(AgenciaDC, 1) +
-                                 CampoCheque(Conta, 10) + CampoCheque(ContaDC, 1) +
-                                 CampoCheque(Cheque, 6) + CampoCheque(ChequeDC, 1);
+    Respostas["517"] = !CMC7.empty() ? "1:" + Ansi(CMC7)
+                                     : "0:" + CampoCheque(Compensacao, 3) + CampoCheque(Banco, 3) +
+                                           CampoCheque(Agencia, 4) + CampoCheque(AgenciaDC, 1) +
+                                           CampoCheque(Conta, 10) + CampoCheque(ContaDC, 1) +
+                                           CampoCheque(Cheque, 6) + CampoCheque(ChequeDC, 1);
     const AnsiString restricoes = Restricoes.empty() ? "[15;25]" : Restricoes;
     const int32_t status = ExecutarFuncao(OperacaoCHQ, "CHQ", Valor, Ansi(DocumentoVinculado),
                                           restricoes, "0", "", "", "");
@@ -312,7 +327,8 @@ void TKaCliSiTefCliSiTef::FinalizarTransacao(bool Confirma, const AnsiString& Do
     }
 }
 
-void TKaCliSiTefCliSiTef::FinalizarModoServico(bool Confirma, const AnsiString& DocumentoVinculado) {
+void TKaCliSiTefCliSiTef::FinalizarModoServico(bool Confirma,
+                                               const AnsiString& DocumentoVinculado) {
     const TCliSiTefEntryPoints& biblioteca = Biblioteca();
     const Momento agora = Agora();
     GravaLog(Ansi(Confirma ? "*** FinalizaFuncaoSiTefInterativo -> Confirmação: SIM Documento: "
@@ -320,7 +336,8 @@ void TKaCliSiTefCliSiTef::FinalizarModoServico(bool Confirma, const AnsiString& 
              DocumentoVinculado + " Data: " + agora.data + " Hora: " + agora.hora + " ParamAdc: ");
     biblioteca.FinalizaFuncaoSiTefInterativo(Confirma ? 1 : 0, DocumentoVinculado.c_str(),
                                              agora.data.c_str(), agora.hora.c_str(), "");
-    if (fDevolucao) Owner().DoExibeMsg(opmOK, "Transação efetuada com sucesso.\r\nFavor reter o Cupom");
+    if (fDevolucao)
+        Owner().DoExibeMsg(opmOK, "Transação efetuada com sucesso.\r\nFavor reter o Cupom");
 }
 
 bool TKaCliSiTefCliSiTef::FinalizarComImpressao(bool Confirma,
@@ -335,8 +352,9 @@ bool TKaCliSiTefCliSiTef::FinalizarComImpressao(bool Confirma,
     // an undo into a confirmation.
     if (!componente.ModoServico) Confirma = Confirma && retorno != 0;
     const Momento agora = Agora();
-    GravaLog(Ansi(Confirma ? "*** FinalizaTransacaoSiTefInterativo -> Confirmação: SIM Documento: "
-                           : "*** FinalizaTransacaoSiTefInterativo -> Cancelamento: NÃO Documento: ") +
+    GravaLog(Ansi(Confirma
+                      ? "*** FinalizaTransacaoSiTefInterativo -> Confirmação: SIM Documento: "
+                      : "*** FinalizaTransacaoSiTefInterativo -> Cancelamento: NÃO Documento: ") +
              DocumentoVinculado + " Data: " + agora.data + " Hora: " + agora.hora);
     biblioteca.FinalizaTransacaoSiTefInterativo(Confirma ? 1 : 0, DocumentoVinculado.c_str(),
                                                 agora.data.c_str(), agora.hora.c_str());
@@ -384,9 +402,8 @@ void TKaCliSiTefCliSiTef::RegistrarPagamentoECF(const std::string& IndiceFPG_ECF
             copia.SetOrdemPagamento(pendentes.Count() + 1);
             return;
         } catch (const EKaCliSiTefECF&) {
-            if (componente.DoExibeMsg(opmYesNo,
-                                      "Impressora não responde\r\nDeseja imprimir novamente ?") ==
-                mrYes)
+            if (componente.DoExibeMsg(
+                    opmYesNo, "Impressora não responde\r\nDeseja imprimir novamente ?") == mrYes)
                 continue;
         } catch (...) {
             DesfazerPendentes();
@@ -438,10 +455,14 @@ int32_t TKaCliSiTefCliSiTef::DefineMensagemPermanentePinPad(const AnsiString& Me
 
 std::string TKaCliSiTefCliSiTef::VerificarPresencaPinPad() {
     switch (Biblioteca().VerificaPresencaPinPad()) {
-        case 1: return "PINPAD conectado com sucesso...";
-        case 0: return "Nenhum PINPAD conectado...";
-        case -1: return "Erro na DLL ou arquivo .INI do PINPAD";
-        default: return "";
+        case 1:
+            return "PINPAD conectado com sucesso...";
+        case 0:
+            return "Nenhum PINPAD conectado...";
+        case -1:
+            return "Erro na DLL ou arquivo .INI do PINPAD";
+        default:
+            return "";
     }
 }
 

@@ -105,8 +105,8 @@ public:
              const std::string& Cheque, const std::string& ChequeDC,
              const std::string& Compensacao) override;
     // Cancels an earlier payment (function OperacaoCNC) answering its date, NSU and amount.
-    bool CNC(const std::string& Rede, const std::string& NSU,
-             platform::TDateTime DataHoraTransacao, Money Valor) override;
+    bool CNC(const std::string& Rede, const std::string& NSU, platform::TDateTime DataHoraTransacao,
+             Money Valor) override;
     // In service mode confirms the running function; otherwise nothing.
     void CNF(const std::string& Rede, const std::string& NSU, const std::string& Finalizacao,
              const std::string& DocumentoVinculado) override;

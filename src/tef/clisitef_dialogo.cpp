@@ -60,10 +60,10 @@ const TCliSiTefDialogo::AcaoComando TCliSiTefDialogo::kComandos[] = {
 };
 
 const TCliSiTefDialogo::AcaoTipoCampo TCliSiTefDialogo::kAcoesTipoCampo[] = {
-    {15, &TCliSiTefDialogo::MarcarVerdadeiro},   {25, &TCliSiTefDialogo::MarcarVerdadeiro},
-    {56, &TCliSiTefDialogo::MarcarReimpressao},  {57, &TCliSiTefDialogo::MarcarReimpressao},
-    {58, &TCliSiTefDialogo::MarcarReimpressao},  {110, &TCliSiTefDialogo::MarcarDevolucao},
-    {500, &TCliSiTefDialogo::ObterSenha},        {732, &TCliSiTefDialogo::ExibirMsgArmazenada},
+    {15, &TCliSiTefDialogo::MarcarVerdadeiro},  {25, &TCliSiTefDialogo::MarcarVerdadeiro},
+    {56, &TCliSiTefDialogo::MarcarReimpressao}, {57, &TCliSiTefDialogo::MarcarReimpressao},
+    {58, &TCliSiTefDialogo::MarcarReimpressao}, {110, &TCliSiTefDialogo::MarcarDevolucao},
+    {500, &TCliSiTefDialogo::ObterSenha},       {732, &TCliSiTefDialogo::ExibirMsgArmazenada},
     {800, &TCliSiTefDialogo::CopiarHash},
 };
 
@@ -161,10 +161,11 @@ void TCliSiTefDialogo::Chamar() {
     Digitado = true;
     VoltarMenu = false;
     // Goes out with the next line: the command's own, or the next call's.
-    engine_.GravaLogAdiado("ContinuaFuncaoSiTefInterativo, Retornos: STS = " + std::to_string(status_) +
-          " ProximoComando = " + std::to_string(comando_) + " TipoCampo = " +
-          std::to_string(tipoCampo_) + " Buffer = " + Buffer +
-          " Tam.Min = " + std::to_string(tamMinimo_) + " Tam.Max = " + std::to_string(tamMaximo_));
+    engine_.GravaLogAdiado(
+        "ContinuaFuncaoSiTefInterativo, Retornos: STS = " + std::to_string(status_) +
+        " ProximoComando = " + std::to_string(comando_) +
+        " TipoCampo = " + std::to_string(tipoCampo_) + " Buffer = " + Buffer +
+        " Tam.Min = " + std::to_string(tamMinimo_) + " Tam.Max = " + std::to_string(tamMaximo_));
 }
 
 void TCliSiTefDialogo::ExecutarComando() {
@@ -392,7 +393,7 @@ void TCliSiTefDialogo::ObterCheque() {
         return;
     }
     Handler(component_.OnObtemCheque, "OnObtemCheque")(Utf8(Buffer), tipoCampo_, tcString,
-                                                      resposta_, Digitado, VoltarMenu);
+                                                       resposta_, Digitado, VoltarMenu);
 }
 
 void TCliSiTefDialogo::ObterValor() {
@@ -467,8 +468,8 @@ void TCliSiTefDialogo::ExibirMsg(TKaCliSiTefOperacaoMensagem operacao, const Ans
 
 void TCliSiTefDialogo::EventoObtemCampo(TKaCliSiTefCliSiTefOperacaoCampo operacao) {
     Handler(component_.OnObtemCampo, "OnObtemCampo")(Utf8(Buffer), tamMinimo_, tamMaximo_,
-                                                    tipoCampo_, operacao, resposta_, Digitado,
-                                                    VoltarMenu);
+                                                     tipoCampo_, operacao, resposta_, Digitado,
+                                                     VoltarMenu);
 }
 
 AnsiString TCliSiTefDialogo::Preset(const std::string& tipoCampo) const {

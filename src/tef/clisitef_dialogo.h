@@ -119,9 +119,9 @@ private:
     Argumentos args_;
 
     std::vector<char> buffer_;
-    AnsiString Buffer;          // the command's data
-    AnsiString resposta_;       // the answer for the next call
-    int32_t continuacao_ = 0;   // 0 go on, 1 back, -1 abort
+    AnsiString Buffer;         // the command's data
+    AnsiString resposta_;      // the answer for the next call
+    int32_t continuacao_ = 0;  // 0 go on, 1 back, -1 abort
     AnsiString Titulo;
     AnsiString msgOperador_, msgCliente_;
     bool Digitado = true;

@@ -100,8 +100,7 @@ void TKaCliSiTef::SetGPAtual(TKaCliSiTefTipo value) {
 }
 
 TKaCliSiTefClass& TKaCliSiTef::AtivoGP() const {
-    if (fTEF == nullptr)
-        throw EKaCliSiTefErro("Nenhum Gerenciador Padrão selecionado (GPAtual)");
+    if (fTEF == nullptr) throw EKaCliSiTefErro("Nenhum Gerenciador Padrão selecionado (GPAtual)");
     return *fTEF;
 }
 
@@ -109,7 +108,9 @@ TKaCliSiTefReq& TKaCliSiTef::Req() const { return AtivoGP().Req(); }
 
 TKaCliSiTefResp& TKaCliSiTef::Resp() const { return AtivoGP().Resp(); }
 
-bool TKaCliSiTef::AguardandoResposta() const { return fTEF != nullptr && fTEF->AguardandoResposta(); }
+bool TKaCliSiTef::AguardandoResposta() const {
+    return fTEF != nullptr && fTEF->AguardandoResposta();
+}
 
 void TKaCliSiTef::SetEstadoReq(TKaCliSiTefReqEstado value) {
     if (value == fEstadoReq) return;
@@ -287,7 +288,8 @@ void TKaCliSiTef::NCN(const std::string& Rede, const std::string& NSU,
     AtivoGP().NCN(Rede, NSU, Finalizacao, MoneyFromDouble(Valor), DocumentoVinculado);
 }
 
-bool TKaCliSiTef::ConfirmarTransacao(bool Confirma, const std::string& DocumentoVinculado) noexcept {
+bool TKaCliSiTef::ConfirmarTransacao(bool Confirma,
+                                     const std::string& DocumentoVinculado) noexcept {
     try {
         fTEFCliSiTef->FinalizarTransacao(Confirma, platform::Utf8ToCp1252(DocumentoVinculado));
         return true;
@@ -358,7 +360,8 @@ void TKaCliSiTef::AgruparRespostasPendentes(TKaCliSiTefArrayGrupoRespostasPenden
         auto grupo = std::find_if(Grupo.begin(), Grupo.end(), [&](const auto& g) {
             return g.IndiceFPG_ECF == r.IndiceFPG_ECF() && g.OrdemPagamento == r.OrdemPagamento();
         });
-        if (grupo == Grupo.end()) grupo = Grupo.insert(Grupo.end(), {r.IndiceFPG_ECF(), r.OrdemPagamento(), 0});
+        if (grupo == Grupo.end())
+            grupo = Grupo.insert(Grupo.end(), {r.IndiceFPG_ECF(), r.OrdemPagamento(), 0});
         grupo->Total += r.ValorTotal;
     }
     // Adjacent swaps only, so groups of the same order keep theirs.
@@ -382,10 +385,10 @@ TModalResult TKaCliSiTef::DoExibeMsg(TKaCliSiTefOperacaoMensagem Operacao,
     TModalResult resultado = mrNone;
     if (OnExibeMsg) {
         // What the payment library and the records can hold: the single-byte code page.
-        OnExibeMsg(Operacao,
-                   IsAscii(Mensagem) ? Mensagem
-                                     : platform::Cp1252ToUtf8(platform::Utf8ToCp1252(Mensagem)),
-                   resultado);
+        OnExibeMsg(
+            Operacao,
+            IsAscii(Mensagem) ? Mensagem : platform::Cp1252ToUtf8(platform::Utf8ToCp1252(Mensagem)),
+            resultado);
     }
     return resultado;
 }
@@ -427,23 +430,22 @@ int TKaCliSiTef::ECFSubtotaliza(double DescAcres) {
 }
 
 int TKaCliSiTef::ECFPagamento(const std::string& Indice, double Valor) {
-    return ComandoECF(
-        " ECFPagamento: Indice: " + Indice + " Valor: " + TextoValor(Valor),
-        "\"OnComandaECFPagamento\" não tratada", "Erro ao executar \"OnComandaECFPagamento\"",
-        [&](int& r) {
-            if (OnComandaECFPagamento) OnComandaECFPagamento(Indice, MoneyFromDouble(Valor), r);
-        });
+    return ComandoECF(" ECFPagamento: Indice: " + Indice + " Valor: " + TextoValor(Valor),
+                      "\"OnComandaECFPagamento\" não tratada",
+                      "Erro ao executar \"OnComandaECFPagamento\"", [&](int& r) {
+                          if (OnComandaECFPagamento)
+                              OnComandaECFPagamento(Indice, MoneyFromDouble(Valor), r);
+                      });
 }
 
-int TKaCliSiTef::ECFAbreVinculado(const std::string& COO, const std::string& Indice,
-                                  double Valor) {
-    return ComandoECF(" ECFAbreVinculado: COO: " + COO + " Indice: " + Indice +
-                          " Valor: " + TextoValor(Valor),
-                      "\"OnComandaECFAbreVinculado\" não tratado",
-                      "Erro ao executar \"OnComandaECFAbreVinculado\"", [&](int& r) {
-                          if (OnComandaECFAbreVinculado)
-                              OnComandaECFAbreVinculado(COO, Indice, MoneyFromDouble(Valor), r);
-                      });
+int TKaCliSiTef::ECFAbreVinculado(const std::string& COO, const std::string& Indice, double Valor) {
+    return ComandoECF(
+        " ECFAbreVinculado: COO: " + COO + " Indice: " + Indice + " Valor: " + TextoValor(Valor),
+        "\"OnComandaECFAbreVinculado\" não tratado",
+        "Erro ao executar \"OnComandaECFAbreVinculado\"", [&](int& r) {
+            if (OnComandaECFAbreVinculado)
+                OnComandaECFAbreVinculado(COO, Indice, MoneyFromDouble(Valor), r);
+        });
 }
 
 int TKaCliSiTef::ECFImprimeVia(TKaCliSiTefTipoRelatorio TipoRelatorio, int Via,

@@ -209,8 +209,8 @@ public:
              const std::string& AgenciaDC, const std::string& Conta, const std::string& ContaDC,
              const std::string& Cheque, const std::string& ChequeDC,
              const std::string& Compensacao);
-    bool CNC(const std::string& Rede, const std::string& NSU,
-             platform::TDateTime DataHoraTransacao, double Valor);
+    bool CNC(const std::string& Rede, const std::string& NSU, platform::TDateTime DataHoraTransacao,
+             double Valor);
     void CNF(const std::string& Rede, const std::string& NSU, const std::string& Finalizacao,
              const std::string& DocumentoVinculado);
     void NCN(const std::string& Rede, const std::string& NSU, const std::string& Finalizacao,

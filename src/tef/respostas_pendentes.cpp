@@ -35,7 +35,9 @@ void TKaCliSiTefRespostasPendentes::Insert(int index, std::unique_ptr<TKaCliSiTe
     fItens.insert(fItens.begin() + index, NotNull(std::move(resp)));
 }
 
-void TKaCliSiTefRespostasPendentes::Delete(int index) { fItens.erase(fItens.begin() + Index(index)); }
+void TKaCliSiTefRespostasPendentes::Delete(int index) {
+    fItens.erase(fItens.begin() + Index(index));
+}
 
 void TKaCliSiTefRespostasPendentes::Entregar(
     const std::function<void(TKaCliSiTefRespostasPendentes&)>& acao) {

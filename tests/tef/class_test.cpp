@@ -21,7 +21,8 @@ using teftest::SimFixture;
 class TestEngine : public TKaCliSiTefClass {
 public:
     explicit TestEngine(TKaCliSiTef* owner)
-        : TKaCliSiTefClass(owner, "Teste", gpCliSiTef, std::make_unique<TKaCliSiTefRespCliSiTef>()) {}
+        : TKaCliSiTefClass(owner, "Teste", gpCliSiTef,
+                           std::make_unique<TKaCliSiTefRespCliSiTef>()) {}
 
     std::vector<std::string> chamadas;
     std::set<std::string> falhas;  // calls that raise
@@ -239,9 +240,9 @@ TEST_F(EngineBase, CancellationUndoesOncePerDocumentUnconfirmedFirst) {
     host_.aoInterceptar = [] { throw std::runtime_error("ignored"); };
     teste_.CancelarTransacoesPendentesClass();
 
-    EXPECT_EQ(host_.Calls("AntesCancelar"),
-              (std::vector<std::string>{"AntesCancelar 200", "AntesCancelar 300",
-                                        "AntesCancelar 100"}));
+    EXPECT_EQ(
+        host_.Calls("AntesCancelar"),
+        (std::vector<std::string>{"AntesCancelar 200", "AntesCancelar 300", "AntesCancelar 100"}));
     EXPECT_EQ(teste_.chamadas, (std::vector<std::string>{"NCN 200", "CNC 33", "CNC 11"}));
     for (int i = 1; i <= 4; ++i) EXPECT_FALSE(Existe(teste_, i)) << i;
 }

@@ -16,8 +16,8 @@
 namespace {
 
 using namespace tef;
-using teftest::SimFixture;
 using teftest::RespostaMenu;
+using teftest::SimFixture;
 using teftest::TestHost;
 using Lines = std::vector<std::string>;
 
@@ -43,7 +43,6 @@ struct Digitados {
 
 class Dialogo : public SimFixture {
 protected:
-
     // Runs `steps` (JSON objects separated by commas) followed by an approval as the script of
     // a function; the final status.
     int32_t Run(const std::string& steps, const Digitados& d = {}) {
@@ -58,7 +57,9 @@ protected:
     }
 
     const TKaCliSiTefResp& Resp() const { return engine_.Resp(); }
-    AnsiString Stored(int field, int seq = 0) { return engine_.Resp().LeInformacao(field, seq).AsString(); }
+    AnsiString Stored(int field, int seq = 0) {
+        return engine_.Resp().LeInformacao(field, seq).AsString();
+    }
 };
 
 TEST_F(Dialogo, CommandTable) {
@@ -96,7 +97,8 @@ TEST_F(Dialogo, CommandTable) {
          "Msg opmExcept  Unauthorized|" + kRemoveBoth, "0:|1:"},
         {"22 already done", R"({"command": 22, "text": "Transacao ja efetuada"})", none,
          "Foco|Msg opmOK Transação já efetuada no sitef\r\nImprima o ultimo comprovante de "
-         "pagamento e informe o pagamento manual.|" + kRemoveBoth,
+         "pagamento e informe o pagamento manual.|" +
+             kRemoveBoth,
          "0:|1:"},
         {"22 other notice", R"({"command": 22})", none, kRemoveBoth, "0:|1:"},
         {"23 wait", R"({"command": 23, "times": 2})", none, "Aguarda 23 0|Aguarda 23 0",
@@ -170,8 +172,8 @@ TEST_F(Dialogo, StoredFieldTypes) {
         {"command": 0, "field": 121, "text": "VIA 1\nLinha 2"},
         {"command": 0, "field": 110, "text": "1"})");
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(host_.calls, (Lines{"Senha Senha do supervisor",
-                                  "Msg opmExibirMsgOperador Aviso\r\nimportante"}));
+    EXPECT_EQ(host_.calls,
+              (Lines{"Senha Senha do supervisor", "Msg opmExibirMsgOperador Aviso\r\nimportante"}));
     EXPECT_EQ(Stored(15), "True");
     EXPECT_EQ(Stored(25), "True");
     EXPECT_EQ(component_.fIdDaCarteiraDigital, "carteira");
@@ -198,7 +200,9 @@ TEST_F(Dialogo, StoredFieldTypes) {
     // The next run empties the wallet and customer data but keeps the codes.
     platform::DeleteFile(folder_ / "journal.log");
     component_.DesInicializar(gpCliSiTef);
-    EXPECT_EQ(Run(R"({"command": 0, "field": 56, "text": "1"}, {"command": 0, "field": 131, "text": "7"})"), 0);
+    EXPECT_EQ(
+        Run(R"({"command": 0, "field": 56, "text": "1"}, {"command": 0, "field": 131, "text": "7"})"),
+        0);
     EXPECT_EQ(component_.fIdDaCarteiraDigital, "");
     EXPECT_EQ(component_.fCPFCliente, "");
     EXPECT_EQ(component_.CodigoRede(), "00051");
@@ -223,7 +227,13 @@ TEST_F(Dialogo, MenuAnswers) {
         {"debit: visa electron", 2, "0", "1:VISA ELECTRON;2:Maestro;", {}, false, "0:1", ""},
         {"debit: at sight", 2, "0", "1:A Vista;2:Pre-datado;", {}, false, "0:1", ""},
         {"credit: chip or typed", 3, "0", "1:Magnetico/Chip;2:Digitado;", {}, false, "0:1", ""},
-        {"credit: at sight, one instalment", 3, "01", "1:A Vista;2:Parcelado;", {}, false, "0:1",
+        {"credit: at sight, one instalment",
+         3,
+         "01",
+         "1:A Vista;2:Parcelado;",
+         {},
+         false,
+         "0:1",
          ""},
         {"credit: at sight, instalments", 3, "03", "1:A Vista;2:Parcelado;", {}, false, "0:2", ""},
         {"credit: other menu", 3, "0", "1:Credito;2:Debito;", {1}, true, "0:2", ""},
@@ -374,8 +384,9 @@ TEST_F(Dialogo, AvaliaErroTable) {
         {-2, "Operação cancelada pelo operador"},
         {-3, "Fornecida uma modalidade inválida"},
         {-4, "Falta de memória para rodar a função"},
-        {-5, "Não foi possivel realizar a conexão com o servidor SiTef\r\nPor favor tente mais "
-             "tarde..."},
+        {-5,
+         "Não foi possivel realizar a conexão com o servidor SiTef\r\nPor favor tente mais "
+         "tarde..."},
         {-6, "Operação cancelada pelo usuário"},
         {-7, "Operadora do cartão de crédito off-line (-7)"},
         {-100, "Operadora do cartão de crédito off-line (-100)"},
@@ -405,14 +416,15 @@ TEST_F(Dialogo, IniciarFuncaoSendsTheRequestAndRecordsItsOwnFields) {
     EXPECT_EQ(teftest::JournalValue(line, "valor"), "189,23");
     EXPECT_EQ(teftest::JournalValue(line, "operador"), "Caixa 1");
     EXPECT_EQ(teftest::JournalValue(line, "restricoes"), "{DevolveStringQRCode=1}");
-    EXPECT_EQ(teftest::JournalValue(line, "dataFiscal"), platform::FormatDateTime("yyyymmdd", antes));
+    EXPECT_EQ(teftest::JournalValue(line, "dataFiscal"),
+              platform::FormatDateTime("yyyymmdd", antes));
     EXPECT_EQ(teftest::JournalValue(line, "horario").size(), 6u);
     // The fiscal document number is the seconds since midnight.
     const std::string documento = teftest::JournalValue(line, "cupomFiscal");
     const std::string& hora = teftest::JournalValue(line, "horario");
-    EXPECT_EQ(documento, std::to_string(std::stoi(hora.substr(0, 2)) * 3600 +
-                                        std::stoi(hora.substr(2, 2)) * 60 +
-                                        std::stoi(hora.substr(4, 2))));
+    EXPECT_EQ(documento,
+              std::to_string(std::stoi(hora.substr(0, 2)) * 3600 +
+                             std::stoi(hora.substr(2, 2)) * 60 + std::stoi(hora.substr(4, 2))));
     EXPECT_EQ(engine_.IDSeq(), std::stoi(documento));
     EXPECT_EQ(Stored(899, 100), "CRT");
     EXPECT_EQ(Stored(899, 101), documento);
@@ -480,7 +492,9 @@ TEST_F(Dialogo, TraceIsInOrderAndOnDiskBeforeAHandlerRuns) {
     host_.interceptar = "Campo";
     host_.aoInterceptar = [&] { visto = Trace(); };
     host_.campos = {{"42"}};
-    EXPECT_EQ(Run(R"({"command": 1, "text": "Ol\u00e1"}, {"command": 30, "field": 600, "text": "F"})"), 0);
+    EXPECT_EQ(
+        Run(R"({"command": 1, "text": "Ol\u00e1"}, {"command": 30, "field": 600, "text": "F"})"),
+        0);
     EXPECT_NE(visto.find("Retornos: STS = 10000 ProximoComando = 30 TipoCampo = 600 Buffer = F"),
               std::string::npos);
     const std::string trace = Trace();
@@ -494,8 +508,7 @@ TEST_F(Dialogo, TraceIsInOrderAndOnDiskBeforeAHandlerRuns) {
           "ContinuaFuncaoSiTefInterativo, Retornos: STS = 10000 ProximoComando = 30",
           "ContinuaFuncaoSiTefInterativo, Chamando: Continua = 0 Buffer = 42\r\n",
           "ContinuaFuncaoSiTefInterativo, Retornos: STS = 0 ProximoComando = ",
-          "*** ContinuaFuncaoSiTefInterativo, Finalizando: STS = 0\r\n",
-          "600-000 = 42\r\n"}) {
+          "*** ContinuaFuncaoSiTefInterativo, Finalizando: STS = 0\r\n", "600-000 = 42\r\n"}) {
         const size_t achada = trace.find(linha, posicao);
         ASSERT_NE(achada, std::string::npos) << linha;
         posicao = achada + linha.size();

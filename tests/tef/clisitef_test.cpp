@@ -66,8 +66,9 @@ TEST_F(Engine, ConfigurationResults) {
         {9, ""},
         {10, "O PinPad não está devidamente configurado no arquivo CliSiTef.ini"},
         {11, "Dados inválidos passados pela automação."},
-        {12, "Modo seguro não ativo (possível falta de configuração no servidor SiTef do "
-             "arquivo .cha)."},
+        {12,
+         "Modo seguro não ativo (possível falta de configuração no servidor SiTef do "
+         "arquivo .cha)."},
         {13, "Caminho da DLL inválido (o caminho completo das bibliotecas está muito grande)."},
         {14, ""},
     };
@@ -105,9 +106,15 @@ TEST_F(Engine, ParameterText) {
         std::string texto;
     } cases[] = {
         {"nothing", {}, "", "", "[];{ValorIncluiTaxa=0;};"},
-        {"lines", {"  TipoPinPad=1", "PortaPinPad=AUTO_USB  ", ""}, "", "",
+        {"lines",
+         {"  TipoPinPad=1", "PortaPinPad=AUTO_USB  ", ""},
+         "",
+         "",
          "[TipoPinPad=1;PortaPinPad=AUTO_USB];{ValorIncluiTaxa=0;};"},
-        {"both CNPJs", {"a=1"}, " 12345678000195 ", "98765432000110",
+        {"both CNPJs",
+         {"a=1"},
+         " 12345678000195 ",
+         "98765432000110",
          "[a=1];{ValorIncluiTaxa=0;};[ParmsClient=1=12345678000195;2=98765432000110];"},
         {"one CNPJ", {}, "12345678000195", "", "[];{ValorIncluiTaxa=0;};"},
     };
@@ -128,7 +135,8 @@ TEST_F(Engine, ParameterText) {
         EXPECT_EQ(JournalValue(configura[0], "reservado"), "0");
         EXPECT_NE(Trace().find("*** ConfiguraIntSiTefInterativoEx. EnderecoIP: 127.0.0.1 "
                                "CodigoLoja: 00000000 NumeroTerminal: AG001203 Resultado: 0 "
-                               "ParametrosAdicionais: " + c.texto),
+                               "ParametrosAdicionais: " +
+                               c.texto),
                   std::string::npos);
     }
 }
@@ -204,18 +212,17 @@ TEST_F(Engine, ApprovedCreditPaymentInServiceMode) {
     EXPECT_FALSE(r.Debito);
     EXPECT_EQ(r.ValorTotal, 1892300);
     const std::string stamp = StoredByLibrary(105);  // YYYYMMDDHHNNSS
-    EXPECT_EQ(platform::FormatDateTime("yyyymmddhhnnss",
-                                       platform::FromDateTime(r.DataHoraTransacaoHost)),
-              stamp);
+    EXPECT_EQ(
+        platform::FormatDateTime("yyyymmddhhnnss", platform::FromDateTime(r.DataHoraTransacaoHost)),
+        stamp);
     EXPECT_EQ(r.Via1, (TextLines{"VIA DO CLIENTE", "VALOR: R$ 189,23", "CARTÃO 400012******9010"}));
     EXPECT_EQ(r.Via2, (TextLines{"VIA DO ESTABELECIMENTO", "VALOR: R$ 189,23"}));
 
     // The chip menu was answered without asking; the host saw the messages and waits.
     EXPECT_EQ(host_.Calls("Menu"), Lines{});
-    EXPECT_EQ(host_.calls,
-              (Lines{"Msg opmExibirMsgCliente INSIRA OU PASSE O CARTÃO", "Aguarda 23 0",
-                     "Aguarda 23 0", "Msg opmRemoverMsgOperador ", "Msg opmRemoverMsgCliente ",
-                     "DepoisConfirmar 1"}));
+    EXPECT_EQ(host_.calls, (Lines{"Msg opmExibirMsgCliente INSIRA OU PASSE O CARTÃO",
+                                  "Aguarda 23 0", "Aguarda 23 0", "Msg opmRemoverMsgOperador ",
+                                  "Msg opmRemoverMsgCliente ", "DepoisConfirmar 1"}));
     const Lines finaliza = Journal("FinalizaFuncaoSiTefInterativo");
     ASSERT_EQ(finaliza.size(), 1u);
     EXPECT_EQ(JournalValue(finaliza[0], "confirma"), "1");
@@ -322,8 +329,9 @@ TEST_F(Engine, ConfirmAndUndoBySettings) {
     EXPECT_EQ(JournalValue(finaliza[0], "confirma"), "0");
     EXPECT_EQ(JournalValue(finaliza[0], "cupomFiscal"), "124");
     EXPECT_EQ(host_.calls, (Lines{"Foco", "Msg opmOK Transação \"TEF\" não efetuada."}));
-    EXPECT_NE(Trace().find("*** FinalizaFuncaoSiTefInterativo -> Cancelamento: N\xC3O Documento: 124"),
-              std::string::npos);
+    EXPECT_NE(
+        Trace().find("*** FinalizaFuncaoSiTefInterativo -> Cancelamento: N\xC3O Documento: 124"),
+        std::string::npos);
 }
 
 TEST_F(Engine, PinPadAndPendingCount) {
@@ -430,12 +438,13 @@ TEST_F(OutsideServiceMode, FiscalPrinterThatKeepsFailingUndoesThePayment) {
     host_.retornoECF = 0;
     host_.perguntas = {6, 7};  // retry once, then give up
     EXPECT_TRUE(component_.CRT(10, "01", "1", 0, "", "", "", "00"));
-    const std::string pergunta = "Msg opmYesNo Impressora não responde\r\nDeseja imprimir novamente ?";
-    EXPECT_EQ(host_.calls, (Lines{"Pagamento 01 10,00", "Foco", pergunta, "Pagamento 01 10,00",
-                                  "Foco", pergunta, "ECF opeCancelaCupom", "AntesCancelar " +
-                                  component_.Resp().DocumentoVinculado, "Impressao venda",
-                                  "Foco", "Msg opmOK Transação \"TEF\" não efetuada.",
-                                  "DepoisCancelar 1"}));
+    const std::string pergunta =
+        "Msg opmYesNo Impressora não responde\r\nDeseja imprimir novamente ?";
+    EXPECT_EQ(host_.calls,
+              (Lines{"Pagamento 01 10,00", "Foco", pergunta, "Pagamento 01 10,00", "Foco", pergunta,
+                     "ECF opeCancelaCupom", "AntesCancelar " + component_.Resp().DocumentoVinculado,
+                     "Impressao venda", "Foco", "Msg opmOK Transação \"TEF\" não efetuada.",
+                     "DepoisCancelar 1"}));
     // Undone, although the receipt handler answered "printed".
     const Lines finaliza = Journal("FinalizaTransacaoSiTefInterativo");
     ASSERT_EQ(finaliza.size(), 1u);
@@ -446,9 +455,8 @@ TEST_F(OutsideServiceMode, FiscalPrinterThatKeepsFailingUndoesThePayment) {
 
 TEST_F(Engine, StartUpConfirmsBackedUpTransactions) {
     platform::ForceDirectories(component_.PathBackup());
-    for (const auto& [numero, doc, nsu] :
-         std::vector<std::tuple<int, std::string, std::string>>{{1, "41000", "000011"},
-                                                                {2, "42000", "000022"}}) {
+    for (const auto& [numero, doc, nsu] : std::vector<std::tuple<int, std::string, std::string>>{
+             {1, "41000", "000011"}, {2, "42000", "000022"}}) {
         TKaCliSiTefRespCliSiTef r;
         r.Conteudo.GravaInformacao(899, 100, "CRT");
         r.Conteudo.GravaInformacao(899, 102, doc);

@@ -61,11 +61,14 @@ TEST_F(Component, InicializarChecksTheRequiredEventsInOrder) {
         {"OnExibeMsg", {semExibeMsg, semInfo}, "Evento \"OnExibeMsg\" não programado"},
         {"OnComandaECF", {semComandaECF, semImpressao}, "Evento \"OnComandaECF\" não programado"},
         {"OnComandaImpressao", {semImpressao}, "Evento \"OnComandaImpressão\" não programado"},
-        {"OnComandaImpressao after OnExibeMsg", {semImpressao, semExibeMsg},
+        {"OnComandaImpressao after OnExibeMsg",
+         {semImpressao, semExibeMsg},
          "Evento \"OnExibeMsg\" não programado"},
-        {"OnComandaECFAbreVinculado", {semVinculado, semInfo},
+        {"OnComandaECFAbreVinculado",
+         {semVinculado, semInfo},
          "Evento \"OnComandaECFAbreVinculado\" não programado"},
-        {"OnComandaECFImprimeVia", {semImprimeVia, semInfo},
+        {"OnComandaECFImprimeVia",
+         {semImprimeVia, semInfo},
          "Evento \"OnComandaECFImprimeVia\" não programado"},
         {"OnInfoECF", {semInfo}, "Evento \"OnInfoECF\" não programado"},
     };
@@ -152,9 +155,9 @@ TEST_F(Component, SetterRules) {
     };
     for (const Flag& f : flags) {
         EXPECT_NO_THROW(f.set(f.atual)) << f.name;
-        EXPECT_EQ(ErrorOf([&] { f.set(!f.atual); }),
-                  std::string("Existem Respostas Pendentes. Não é possível alterar \"") + f.name +
-                      "\"");
+        EXPECT_EQ(
+            ErrorOf([&] { f.set(!f.atual); }),
+            std::string("Existem Respostas Pendentes. Não é possível alterar \"") + f.name + "\"");
     }
     component_.RespostasPendentes().Clear();
     component_.SetMultiplosCartoes(true);
@@ -204,16 +207,15 @@ TEST_F(Component, EstadoECF) {
         "ou Cupom Vinculado\r\n\"G\" ou \"R\" - Relatório Gerencial\r\n\"N\" - Recebimento Não "
         "Fiscal\r\n\"O\" - Outro";
     const std::pair<std::string, std::string> cases[] = {
-        {"L", "L"}, {"l", "L"}, {"venda", "V"}, {"C", "C"}, {"g", "G"}, {"N", "N"},
-        {"o", "O"}, {"P", "P"}, {"R", "R"}, {"X", invalido}, {"", invalido}, {" L", invalido},
-        {"é", invalido},
+        {"L", "L"},     {"l", "L"},       {"venda", "V"},  {"C", "C"}, {"g", "G"},
+        {"N", "N"},     {"o", "O"},       {"P", "P"},      {"R", "R"}, {"X", invalido},
+        {"", invalido}, {" L", invalido}, {"é", invalido},
     };
     for (const auto& [resposta, esperado] : cases) {
         host_.estadoECF = resposta;
-        EXPECT_EQ(ErrorOf([&] {
-                      throw std::runtime_error(std::string(1, component_.EstadoECF()));
-                  }),
-                  esperado)
+        EXPECT_EQ(
+            ErrorOf([&] { throw std::runtime_error(std::string(1, component_.EstadoECF())); }),
+            esperado)
             << resposta;
     }
     host_.estadoECF = "X";
@@ -238,11 +240,9 @@ TEST_F(Component, FiscalPrinterWrappers) {
          "\"OnComandaECFAbreVinculado\" não tratado",
          "Erro ao executar \"OnComandaECFAbreVinculado\""},
         {"ECFImprimeVia", [&] { return component_.ECFImprimeVia(trVinculado, 2, via); },
-         "\"OnComandaECFImprimeVia\" não tratado",
-         "Erro ao executar \"OnComandaECFImprimeVia\""},
+         "\"OnComandaECFImprimeVia\" não tratado", "Erro ao executar \"OnComandaECFImprimeVia\""},
         {"ECFSubtotaliza", [&] { return component_.ECFSubtotaliza(-1.25); },
-         "\"OnComandaECFSubtotaliza\" não tratada",
-         "Erro ao executar \"OnComandaECFSubtotaliza\""},
+         "\"OnComandaECFSubtotaliza\" não tratada", "Erro ao executar \"OnComandaECFSubtotaliza\""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -260,16 +260,15 @@ TEST_F(Component, FiscalPrinterWrappers) {
     component_.ECFSubtotaliza(-1.25);
     component_.OnComandaECFSubtotaliza = nullptr;
     component_.ECFSubtotaliza(0);
-    EXPECT_EQ(host_.calls, (Lines{"Subtotaliza -1,25", "ECF opeImprimePagamentos",
-                                  "ECF opeSubTotalizaCupom"}));
+    EXPECT_EQ(host_.calls,
+              (Lines{"Subtotaliza -1,25", "ECF opeImprimePagamentos", "ECF opeSubTotalizaCupom"}));
     const std::string trace = Trace();
-    for (const char* linha :
-         {"CliSiTef ComandarECF: Oper: opePulaLinhas\r\n",
-          " - Operação [opePulaLinhas] não tratada em \"OnComandaECF\"\r\n",
-          "CliSiTef ECFPagamento: Indice: 01 Valor: 10,50\r\n",
-          "CliSiTef ECFAbreVinculado: COO: 123 Indice: 01 Valor: 10,50\r\n",
-          "CliSiTef ECFImprimeVia: trVinculado Via: 2\r\n",
-          "CliSiTef ECFSubtotaliza: DescAcres: -1,25\r\n"}) {
+    for (const char* linha : {"CliSiTef ComandarECF: Oper: opePulaLinhas\r\n",
+                              " - Operação [opePulaLinhas] não tratada em \"OnComandaECF\"\r\n",
+                              "CliSiTef ECFPagamento: Indice: 01 Valor: 10,50\r\n",
+                              "CliSiTef ECFAbreVinculado: COO: 123 Indice: 01 Valor: 10,50\r\n",
+                              "CliSiTef ECFImprimeVia: trVinculado Via: 2\r\n",
+                              "CliSiTef ECFSubtotaliza: DescAcres: -1,25\r\n"}) {
         EXPECT_NE(trace.find(platform::Utf8ToCp1252(linha)), std::string::npos) << linha;
     }
     // Without a handler a command is not handled.
@@ -384,9 +383,9 @@ TEST_F(Component, CancelarTransacoesPendentes) {
 
     component_.ModoServico = false;
     component_.CancelarTransacoesPendentes();
-    EXPECT_EQ(host_.calls, (Lines{"AntesCancelar 100", "Foco",
-                                  "Msg opmOK Transação \"TEF\" não efetuada.",
-                                  "DepoisCancelar 1"}));
+    EXPECT_EQ(host_.calls,
+              (Lines{"AntesCancelar 100", "Foco", "Msg opmOK Transação \"TEF\" não efetuada.",
+                     "DepoisCancelar 1"}));
     EXPECT_EQ(teftest::JournalValue(Journal("FinalizaFuncaoSiTefInterativo").at(0), "confirma"),
               "0");
     EXPECT_FALSE(platform::FileExists(engine_.NomeArquivoBackup(1)));

@@ -63,10 +63,10 @@ TEST(RespostasPendentes, ComputedAmounts) {
     EXPECT_EQ(lista.TotalDesconto(), 0);
     EXPECT_EQ(lista.SaldoRestante(), 850000);
 
-    lista.Add(Resposta("A", 300000, 50000, 0, 0));       // 30,00 with a withdrawal of 5,00
-    lista.Add(Resposta("B", 200055, 0, 20000, 0));       // 20,0055 with a discount of 2,00
-    lista.Add(Resposta("C", 100000, 0, 0, 3));           // already on the fiscal printer
-    EXPECT_EQ(lista.TotalPago(), 550100);                // 25 + 20,0055 + 10 → 55,01
+    lista.Add(Resposta("A", 300000, 50000, 0, 0));  // 30,00 with a withdrawal of 5,00
+    lista.Add(Resposta("B", 200055, 0, 20000, 0));  // 20,0055 with a discount of 2,00
+    lista.Add(Resposta("C", 100000, 0, 0, 3));      // already on the fiscal printer
+    EXPECT_EQ(lista.TotalPago(), 550100);           // 25 + 20,0055 + 10 → 55,01
     EXPECT_EQ(lista.TotalDesconto(), -20000);
     // Only unregistered payments count: 25 + 22,0055 → 47,01; 100 − (15 + 47,01).
     EXPECT_EQ(lista.SaldoRestante(), 379900);

@@ -76,7 +76,8 @@ void TestHost::Bind() {
     c_.OnExibeMsg = [this](TKaCliSiTefOperacaoMensagem op, const std::string& msg,
                            TModalResult& resultado) {
         Registrar("Msg " + ToString(op) + " " + msg);
-        const bool pergunta = op == opmOK || op == opmYesNo || op == opmYesNoCustom || op == opmExcept;
+        const bool pergunta =
+            op == opmOK || op == opmYesNo || op == opmYesNoCustom || op == opmExcept;
         if (pergunta && !perguntas.empty()) {
             resultado = perguntas.front();
             perguntas.pop_front();

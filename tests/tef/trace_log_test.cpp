@@ -2,17 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/file_system.h"
 #include "support/temp_folder.h"
 #include "tef_host.h"
-
-#include <thread>
 
 namespace {
 
 TEST(TraceLog, LineFormat) {
     platform::LocalDateTime when{2025, 3, 6, 9, 5, 4, 7};
-    EXPECT_EQ(tef::TTraceLog::Line(when, "Opera\xE7\xE3o"), "-- 06/03 09:05:04:007 - Opera\xE7\xE3o\r\n");
+    EXPECT_EQ(tef::TTraceLog::Line(when, "Opera\xE7\xE3o"),
+              "-- 06/03 09:05:04:007 - Opera\xE7\xE3o\r\n");
 }
 
 TEST(TraceLog, AppendsAndNeverFails) {
