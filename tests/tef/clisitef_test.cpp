@@ -387,6 +387,60 @@ TEST_F(Engine, CardReading) {
                                   "Msg opmExibirMsgOperador ", "Msg opmExibirMsgCliente "}));
 }
 
+TEST_F(Engine, AdministrativeFunctions) {
+    // Cancellation of an earlier payment by its network data: the presets start the answers.
+    UseScript(R"([{"command": 30, "field": 515}, {"command": 30, "field": 516},
+                  {"command": 34, "field": 146, "text": "Valor"}, {"status": 0}])");
+    Start();
+    host_.Reset();
+    EXPECT_TRUE(
+        component_.CNC("REDE", "4321", platform::ToDateTime({2025, 11, 26, 15, 48, 41, 0}), 99.9));
+    EXPECT_EQ(Answers(), (Lines{"0:", "0:26112025", "0:4321", "0:99,90"}));
+    const std::string inicia = Journal("IniciaFuncaoSiTefInterativo").at(0);
+    EXPECT_EQ(JournalValue(inicia, "funcao"), "200");
+    EXPECT_EQ(JournalValue(inicia, "valor"), "0,00");
+    EXPECT_EQ(JournalValue(inicia, "restricoes"), "");
+    EXPECT_EQ(host_.Calls("EstadoResp"), (Lines{"EstadoResp respProcessando"}));
+    EXPECT_EQ(engine_.Respostas.size(), 4u);  // until the function is finished
+
+    // ADM passes the engine's restrictions; a refusal is reported.
+    UseScript(R"([{"status": 4}])");
+    component_.DesInicializar(gpCliSiTef);
+    Start();
+    engine_.Restricoes = "[20];";
+    host_.Reset();
+    EXPECT_FALSE(component_.ADM(gpCliSiTef));
+    EXPECT_EQ(JournalValue(Journal("IniciaFuncaoSiTefInterativo").back(), "restricoes"), "[20];");
+    EXPECT_EQ(JournalValue(Journal("IniciaFuncaoSiTefInterativo").back(), "funcao"), "110");
+    EXPECT_EQ(host_.Calls("Msg"), (Lines{"Msg opmExcept Negada pelo autorizador (4)"}));
+
+    // An administrative receipt would be printed through the fiscal printer: not available yet.
+    UseScript(R"([{"command": 0, "field": 121, "text": "TESTE DE COMUNICACAO"}, {"status": 0}])");
+    component_.DesInicializar(gpCliSiTef);
+    Start();
+    EXPECT_THROW(component_.ATV(gpCliSiTef), EKaCliSiTefErro);
+    EXPECT_EQ(JournalValue(Journal("IniciaFuncaoSiTefInterativo").back(), "funcao"), "111");
+    EXPECT_TRUE(component_.RespostasPendentes().Empty());
+}
+
+TEST_F(Engine, ChequePresets) {
+    UseScript(R"([{"command": 30, "field": 501, "expect": "1"},
+                  {"command": 30, "field": 502, "expect": "12345678000195"},
+                  {"command": 30, "field": 506, "expect": "15012026"},
+                  {"command": 31, "field": 517, "expect": "0:99900100340000000012300000451"},
+                  {"status": 0}])");
+    Start();
+    host_.aoConfirmar = [](TKaCliSiTefRespostasPendentes& lista) { lista.Clear(); };
+    EXPECT_TRUE(component_.CHQ(50, "03", "77", "", 'J', " 12.345.678/0001-95 ",
+                               platform::ToDateTime({2026, 1, 15, 0, 0, 0, 0}), "1", "34", "0",
+                               "1-2-3", "0", "00004567", "1", "Compensacao 9999"));
+    const std::string inicia = Journal("IniciaFuncaoSiTefInterativo").at(0);
+    EXPECT_EQ(JournalValue(inicia, "funcao"), "1");
+    EXPECT_EQ(JournalValue(inicia, "restricoes"), "[15;25]");
+    EXPECT_EQ(host_.Calls("Cheque"), Lines{});
+    EXPECT_EQ(host_.Calls("DepoisConfirmar"), (Lines{"DepoisConfirmar 1"}));
+}
+
 // Outside service mode (before any session) an approved payment is kept in a backup file
 // until it is settled.
 class OutsideServiceMode : public Engine {
