@@ -314,6 +314,12 @@ void TKaCliSiTefCliSiTef::NCN(const std::string&, const std::string&, const std:
 void TKaCliSiTefCliSiTef::FinalizarTransacao(bool Confirma, const AnsiString& DocumentoVinculado) {
     Respostas.clear();
     fIniciouRequisicao = false;
+    // The flags describe the function being finished; left set, they would make a later
+    // confirmation (one recovered from a backup file, say) skip the library.
+    struct Esquece {
+        TKaCliSiTefCliSiTef& engine;
+        ~Esquece() { engine.fReimpressao = engine.fDevolucao = false; }
+    } esquece{*this};
     // A reprint leaves nothing to confirm.
     if (fReimpressao) return;
     if (ModoServico) {

@@ -313,6 +313,10 @@ TEST_F(Engine, FinishingAReprintCallsNothing) {
     EXPECT_TRUE(confirmado_);
     EXPECT_TRUE(Journal("FinalizaFuncaoSiTefInterativo").empty());
     EXPECT_FALSE(engine_.IniciouRequisicao());
+    // Finished: a later confirmation (of a recovered transaction, say) reaches the library.
+    EXPECT_FALSE(engine_.Reimpressao());
+    engine_.CNF("", "", "", "41000");
+    EXPECT_EQ(Journal("FinalizaFuncaoSiTefInterativo").size(), 1u);
 }
 
 TEST_F(Engine, ConfirmAndUndoBySettings) {
