@@ -93,4 +93,22 @@ int CompareTextAnsi(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
+bool IsAscii(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+std::string StringReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    if (from.empty()) return std::string(text);
+    std::string out;
+    size_t start = 0;
+    for (size_t found; (found = text.find(from, start)) != std::string_view::npos;) {
+        out.append(text.substr(start, found - start)).append(to);
+        start = found + from.size();
+    }
+    return out.append(text.substr(start));
+}
+
 }  // namespace tef

@@ -32,6 +32,12 @@ unsigned char FoldCase(unsigned char byte);
 // Upper-cases ASCII and the accented letters of the code page.
 std::string UpperCaseAnsi(std::string_view text);
 
+// True when every byte is below 128: the text reads the same in UTF-8 and Windows-1252.
+bool IsAscii(std::string_view text);
+
+// `text` with every occurrence of `from` (not empty) replaced by `to`, left to right.
+std::string StringReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
 // Case-insensitive three-way comparison of two Windows-1252 texts (<0, 0, >0).
 int CompareTextAnsi(std::string_view a, std::string_view b);
 

@@ -1,0 +1,36 @@
+// A file kept open for appending. Every Append is a single write to a descriptor opened with
+// O_APPEND, so appends from several writers (processes too) never interleave within one call.
+// The descriptor is reopened when the path changes and once it is older than `reopen_after`,
+// so a file that was removed or rotated meanwhile is created again. Not synchronised: one writer at
+// a time (the owner locks).
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class AppendFile {
+public:
+    explicit AppendFile(std::chrono::milliseconds reopen_after = std::chrono::seconds(1))
+        : reopen_after_(reopen_after) {}
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+    ~AppendFile() { Close(); }
+
+    // Appends `bytes` to `path` (created when missing). False when it could not be written.
+    bool Append(const std::string& path, std::string_view bytes);
+    void Close() noexcept;
+
+private:
+    bool Open(const std::string& path);
+    bool Write(std::string_view bytes);
+
+    std::chrono::milliseconds reopen_after_;
+    int fd_ = -1;
+    std::string path_;
+    std::chrono::steady_clock::time_point opened_;
+};
+
+}  // namespace platform

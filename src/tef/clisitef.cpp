@@ -1,0 +1,502 @@
+#include "tef/clisitef.h"
+
+#include <cstring>
+
+#include "platform/code_page.h"
+#include "tef/ansi_text.h"
+#include "tef/clisitef_dialogo.h"
+#include "tef/errors.h"
+#include "tef/evento.h"
+#include "tef/kaclisitef.h"
+#include "tef/resp_clisitef.h"
+
+namespace tef {
+namespace {
+
+AnsiString Ansi(const std::string& utf8) { return platform::Utf8ToCp1252(utf8); }
+
+struct Momento {
+    AnsiString data;  // YYYYMMDD
+    AnsiString hora;  // HHNNSS
+};
+
+Momento Agora() {
+    const platform::LocalDateTime agora = platform::Now();
+    return {platform::FormatDateTime("yyyymmdd", agora), platform::FormatDateTime("hhnnss", agora)};
+}
+
+AnsiString DataDDMMYYYY(platform::TDateTime data) {
+    return platform::FormatDateTime("ddmmyyyy", platform::FromDateTime(data));
+}
+
+// The library's reason for refusing the configuration; null for a result that counts as
+// configured.
+const char* MensagemConfiguracao(int32_t resultado) {
+    switch (resultado) {
+        case 1:
+            return "Endereço IP inválido ou não resolvido";
+        case 2:
+            return "Código da loja inválido";
+        case 3:
+            return "Código de terminal inválido";
+        case 6:
+            return "Erro na inicialização do TCP/IP";
+        case 7:
+            return "Falta de memória";
+        case 8:
+            return "Não encontrou a dll do \"TEF\" ou ela está com problemas";
+        case 10:
+            return "O PinPad não está devidamente configurado no arquivo CliSiTef.ini";
+        case 11:
+            return "Dados inválidos passados pela automação.";
+        case 12:
+            return "Modo seguro não ativo (possível falta de configuração no servidor SiTef do "
+                   "arquivo .cha).";
+        case 13:
+            return "Caminho da DLL inválido (o caminho completo das bibliotecas está muito "
+                   "grande).";
+        default:
+            return nullptr;
+    }
+}
+
+// The digits of `texto` (trimmed), left-filled with zeros to `largura`; a longer value keeps
+// its first characters.
+AnsiString CampoCheque(const std::string& texto, size_t largura) {
+    std::string digitos = OnlyDigits(Trim(texto));
+    if (digitos.size() < largura) digitos.insert(0, largura - digitos.size(), '0');
+    return digitos.substr(0, largura);
+}
+
+// What the PIN pad shows while it waits for a loyalty card, and after a card read.
+constexpr const char* kMensagemTrilha3 = "PASSE O CARTAO FIDELIDADE";
+constexpr const char* kMensagemBoaViagem = "** BOA VIAGEM **";
+
+}  // namespace
+
+TKaCliSiTefCliSiTef::TKaCliSiTefCliSiTef(TKaCliSiTef* AOwner)
+    : TKaCliSiTefClass(AOwner, "CliSiTef", gpCliSiTef,
+                       std::make_unique<TKaCliSiTefRespCliSiTef>()) {}
+
+TKaCliSiTefCliSiTef::~TKaCliSiTefCliSiTef() = default;
+
+const TCliSiTefEntryPoints& TKaCliSiTefCliSiTef::Biblioteca() const {
+    if (!fBiblioteca.IsLoaded()) throw EKaCliSiTef("Erro ao iniciar \"TEF\"");
+    return fBiblioteca.EntryPoints();
+}
+
+void TKaCliSiTefCliSiTef::MensagemAoOperador(const std::string& mensagem) {
+    // No desktop here: what would be a message box goes to the host like any message.
+    Owner().DoExibeMsg(opmOK, mensagem);
+}
+
+// --- Lifecycle ---------------------------------------------------------------------------
+
+void TKaCliSiTefCliSiTef::Inicializar() {
+    if (fpInicializado) return;
+    try {
+        fBiblioteca.Load(PathDLL);
+    } catch (...) {
+        fBiblioteca.Release();
+        throw;
+    }
+    Configurar();
+    GravaLog(Name() + " Inicializado CliSiTEF");
+    try {
+        Owner().EstadoECF();
+    } catch (...) {
+        // Only asked so that the host learns the engine is starting.
+    }
+    fpInicializado = true;
+    RecuperarTransacoesPendentes();
+}
+
+AnsiString TKaCliSiTefCliSiTef::ParametrosConfiguracao() const {
+    std::string linhas;
+    for (const std::string& linha : ParametrosAdicionais) linhas += linha + "\r\n";
+    AnsiString parametros =
+        "[" + Ansi(StringReplaceAll(Trim(linhas), "\r\n", ";")) + "];{ValorIncluiTaxa=0;};";
+    const TKaCliSiTef& componente = Owner();
+    if (!componente.CNPJLoja.empty() && !componente.CNPJKaLabs.empty()) {
+        parametros += "[ParmsClient=1=" + Ansi(Trim(componente.CNPJLoja)) +
+                      ";2=" + Ansi(Trim(componente.CNPJKaLabs)) + "];";
+    }
+    return parametros;
+}
+
+void TKaCliSiTefCliSiTef::Configurar() {
+    const AnsiString parametros = ParametrosConfiguracao();
+    GravaLog("*** ConfiguraIntSiTefInterativoEx. EnderecoIP: " + EnderecoIP +
+             " CodigoLoja: " + CodigoLoja + " NumeroTerminal: " + NumeroTerminal + " Resultado: 0" +
+             " ParametrosAdicionais: " + parametros);
+    const int32_t resultado = Biblioteca().ConfiguraIntSiTefInterativoEx(
+        EnderecoIP.c_str(), CodigoLoja.c_str(), NumeroTerminal.c_str(), 0, parametros.c_str());
+    if (const char* mensagem = MensagemConfiguracao(resultado)) {
+        if (!ModoServico) MensagemAoOperador(mensagem);
+        throw EKaCliSiTefErro(mensagem);
+    }
+}
+
+void TKaCliSiTefCliSiTef::DesInicializar() {
+    fBiblioteca.Release();
+    TKaCliSiTefClass::DesInicializar();
+}
+
+void TKaCliSiTefCliSiTef::AtivarGP() {
+    throw EKaCliSiTef("CliSiTef não pode ser ativado localmente");
+}
+
+void TKaCliSiTefCliSiTef::VerificaRequisicaoIniciada() {
+    if (!fIniciouRequisicao) throw EKaCliSiTefErro("Nenhuma Requisição Iniciada");
+}
+
+// --- The dialogue ------------------------------------------------------------------------
+
+int32_t TKaCliSiTefCliSiTef::IniciarFuncao(int Modalidade, const AnsiString& Header, Money Valor,
+                                           const AnsiString&, const AnsiString& Restricoes) {
+    if (fpAguardandoResposta) throw EKaCliSiTef("Requisição anterior não concluida");
+    const TCliSiTefEntryPoints& biblioteca = Biblioteca();
+    fIniciouRequisicao = true;
+    const platform::LocalDateTime agora = platform::Now();
+    const AnsiString data = platform::FormatDateTime("yyyymmdd", agora);
+    const AnsiString hora = platform::FormatDateTime("hhnnss", agora);
+    const AnsiString valor = MoneyToAmountText(Valor, ',');
+
+    Req().Clear();
+    Resp().Clear();
+    fpIDSeq = agora.hour * 3600 + agora.minute * 60 + agora.second;
+    const AnsiString documento = std::to_string(fpIDSeq);
+    TKaCliSiTefArquivo& conteudo = Resp().Conteudo;
+    conteudo.GravaInformacao(899, 100, Header);
+    conteudo.GravaInformacao(899, 101, documento);
+    conteudo.GravaInformacao(899, 102, documento);
+    conteudo.GravaInformacao(899, 103, std::to_string(MoneyToCents(Valor)));
+    Resp().TipoGP = Tipo();
+
+    GravaLog("*** IniciaFuncaoSiTefInterativo. Modalidade: " + std::to_string(Modalidade) +
+             " Valor: " + valor + " Documento: " + documento + " Data: " + data + " Hora: " + hora +
+             " Operador: " + Operador + " Restricoes: " + Restricoes);
+    return biblioteca.IniciaFuncaoSiTefInterativo(Modalidade, valor.c_str(), documento.c_str(),
+                                                  data.c_str(), hora.c_str(), Operador.c_str(),
+                                                  Restricoes.c_str());
+}
+
+int32_t TKaCliSiTefCliSiTef::ContinuarFuncao(bool Trilha3, const AnsiString& QtdParcela,
+                                             const AnsiString& CVV,
+                                             const AnsiString& DataVencimento,
+                                             const AnsiString& NumeroCartao) {
+    TCliSiTefDialogo dialogo(*this, Biblioteca().ContinuaFuncaoSiTefInterativo,
+                             {Trilha3, QtdParcela, CVV, DataVencimento, NumeroCartao});
+    return dialogo.Executar();
+}
+
+std::string TKaCliSiTefCliSiTef::MensagemErro(int32_t status) {
+    switch (status) {
+        case -1:
+            return "Módulo não inicializado";
+        case -2:
+            return "Operação cancelada pelo operador";
+        case -3:
+            return "Fornecida uma modalidade inválida";
+        case -4:
+            return "Falta de memória para rodar a função";
+        case -5:
+            return "Não foi possivel realizar a conexão com o servidor SiTef\r\nPor favor tente "
+                   "mais tarde...";
+        case -6:
+            return "Operação cancelada pelo usuário";
+    }
+    const std::string codigo = "(" + std::to_string(status) + ")";
+    return status < 0 ? "Operadora do cartão de crédito off-line " + codigo
+                      : "Negada pelo autorizador " + codigo;
+}
+
+void TKaCliSiTefCliSiTef::AvaliaErro(int32_t status) {
+    const std::string mensagem = MensagemErro(status);
+    GravaLog("AvaliaErro: STS " + std::to_string(status));
+    Owner().DoExibeMsg(opmExcept, mensagem);
+}
+
+int32_t TKaCliSiTefCliSiTef::ExecutarFuncao(int Modalidade, const AnsiString& Header, Money Valor,
+                                            const AnsiString& Documento,
+                                            const AnsiString& Restricoes,
+                                            const AnsiString& QtdParcela, const AnsiString& CVV,
+                                            const AnsiString& DataVencimento,
+                                            const AnsiString& NumeroCartao) {
+    int32_t status = IniciarFuncao(Modalidade, Header, Valor, Documento, Restricoes);
+    if (status == kCliSiTefContinue)
+        status = ContinuarFuncao(false, QtdParcela, CVV, DataVencimento, NumeroCartao);
+    return status;
+}
+
+bool TKaCliSiTefCliSiTef::ExecutarAdministrativa(int Modalidade, const AnsiString& Header,
+                                                 const AnsiString& Restricoes) {
+    const int32_t status = ExecutarFuncao(Modalidade, Header, 0, "", Restricoes, "0", "", "", "");
+    if (status != kCliSiTefApproved) {
+        AvaliaErro(status);
+        return false;
+    }
+    ProcessarResposta();
+    return true;
+}
+
+// --- Transactions ------------------------------------------------------------------------
+
+void TKaCliSiTefCliSiTef::ATV() { ExecutarAdministrativa(OperacaoATV, "ATV", ""); }
+
+bool TKaCliSiTefCliSiTef::ADM() { return ExecutarAdministrativa(OperacaoADM, "ADM", Restricoes); }
+
+bool TKaCliSiTefCliSiTef::CRT(Money Valor, const std::string& IndiceFPG_ECF,
+                              const std::string& NumeroCartao, const std::string& DataVencimento,
+                              const std::string& CVV, const std::string& QtdParcela,
+                              const std::string& DocumentoVinculado, int) {
+    VerificaValor(Valor);
+    const AnsiString restricoes = Restricoes.empty() ? "[10];" : Restricoes;
+    if (OperacaoCRT == 201) Respostas["146"] = Respostas["147"] = MoneyToAmountText(Valor, ',');
+    const int32_t status =
+        ExecutarFuncao(OperacaoCRT, "CRT", Valor, Ansi(DocumentoVinculado), restricoes,
+                       Ansi(QtdParcela), Ansi(CVV), Ansi(DataVencimento), Ansi(NumeroCartao));
+    GravaLog(std::string("CRT -> Result: ") + (status == kCliSiTefApproved ? "-1" : "0"));
+    if (status != kCliSiTefApproved) {
+        AvaliaErro(status);
+        return false;
+    }
+    ProcessarRespostaPagamento(IndiceFPG_ECF, Valor);
+    return true;
+}
+
+bool TKaCliSiTefCliSiTef::CHQ(Money Valor, const std::string& IndiceFPG_ECF,
+                              const std::string& DocumentoVinculado, const std::string& CMC7,
+                              char TipoPessoa, const std::string& DocumentoPessoa,
+                              platform::TDateTime DataCheque, const std::string& Banco,
+                              const std::string& Agencia, const std::string& AgenciaDC,
+                              const std::string& Conta, const std::string& ContaDC,
+                              const std::string& Cheque, const std::string& ChequeDC,
+                              const std::string& Compensacao) {
+    VerificaValor(Valor);
+    Respostas["501"] = TipoPessoa == 'J' ? "1" : "0";
+    if (!DocumentoPessoa.empty()) Respostas["502"] = OnlyDigits(Trim(DocumentoPessoa));
+    if (DataCheque != 0) Respostas["506"] = DataDDMMYYYY(DataCheque);
+    Respostas["517"] = !CMC7.empty() ? "1:" + Ansi(CMC7)
+                                     : "0:" + CampoCheque(Compensacao, 3) + CampoCheque(Banco, 3) +
+                                           CampoCheque(Agencia, 4) + CampoCheque(AgenciaDC, 1) +
+                                           CampoCheque(Conta, 10) + CampoCheque(ContaDC, 1) +
+                                           CampoCheque(Cheque, 6) + CampoCheque(ChequeDC, 1);
+    const AnsiString restricoes = Restricoes.empty() ? "[15;25]" : Restricoes;
+    const int32_t status = ExecutarFuncao(OperacaoCHQ, "CHQ", Valor, Ansi(DocumentoVinculado),
+                                          restricoes, "0", "", "", "");
+    if (status != kCliSiTefApproved) {
+        AvaliaErro(status);
+        return false;
+    }
+    ProcessarRespostaPagamento(IndiceFPG_ECF, Valor);
+    return true;
+}
+
+bool TKaCliSiTefCliSiTef::CNC(const std::string&, const std::string& NSU,
+                              platform::TDateTime DataHoraTransacao, Money Valor) {
+    Respostas["146"] = Respostas["147"] = MoneyToAmountText(Valor, ',');
+    Respostas["515"] = DataDDMMYYYY(DataHoraTransacao);
+    Respostas["516"] = Ansi(NSU);
+    return ExecutarAdministrativa(OperacaoCNC, "CNC", "");
+}
+
+void TKaCliSiTefCliSiTef::CNF(const std::string&, const std::string&, const std::string&,
+                              const std::string& DocumentoVinculado) {
+    if (ModoServico) FinalizarTransacao(true, Ansi(DocumentoVinculado));
+}
+
+void TKaCliSiTefCliSiTef::NCN(const std::string&, const std::string&, const std::string&, Money,
+                              const std::string& DocumentoVinculado) {
+    FinalizarTransacao(false, Ansi(DocumentoVinculado));
+}
+
+void TKaCliSiTefCliSiTef::FinalizarTransacao(bool Confirma, const AnsiString& DocumentoVinculado) {
+    Respostas.clear();
+    fIniciouRequisicao = false;
+    // The flags describe the function being finished; left set, they would make a later
+    // confirmation (one recovered from a backup file, say) skip the library.
+    struct Esquece {
+        TKaCliSiTefCliSiTef& engine;
+        ~Esquece() { engine.fReimpressao = engine.fDevolucao = false; }
+    } esquece{*this};
+    // A reprint leaves nothing to confirm.
+    if (fReimpressao) return;
+    if (ModoServico) {
+        FinalizarModoServico(Confirma, DocumentoVinculado);
+    } else {
+        Confirma = FinalizarComImpressao(Confirma, DocumentoVinculado);
+    }
+    if (!Confirma) {
+        Owner().DoExibeMsg(opmOK, "Transação \"TEF\" não efetuada.");
+        GravaLog(Ansi("Transação \"TEF\" não efetuada. Documento: ") + DocumentoVinculado);
+    }
+}
+
+void TKaCliSiTefCliSiTef::FinalizarModoServico(bool Confirma,
+                                               const AnsiString& DocumentoVinculado) {
+    const TCliSiTefEntryPoints& biblioteca = Biblioteca();
+    const Momento agora = Agora();
+    GravaLog(Ansi(Confirma ? "*** FinalizaFuncaoSiTefInterativo -> Confirmação: SIM Documento: "
+                           : "*** FinalizaFuncaoSiTefInterativo -> Cancelamento: NÃO Documento: ") +
+             DocumentoVinculado + " Data: " + agora.data + " Hora: " + agora.hora + " ParamAdc: ");
+    biblioteca.FinalizaFuncaoSiTefInterativo(Confirma ? 1 : 0, DocumentoVinculado.c_str(),
+                                             agora.data.c_str(), agora.hora.c_str(), "");
+    if (fDevolucao)
+        Owner().DoExibeMsg(opmOK, "Transação efetuada com sucesso.\r\nFavor reter o Cupom");
+}
+
+bool TKaCliSiTefCliSiTef::FinalizarComImpressao(bool Confirma,
+                                                const AnsiString& DocumentoVinculado) {
+    TKaCliSiTef& componente = Owner();
+    // Without a receipt, or once the start-up recovery confirmed, the library is not called.
+    if (!Resp().MsgImpressao || componente.TransacaoConfirmada) return Confirma;
+    const TCliSiTefEntryPoints& biblioteca = Biblioteca();
+    int retorno = -1;
+    Evento(componente.OnComandaImpressao, "OnComandaImpressão")(retorno, Resp(), fDevolucao);
+    // A receipt that could not be printed turns a confirmation into an undo; it never turns
+    // an undo into a confirmation.
+    if (!componente.ModoServico) Confirma = Confirma && retorno != 0;
+    const Momento agora = Agora();
+    GravaLog(Ansi(Confirma
+                      ? "*** FinalizaTransacaoSiTefInterativo -> Confirmação: SIM Documento: "
+                      : "*** FinalizaTransacaoSiTefInterativo -> Cancelamento: NÃO Documento: ") +
+             DocumentoVinculado + " Data: " + agora.data + " Hora: " + agora.hora);
+    biblioteca.FinalizaTransacaoSiTefInterativo(Confirma ? 1 : 0, DocumentoVinculado.c_str(),
+                                                agora.data.c_str(), agora.hora.c_str());
+    if (fDevolucao) MensagemAoOperador("Transação efetuada com sucesso.\r\nFavor reter o Cupom");
+    return Confirma;
+}
+
+// --- After an approved function ----------------------------------------------------------
+
+bool TKaCliSiTefCliSiTef::ProcessarRespostaPagamento(const std::string& IndiceFPG_ECF,
+                                                     Money Valor) {
+    GravaLog("ProcessarRespostaPagamento ...");
+    Resp().SetIndiceFPG_ECF(IndiceFPG_ECF);
+    TKaCliSiTef& componente = Owner();
+    TKaCliSiTefRespostasPendentes& pendentes = componente.RespostasPendentes();
+    TKaCliSiTefResp& copia = pendentes.Add(CopiaResposta(Resp()));
+    GravaLog("ProcessarRespostaPagamento: RespostasPendentes (" +
+             std::to_string(pendentes.Count()) + ")");
+    if (componente.ModoServico) {
+        // The host reports the result and finishes the transaction.
+        Evento(componente.OnDepoisConfirmarTransacoes, "OnDepoisConfirmarTransacoes")(pendentes);
+        return true;
+    }
+    std::string arquivo;
+    CopiarResposta(arquivo);
+    // The pending entry names its backup file, so that confirming it removes the file.
+    copia.SetArqBackup(arquivo);
+    if (componente.AutoEfetuarPagamento()) RegistrarPagamentoECF(IndiceFPG_ECF, Valor, copia);
+    if (pendentes.SaldoRestante() <= 0 && componente.AutoFinalizarCupom()) {
+        GravaLog("AutoFinalizarCupom ...");
+        componente.FinalizarCupom(false);
+        componente.ImprimirTransacoesPendentes();
+    }
+    return true;
+}
+
+void TKaCliSiTefCliSiTef::RegistrarPagamentoECF(const std::string& IndiceFPG_ECF, Money Valor,
+                                                TKaCliSiTefResp& copia) {
+    TKaCliSiTef& componente = Owner();
+    TKaCliSiTefRespostasPendentes& pendentes = componente.RespostasPendentes();
+    for (;;) {
+        try {
+            componente.ECFPagamento(IndiceFPG_ECF, MoneyToDouble(Valor));
+            pendentes.SaldoAPagar = RoundToCents(pendentes.SaldoAPagar - Valor);
+            copia.SetOrdemPagamento(pendentes.Count() + 1);
+            return;
+        } catch (const EKaCliSiTefECF&) {
+            if (componente.DoExibeMsg(
+                    opmYesNo, "Impressora não responde\r\nDeseja imprimir novamente ?") == mrYes)
+                continue;
+        } catch (...) {
+            DesfazerPendentes();
+            throw;
+        }
+        try {
+            componente.ComandarECF(opeCancelaCupom);
+        } catch (...) {
+            // The coupon may already be gone; the payment is undone anyway.
+        }
+        DesfazerPendentes();
+        return;
+    }
+}
+
+void TKaCliSiTefCliSiTef::DesfazerPendentes() noexcept {
+    try {
+        Owner().CancelarTransacoesPendentes();
+    } catch (const std::exception& e) {
+        GravaLog(Ansi(Name() + " CancelarTransacoesPendentes falhou: " + e.what()));
+    } catch (...) {
+    }
+}
+
+void TKaCliSiTefCliSiTef::ProcessarResposta() {
+    GravaLog(Name() + " ProcessarResposta: " + Ansi(Req().Header()));
+    TKaCliSiTef& componente = Owner();
+    componente.SetEstadoResp(respProcessando);
+    if (Resp().QtdLinhasComprovante <= 0) return;
+    TKaCliSiTefRespostasPendentes& pendentes = componente.RespostasPendentes();
+    pendentes.Add(CopiaResposta(Resp()));
+    pendentes.Entregar([&](TKaCliSiTefRespostasPendentes& lista) {
+        ImprimirRelatorio();
+        if (componente.OnDepoisConfirmarTransacoes) componente.OnDepoisConfirmarTransacoes(lista);
+    });
+}
+
+// --- PIN pad and card reading ------------------------------------------------------------
+
+int32_t TKaCliSiTefCliSiTef::ObtemQuantidadeTransacoesPendentes(platform::TDateTime Data,
+                                                                const AnsiString& CupomFiscal) {
+    const AnsiString data = platform::FormatDateTime("yyyymmdd", platform::FromDateTime(Data));
+    return Biblioteca().ObtemQuantidadeTransacoesPendentes(data.c_str(), CupomFiscal.c_str());
+}
+
+int32_t TKaCliSiTefCliSiTef::DefineMensagemPermanentePinPad(const AnsiString& Mensagem) {
+    return Biblioteca().EscreveMensagemPermanentePinPad(Mensagem.c_str());
+}
+
+std::string TKaCliSiTefCliSiTef::VerificarPresencaPinPad() {
+    switch (Biblioteca().VerificaPresencaPinPad()) {
+        case 1:
+            return "PINPAD conectado com sucesso...";
+        case 0:
+            return "Nenhum PINPAD conectado...";
+        case -1:
+            return "Erro na DLL ou arquivo .INI do PINPAD";
+        default:
+            return "";
+    }
+}
+
+int32_t TKaCliSiTefCliSiTef::LerTrilha3(AnsiString&) {
+    DefineMensagemPermanentePinPad(kMensagemTrilha3);
+    char area[4] = {};
+    const int32_t resultado = Biblioteca().LeTrilha3(area);
+    if (resultado == kCliSiTefContinue) ContinuarFuncao(true, "0", "", "", "");
+    DefineMensagemPermanentePinPad(kMensagemBoaViagem);
+    return resultado;
+}
+
+int32_t TKaCliSiTefCliSiTef::LerCartaoSeguro() {
+    TKaCliSiTef& componente = Owner();
+    const TCliSiTefEntryPoints& biblioteca = Biblioteca();
+    componente.DoExibeMsg(opmExibirMsgOperador, "Passe o cartão");
+    componente.DoExibeMsg(opmExibirMsgCliente, "Passe o cartão");
+    char a25[25] = {}, a129[129] = {}, b129[129] = {};
+    const int32_t resultado = biblioteca.LeCartaoDiretoEx(a25, a129, b129, 0, 0);
+    const AnsiString trilha2 = TrimRight(std::string_view(a129, ::strnlen(a129, sizeof a129)));
+    const AnsiString extra(b129, ::strnlen(b129, sizeof b129));
+    AnsiString lido = trilha2;
+    if (!Trim(extra).empty()) lido += "\r ( " + extra + " )";
+    componente.CartaoLido = platform::Cp1252ToUtf8(lido);
+    componente.DoExibeMsg(opmExibirMsgOperador, "");
+    componente.DoExibeMsg(opmExibirMsgCliente, "");
+    DefineMensagemPermanentePinPad(kMensagemBoaViagem);
+    return resultado;
+}
+
+}  // namespace tef

@@ -1,0 +1,42 @@
+// The trace file of the TEF component: one line per event, "-- dd/mm hh:nn:ss:zzz - text" and
+// CR LF, in Windows-1252, appended to the file (created when missing). The file stays open
+// between lines (reopened every second and when the path changes), because a payment writes
+// several lines per library command (QV_TRACE_REOPEN_MS shortens the second for tests).
+// Writing the trace never fails its caller. Thread-safe.
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "platform/append_file.h"
+#include "platform/clock.h"
+#include "tef/types.h"
+
+namespace tef {
+
+class TTraceLog {
+public:
+    TTraceLog();
+
+    // The line for `text` (Windows-1252) stamped with `when`, CR LF included.
+    static AnsiString Line(const platform::LocalDateTime& when, const AnsiString& text);
+
+    // Appends Line(now, text) to `path`, after any deferred line, in one write; nothing when
+    // `path` is empty; failures are ignored.
+    void Write(const std::string& path, const AnsiString& text) noexcept;
+
+    // Stamps the line for `text` now and keeps it for the next Write or Flush, which saves a
+    // write when another line follows at once. Callers flush before anything that may block
+    // or call out (an event handler, the payment library).
+    void Defer(const AnsiString& text) noexcept;
+    void Flush(const std::string& path) noexcept;
+
+private:
+    void Append(const std::string& path, const AnsiString& text);
+
+    std::mutex mutex_;
+    platform::AppendFile file_;  // guarded by mutex_
+    AnsiString deferred_;        // guarded by mutex_
+};
+
+}  // namespace tef

@@ -1,0 +1,140 @@
+// Test side of the TEF component: a host that binds every event of a TKaCliSiTef, records each
+// call as one line of text, and answers prompts from scripted queues; and a fixture with a
+// private copy of the simulated payment library in a temporary application folder, its journal,
+// TZ pinned and the component configured as the service configures it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/temp_folder.h"
+#include "tef/clisitef.h"
+#include "tef/kaclisitef.h"
+
+namespace teftest {
+
+// The properties a test checks of a response handed to OnDepoisConfirmarTransacoes (the list
+// is emptied afterwards, so the host keeps copies).
+struct RespostaVista {
+    std::string Header, NumeroCartao, NSU, NSUComprovante, CodigoAutorizacaoTransacao;
+    std::string ModalidadePagto, Rede, Instituicao, Bandeira, DocumentoVinculado, IndiceFPG_ECF;
+    std::string CodigoHASH, ArqBackup;
+    bool Debito = false, Credito = false, Pendente = false, CNFEnviado = false;
+    tef::Money ValorTotal = 0;
+    platform::TDateTime DataHoraTransacaoHost = 0;
+    tef::TextLines Via1, Via2;
+    int QtdParcelas = 0;
+};
+
+RespostaVista Ver(const tef::TKaCliSiTefResp& r);
+
+struct RespostaMenu {
+    int item = -1;
+    bool voltar = false;
+};
+
+struct RespostaCampo {
+    tef::AnsiString texto;
+    bool digitado = true;
+    bool voltar = false;
+};
+
+class TestHost {
+public:
+    // Binds every event of `component`.
+    explicit TestHost(tef::TKaCliSiTef& component);
+
+    // Forgets the calls and the scripted answers (the settings stay).
+    void Reset();
+
+    // Every event call, in order, e.g. "Msg opmExcept Negada pelo autorizador (5)",
+    // "Menu Titulo [1:A;2:B]", "Campo 512 tcString Forneca o numero", "Aguarda 23 0".
+    std::vector<std::string> calls;
+    // The calls that start with `prefix`.
+    std::vector<std::string> Calls(const std::string& prefix) const;
+
+    // Scripted answers; an empty queue answers nothing (menu -1, field untouched, modal 0).
+    std::deque<RespostaMenu> menus;
+    std::deque<RespostaCampo> campos;
+    std::deque<tef::TModalResult> perguntas;  // opmOK, opmYesNo, opmYesNoCustom, opmExcept
+    // The wait (command 23) at which the host interrupts (1 = first); 0 never.
+    int interromperNaEspera = 0;
+    std::string estadoECF = "L";
+    int retornoECF = 1;        // every fiscal-printer command and OnComandaImpressao
+    int retornoImpressao = 1;  // OnComandaImpressao
+
+    // Responses handed to OnDepoisConfirmarTransacoes / OnDepoisCancelarTransacoes.
+    std::vector<RespostaVista> confirmadas, canceladas;
+    // Runs inside OnDepoisConfirmarTransacoes (after the copies are taken), as the service's
+    // result handler does when it confirms the transaction.
+    std::function<void(tef::TKaCliSiTefRespostasPendentes&)> aoConfirmar;
+    // Runs first in every event whose call line starts with `prefix` (to raise, for example).
+    std::string interceptar;
+    std::function<void()> aoInterceptar;
+
+private:
+    void Registrar(const std::string& linha);
+    void Bind();
+
+    tef::TKaCliSiTef& c_;
+    int esperas_ = 0;
+};
+
+// Sets environment variables until the object goes away (previous values restored).
+class ScopedEnv {
+public:
+    ScopedEnv() = default;
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ~ScopedEnv();
+    void Set(const std::string& name, const std::string& value);
+
+private:
+    struct Antigo {
+        std::string name;
+        bool had;
+        std::string value;
+    };
+    std::vector<Antigo> antigos_;
+};
+
+class SimFixture : public ::testing::Test {
+protected:
+    SimFixture();
+
+    // Writes `json` as the scenario (read at the next configuration).
+    void UseScenario(const std::string& json);
+    // A scenario that runs `steps` (a JSON array) as an exact script for every function.
+    void UseScript(const std::string& steps);
+    // Inicializar(gpCliSiTef) on the component; fails the test on an error.
+    void Start();
+
+    // Journal lines without the simulator's notes, and those of one export.
+    std::vector<std::string> Journal() const;
+    std::vector<std::string> Journal(const std::string& exportName) const;
+    // The answers (buffer sent) and continuations of every ContinuaFuncaoSiTefInterativo call,
+    // as "<continua>:<buffer>", the first call included.
+    std::vector<std::string> Answers() const;
+    std::string Trace() const;
+
+    qvtest::TempFolder folder_;
+    ScopedEnv env_;
+    tef::TKaCliSiTef component_;
+    tef::TKaCliSiTefCliSiTef& engine_;
+    TestHost host_;
+};
+
+// The value of `name="..."` or `name=...` in a journal line (text values unquoted, escapes
+// left as they are).
+std::string JournalValue(const std::string& line, const std::string& name);
+// The same for what the call handed back (after " -> ").
+std::string JournalResult(const std::string& line, const std::string& name);
+
+std::vector<std::string> ReadLines(const std::string& path);
+
+}  // namespace teftest
