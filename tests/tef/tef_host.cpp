@@ -170,24 +170,6 @@ void TestHost::Bind() {
     c_.OnAntesFinalizarRequisicao = [this](TKaCliSiTefReq&) { Registrar("AntesFinalizar"); };
 }
 
-ScopedEnv::~ScopedEnv() {
-    for (auto it = antigos_.rbegin(); it != antigos_.rend(); ++it) {
-        if (it->had) {
-            ::setenv(it->name.c_str(), it->value.c_str(), 1);
-        } else {
-            ::unsetenv(it->name.c_str());
-        }
-    }
-    ::tzset();
-}
-
-void ScopedEnv::Set(const std::string& name, const std::string& value) {
-    const char* old = ::getenv(name.c_str());
-    antigos_.push_back({name, old != nullptr, old ? old : ""});
-    ::setenv(name.c_str(), value.c_str(), 1);
-    ::tzset();
-}
-
 SimFixture::SimFixture() : engine_(component_.TEFCliSiTef()), host_(component_) {
     env_.Set("TZ", "America/Sao_Paulo");
     env_.Set("QV_CLISITEF_JOURNAL", folder_ / "journal.log");

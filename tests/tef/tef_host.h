@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/scoped_env.h"
 #include "support/temp_folder.h"
 #include "tef/clisitef.h"
 #include "tef/kaclisitef.h"
@@ -85,23 +86,7 @@ private:
     int esperas_ = 0;
 };
 
-// Sets environment variables until the object goes away (previous values restored).
-class ScopedEnv {
-public:
-    ScopedEnv() = default;
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-    ~ScopedEnv();
-    void Set(const std::string& name, const std::string& value);
-
-private:
-    struct Antigo {
-        std::string name;
-        bool had;
-        std::string value;
-    };
-    std::vector<Antigo> antigos_;
-};
+using qvtest::ScopedEnv;
 
 class SimFixture : public ::testing::Test {
 protected:

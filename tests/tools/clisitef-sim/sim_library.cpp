@@ -128,25 +128,6 @@ Outcome SimLibrary::Run(int32_t function, const std::string& amount, std::deque<
     return Drive(std::move(answers));
 }
 
-ScopedEnv::ScopedEnv(std::string name, const char* value) : name_(std::move(name)) {
-    const char* old = ::getenv(name_.c_str());
-    had_value_ = old != nullptr;
-    if (had_value_) old_value_ = old;
-    if (value == nullptr) {
-        ::unsetenv(name_.c_str());
-    } else {
-        ::setenv(name_.c_str(), value, 1);
-    }
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (had_value_) {
-        ::setenv(name_.c_str(), old_value_.c_str(), 1);
-    } else {
-        ::unsetenv(name_.c_str());
-    }
-}
-
 std::vector<std::string> ReadLines(const std::string& path) {
     std::vector<std::string> lines;
     auto text = platform::ReadFile(path);

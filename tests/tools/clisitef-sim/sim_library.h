@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/dynamic_library.h"
+#include "support/scoped_env.h"
 #include "tef/clisitef_abi.h"
 
 namespace simtest {
@@ -89,19 +90,8 @@ class SimLibrary {
     platform::DynamicLibrary library_;
 };
 
-// Sets (or, with nullptr, removes) an environment variable until the object goes away.
-class ScopedEnv {
-  public:
-    ScopedEnv(std::string name, const char* value);
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-    ~ScopedEnv();
+using qvtest::ScopedEnv;
 
-  private:
-    std::string name_;
-    bool had_value_ = false;
-    std::string old_value_;
-};
 
 // The lines of a text file (none when it is missing).
 std::vector<std::string> ReadLines(const std::string& path);
