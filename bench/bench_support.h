@@ -48,11 +48,11 @@ void Measure(benchmark::State& state, Body body) {
 }  // namespace qvbench
 
 // main() of a benchmark that starts services from the build tree it was built in.
-#define QV_BENCHMARK_MAIN()                                    \
-    int main(int argc, char** argv) {                          \
-        ::setenv("QV_BUILD_DIR", QV_DEFAULT_BUILD_DIR, 0);     \
-        benchmark::Initialize(&argc, argv);                    \
-        benchmark::RunSpecifiedBenchmarks();                   \
-        benchmark::Shutdown();                                 \
-        return 0;                                              \
+#define QV_BENCHMARK_MAIN()                                \
+    int main(int argc, char** argv) {                      \
+        ::setenv("QV_BUILD_DIR", QV_DEFAULT_BUILD_DIR, 0); \
+        benchmark::Initialize(&argc, argv);                \
+        benchmark::RunSpecifiedBenchmarks();               \
+        benchmark::Shutdown();                             \
+        return 0;                                          \
     }

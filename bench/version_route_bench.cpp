@@ -12,8 +12,8 @@ qvtest::AppFolder& Service() { return qvbench::RunningService(qvtest::kServicePr
 
 void BM_VersionRoundTrip(benchmark::State& state) {
     auto client = Service().Client();
-    const std::string frame = qvtest::TextFrame(
-        R"({"route":"/version","type":"version","category":"service_exe"})");
+    const std::string frame =
+        qvtest::TextFrame(R"({"route":"/version","type":"version","category":"service_exe"})");
     qvbench::Measure(state, [&] {
         client.Send(frame);
         benchmark::DoNotOptimize(client.ReadText());

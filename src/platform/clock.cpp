@@ -85,16 +85,16 @@ std::chrono::system_clock::time_point FromLocal(const LocalDateTime& t) {
 }
 
 int64_t UtcOffsetSecondsAt(const LocalDateTime& t) {
-    int64_t local_secs = DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 +
-                         t.minute * 60 + t.second;
+    int64_t local_secs =
+        DaysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
     auto utc = std::chrono::system_clock::to_time_t(FromLocal(t));
     return local_secs - static_cast<int64_t>(utc);
 }
 
 TDateTime ToDateTime(const LocalDateTime& t) {
     double days = static_cast<double>(DaysFromCivil(t.year, t.month, t.day) - kDelphiEpochDays);
-    double frac = (t.hour * 3600000.0 + t.minute * 60000.0 + t.second * 1000.0 + t.millisecond) /
-                  86400000.0;
+    double frac =
+        (t.hour * 3600000.0 + t.minute * 60000.0 + t.second * 1000.0 + t.millisecond) / 86400000.0;
     return days + frac;
 }
 
@@ -142,12 +142,24 @@ std::string FormatDateTime(std::string_view p, const LocalDateTime& t) {
         }
         size_t n = CountRun(p, i);
         switch (c) {
-            case 'd': out += Padded(t.day, n >= 2 ? 2 : 1); break;
-            case 'y': out += n <= 2 ? Padded(t.year % 100, 2) : Padded(t.year, 4); break;
-            case 'h': out += Padded(t.hour, n >= 2 ? 2 : 1); break;
-            case 'n': out += Padded(t.minute, n >= 2 ? 2 : 1); break;
-            case 's': out += Padded(t.second, n >= 2 ? 2 : 1); break;
-            case 'z': out += Padded(t.millisecond, n >= 3 ? 3 : 1); break;
+            case 'd':
+                out += Padded(t.day, n >= 2 ? 2 : 1);
+                break;
+            case 'y':
+                out += n <= 2 ? Padded(t.year % 100, 2) : Padded(t.year, 4);
+                break;
+            case 'h':
+                out += Padded(t.hour, n >= 2 ? 2 : 1);
+                break;
+            case 'n':
+                out += Padded(t.minute, n >= 2 ? 2 : 1);
+                break;
+            case 's':
+                out += Padded(t.second, n >= 2 ? 2 : 1);
+                break;
+            case 'z':
+                out += Padded(t.millisecond, n >= 3 ? 3 : 1);
+                break;
             case 'm':
                 if (after_hour && n <= 2) {
                     out += Padded(t.minute, n);
@@ -158,10 +170,14 @@ std::string FormatDateTime(std::string_view p, const LocalDateTime& t) {
                     out += n == 3 ? name.substr(0, 3) : name;
                 }
                 break;
-            default: out.append(p.substr(i, n)); break;
+            default:
+                out.append(p.substr(i, n));
+                break;
         }
-        if (c == 'h') after_hour = true;
-        else if (c != ':' && c != ' ' && c != '.') after_hour = false;
+        if (c == 'h')
+            after_hour = true;
+        else if (c != ':' && c != ' ' && c != '.')
+            after_hour = false;
         i += n;
     }
     return out;

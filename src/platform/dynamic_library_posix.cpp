@@ -1,8 +1,8 @@
-#include "platform/dynamic_library.h"
-
 #include <dlfcn.h>
 
 #include <utility>
+
+#include "platform/dynamic_library.h"
 
 namespace platform {
 

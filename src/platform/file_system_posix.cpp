@@ -1,5 +1,3 @@
-#include "platform/file_system.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
@@ -8,6 +6,8 @@
 
 #include <cerrno>
 #include <filesystem>
+
+#include "platform/file_system.h"
 
 namespace platform {
 namespace {
@@ -45,12 +45,12 @@ bool WriteAll(int fd, std::string_view bytes) {
 }  // namespace
 
 bool FileExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 

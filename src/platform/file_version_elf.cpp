@@ -1,11 +1,11 @@
-#include "platform/file_version.h"
-
 #include <elf.h>
 
 #include <cstring>
 #include <fstream>
 #include <string_view>
 #include <vector>
+
+#include "platform/file_version.h"
 
 namespace platform {
 namespace {

@@ -1,10 +1,10 @@
-#include "platform/paths.h"
-
 #include <unistd.h>
 
 #include <cstdlib>
 #include <system_error>
 #include <vector>
+
+#include "platform/paths.h"
 
 namespace platform {
 
@@ -12,7 +12,8 @@ std::string ExecutablePath() {
     std::vector<char> buffer(4096);
     for (;;) {
         ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (n < 0) throw std::system_error(errno, std::generic_category(), "readlink /proc/self/exe");
+        if (n < 0)
+            throw std::system_error(errno, std::generic_category(), "readlink /proc/self/exe");
         if (static_cast<size_t>(n) < buffer.size()) return std::string(buffer.data(), n);
         buffer.resize(buffer.size() * 2);
     }

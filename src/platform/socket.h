@@ -12,7 +12,7 @@
 namespace platform {
 
 class Socket {
-  public:
+public:
     Socket() = default;
     explicit Socket(int fd) : fd_(fd) {}
     Socket(Socket&& other) noexcept;
@@ -40,7 +40,7 @@ class Socket {
     std::string PeerAddress() const;
     uint16_t LocalPort() const;
 
-  private:
+private:
     int fd_ = -1;
 };
 
@@ -75,7 +75,7 @@ bool WaitWritable(int fd, std::chrono::milliseconds timeout);
 
 // A level-triggered event another thread can wait on through its descriptor.
 class WakeEvent {
-  public:
+public:
     WakeEvent();
     WakeEvent(const WakeEvent&) = delete;
     WakeEvent& operator=(const WakeEvent&) = delete;
@@ -84,7 +84,7 @@ class WakeEvent {
     void Signal() noexcept;
     int fd() const { return fd_; }
 
-  private:
+private:
     int fd_ = -1;
 };
 

@@ -19,12 +19,17 @@ simdjson::dom::object JsonDocument::Object() const {
 
 std::string ValueText(simdjson::dom::element value) {
     switch (value.type()) {
-        case simdjson::dom::element_type::STRING: return std::string(value.get_string().value());
-        case simdjson::dom::element_type::BOOL: return value.get_bool().value() ? "true" : "false";
-        case simdjson::dom::element_type::NULL_VALUE: return "null";
+        case simdjson::dom::element_type::STRING:
+            return std::string(value.get_string().value());
+        case simdjson::dom::element_type::BOOL:
+            return value.get_bool().value() ? "true" : "false";
+        case simdjson::dom::element_type::NULL_VALUE:
+            return "null";
         case simdjson::dom::element_type::ARRAY:
-        case simdjson::dom::element_type::OBJECT: return {};
-        default: return simdjson::minify(value);  // numbers, in their shortest form
+        case simdjson::dom::element_type::OBJECT:
+            return {};
+        default:
+            return simdjson::minify(value);  // numbers, in their shortest form
     }
 }
 

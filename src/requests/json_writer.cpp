@@ -28,15 +28,24 @@ void AppendEscapedCodePoint(std::string& out, char32_t cp) {
 // Short escape for an ASCII character, or 0 when it is written as it stands or as \u.
 char ShortEscape(char c) {
     switch (c) {
-        case '\b': return 'b';
-        case '\t': return 't';
-        case '\n': return 'n';
-        case '\f': return 'f';
-        case '\r': return 'r';
-        case '"': return '"';
-        case '\\': return '\\';
-        case '/': return '/';
-        default: return 0;
+        case '\b':
+            return 'b';
+        case '\t':
+            return 't';
+        case '\n':
+            return 'n';
+        case '\f':
+            return 'f';
+        case '\r':
+            return 'r';
+        case '"':
+            return '"';
+        case '\\':
+            return '\\';
+        case '/':
+            return '/';
+        default:
+            return 0;
     }
 }
 

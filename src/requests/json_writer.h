@@ -16,11 +16,17 @@ class JsonArray;
 class JsonObject {
 public:
     JsonObject& Add(std::string_view key, std::string_view text);
-    JsonObject& Add(std::string_view key, const char* text) { return Add(key, std::string_view(text)); }
-    JsonObject& Add(std::string_view key, const std::string& text) { return Add(key, std::string_view(text)); }
+    JsonObject& Add(std::string_view key, const char* text) {
+        return Add(key, std::string_view(text));
+    }
+    JsonObject& Add(std::string_view key, const std::string& text) {
+        return Add(key, std::string_view(text));
+    }
     JsonObject& Add(std::string_view key, bool value);
     JsonObject& Add(std::string_view key, int64_t value);
-    JsonObject& Add(std::string_view key, int value) { return Add(key, static_cast<int64_t>(value)); }
+    JsonObject& Add(std::string_view key, int value) {
+        return Add(key, static_cast<int64_t>(value));
+    }
     JsonObject& Add(std::string_view key, double value);
     JsonObject& Add(std::string_view key, const JsonArray& value);
     JsonObject& Add(std::string_view key, const JsonObject& value);

@@ -13,7 +13,7 @@ constexpr const char* kSessionStart = "/session/start";
 void TDmSitef::RouteTargeting(const std::string& pContent,
                               transport::TClientConnection& pIdContext) {
     JsonDocument document;
-    if (!document.Parse(pContent)) return;  // not JSON: no reply, no log line
+    if (!document.Parse(pContent)) return;              // not JSON: no reply, no log line
     simdjson::dom::object request = document.Object();  // not an object: ends the connection
 
     try {

@@ -21,7 +21,8 @@ class TSession {
 public:
     TSession(std::string session_uuid, platform::TDateTime expiration,
              transport::TClientConnection* id_context)
-        : FIdContext(id_context), FSession_UUID(std::move(session_uuid)),
+        : FIdContext(id_context),
+          FSession_UUID(std::move(session_uuid)),
           FExpirationDateTime(expiration) {}
 
     // The connection that opened the session; recorded only, never used to reach it.

@@ -36,7 +36,8 @@ platform::FileVersion ParseVersionText(std::string_view text) {
     return version;
 }
 
-bool IsNewerVersion(const platform::FileVersion& announced, const platform::FileVersion& installed) {
+bool IsNewerVersion(const platform::FileVersion& announced,
+                    const platform::FileVersion& installed) {
     return announced[0] >= installed[0] && announced[3] > installed[3];
 }
 

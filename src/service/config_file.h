@@ -15,7 +15,7 @@
 namespace service {
 
 class ConfigFile {
-  public:
+public:
     explicit ConfigFile(std::string path);
 
     const std::string& FileName() const { return path_; }
@@ -33,7 +33,7 @@ class ConfigFile {
     // "123", "-5", "0x50" → the number; anything else (also out of 32-bit range) → none.
     static std::optional<int32_t> ParseInteger(std::string_view text);
 
-  private:
+private:
     std::optional<std::string> ReadValue(std::string_view section, std::string_view key) const;
 
     const std::string path_;

@@ -7,7 +7,7 @@
 namespace service {
 
 class IdleMessageHandler : public transport::MessageHandler {
-  public:
+public:
     void OnMessage(const std::string&, transport::TClientConnection&) override {}
 };
 

@@ -20,7 +20,7 @@
 namespace service {
 
 class TQuorvexSiTefService {
-  public:
+public:
     static constexpr const char* kServiceName = "QuorvexSiTefService";
     static constexpr const char* kDisplayName = "QuorvexSiTefService";
     static constexpr const char* kApplicationTitle = "Quorvex TEF Server";
@@ -59,7 +59,7 @@ class TQuorvexSiTefService {
     transport::MessageHandler& MessageHandler() { return *handler_; }
     const std::string& AppDir() const { return app_dir_; }
 
-  private:
+private:
     enum class State { kCreated, kRunning, kPaused, kStopped };
 
     void ServiceCreate(const HandlerFactory& create_handler);

@@ -13,7 +13,7 @@
 namespace service {
 
 class ServiceLog {
-  public:
+public:
     // `app_dir` with a trailing separator.
     ServiceLog(std::string app_dir, std::string service_name);
 
@@ -27,7 +27,7 @@ class ServiceLog {
     // "Março-2025": the month name and year with the first letter upper-cased.
     static std::string MonthFolderName(const platform::LocalDateTime& date);
 
-  private:
+private:
     std::string MonthFolder(const platform::LocalDateTime& now) const;
 
     const std::string app_dir_;

@@ -41,7 +41,7 @@ struct ConnectionLimits {
 using LogFunction = std::function<void(const std::string&)>;
 
 class TClientConnection {
-  public:
+public:
     // `log` must outlive the connection.
     TClientConnection(SSL_CTX* tls, platform::Socket socket, const ConnectionLimits& limits,
                       const LogFunction& log);
@@ -53,13 +53,13 @@ class TClientConnection {
 
     // Binds a connection to the calling thread for the lifetime of the Binding.
     class Binding {
-      public:
+    public:
         explicit Binding(TClientConnection& connection);
         Binding(const Binding&) = delete;
         Binding& operator=(const Binding&) = delete;
         ~Binding();
 
-      private:
+    private:
         TClientConnection* previous_;
     };
 
@@ -100,7 +100,7 @@ class TClientConnection {
 
     TClientData Data;
 
-  private:
+private:
     FrameHeader ReadFrameHeader();
     void ReadPayload(const FrameHeader& header, std::string& into);
     void AnswerClose(const FrameHeader& header);

@@ -11,7 +11,7 @@ namespace transport {
 class TClientConnection;
 
 class MessageHandler {
-  public:
+public:
     virtual ~MessageHandler() = default;
 
     // One complete, non-empty message. An exception leaving it ends that connection.

@@ -26,7 +26,7 @@ namespace transport {
 class TlsContext;
 
 class TServerThread {
-  public:
+public:
     static constexpr int kBacklog = 15;
 
     // `app_dir` holds Certificado/; `handler` and `log` must outlive the listener.
@@ -50,7 +50,7 @@ class TServerThread {
     // See TClientConnection::WaitForInput; false on a thread without a connection.
     static bool WaitForInput(int milliseconds);
 
-  private:
+private:
     struct Slot {
         std::unique_ptr<TClientConnection> connection;
         std::thread thread;

@@ -9,7 +9,7 @@
 namespace transport {
 
 class TlsContext {
-  public:
+public:
     // Loads the three PEM files. Raises std::runtime_error naming the file and OpenSSL's
     // reason when one is missing or unusable.
     TlsContext(const std::string& certificate_file, const std::string& key_file,
@@ -20,7 +20,7 @@ class TlsContext {
 
     SSL_CTX* get() const { return ctx_; }
 
-  private:
+private:
     SSL_CTX* ctx_ = nullptr;
 };
 

@@ -19,12 +19,12 @@ using Deadline = std::optional<SteadyClock::time_point>;
 
 // A wait for the peer passed its deadline.
 class StreamTimeout : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
 class TlsStream {
-  public:
+public:
     TlsStream(SSL_CTX* ctx, platform::Socket socket);
     TlsStream(const TlsStream&) = delete;
     TlsStream& operator=(const TlsStream&) = delete;
@@ -58,7 +58,7 @@ class TlsStream {
 
     std::string PeerAddress() const { return socket_.PeerAddress(); }
 
-  private:
+private:
     // Runs one OpenSSL call until it succeeds, waiting for the socket as OpenSSL asks.
     template <class Call>
     int Drive(Call call, Deadline deadline);

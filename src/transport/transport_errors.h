@@ -10,13 +10,13 @@ namespace transport {
 // The peer closed the connection, a read or write failed, or the connection was ended on
 // our side (a close frame, a limit, the service stopping).
 class ConnectionClosed : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
 // A message grew past what one connection may hold.
 class MessageTooLarge : public std::length_error {
-  public:
+public:
     using std::length_error::length_error;
 };
 

@@ -24,7 +24,7 @@ uint64_t ReadBigEndian(std::string_view bytes) {
 
 // Owns a zlib inflate stream.
 class Inflater {
-  public:
+public:
     Inflater() {
         // 16 + MAX_WBITS: expect the gzip wrapper, not a raw zlib stream.
         if (inflateInit2(&stream_, 16 + MAX_WBITS) != Z_OK) throw std::runtime_error("zlib");
@@ -34,7 +34,7 @@ class Inflater {
     ~Inflater() { inflateEnd(&stream_); }
     z_stream* get() { return &stream_; }
 
-  private:
+private:
     z_stream stream_{};
 };
 

@@ -121,7 +121,8 @@ TEST_F(Router, ReportsTheServiceVersionAndRecordsAnnouncements) {
     client.SendText(R"({"route":"/version","type":"version","category":"service_exe",)"
                     R"("version":"9.9.9.0","download_url":"https://example.test/old"})");
     EXPECT_EQ(client.ReadText(), VersionReply());
-    EXPECT_TRUE(app_.WaitForLog("Nenhuma versão nova encontrada, versão atual: " QV_PROJECT_VERSION));
+    EXPECT_TRUE(
+        app_.WaitForLog("Nenhuma versão nova encontrada, versão atual: " QV_PROJECT_VERSION));
     ini = *platform::ReadFile(app_.IniPath());
     EXPECT_NE(ini.find("need_update = 0"), std::string::npos) << ini;
     EXPECT_EQ(ini.find("example.test"), std::string::npos) << ini;

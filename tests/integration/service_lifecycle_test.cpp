@@ -15,7 +15,7 @@ const std::string kStarted = "O serviço foi inciado.";
 const std::string kStarting = "Iniciando servidor socket.";
 
 class ServiceLifecycle : public ::testing::Test {
-  protected:
+protected:
     void TearDown() override { app_.Stop(); }
 
     // Sends `sig` and waits for the log line that shows it was handled.
@@ -107,7 +107,7 @@ TEST_F(ServiceLifecycle, AMissingCertificateLeavesTheServiceRunningWithoutListen
 }
 
 class ServiceInstall : public ::testing::Test {
-  protected:
+protected:
     ServiceInstall() { app_.SetEnv("QV_SYSTEMD_UNIT_DIR", units_.path()); }
 
     std::string Unit() const { return units_ / "QuorvexSiTefService.service"; }

@@ -27,7 +27,7 @@ FrameOptions NotFinal() {
 }
 
 class WebSocketFrames : public ::testing::Test {
-  protected:
+protected:
     void StartService() { app_.StartAndWaitForPort(); }
     void SetUp() override {
         if (!starts_in_test_) StartService();
@@ -45,7 +45,7 @@ class WebSocketFrames : public ::testing::Test {
 };
 
 class WebSocketFramesWithShortLimits : public WebSocketFrames {
-  protected:
+protected:
     WebSocketFramesWithShortLimits() {
         starts_in_test_ = true;
         app_.SetEnv("QV_PAYLOAD_STALL_MS", "300");

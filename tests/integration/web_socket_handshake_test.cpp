@@ -19,7 +19,7 @@ std::string AcceptHeader(const std::string& answer) {
 }
 
 class WebSocketHandshake : public ::testing::Test {
-  protected:
+protected:
     explicit WebSocketHandshake(const char* program = qvtest::kEchoServiceProgram)
         : app_(program) {}
     void SetUp() override { app_.StartAndWaitForPort(); }
@@ -99,7 +99,7 @@ TEST_F(WebSocketHandshake, AnOversizedUpgradeRequestClosesTheConnection) {
 }
 
 class PlainService : public WebSocketHandshake {
-  protected:
+protected:
     PlainService() : WebSocketHandshake(qvtest::kServiceProgram) {}
 };
 
@@ -121,7 +121,7 @@ TEST_F(PlainService, DropsAClientWithoutTlsSilently) {
 }
 
 class SlowHandshake : public WebSocketHandshake {
-  protected:
+protected:
     SlowHandshake() { app_.SetEnv("QV_HANDSHAKE_TIMEOUT_MS", "300"); }
 };
 

@@ -34,7 +34,10 @@ TEST(CodePage, UndefinedBytesRoundTrip) {
 
 TEST(CodePage, SanitizeReplacesMalformedSequences) {
     EXPECT_EQ(platform::SanitizeUtf8("ok ã"), "ok ã");
-    EXPECT_EQ(platform::SanitizeUtf8("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(platform::SanitizeUtf8("a\xFF"
+                                     "b"),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(platform::SanitizeUtf8("\xE0\x80\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(platform::SanitizeUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(platform::SanitizeUtf8("cut \xE3\x81"), "cut \xEF\xBF\xBD\xEF\xBF\xBD");

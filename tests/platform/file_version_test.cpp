@@ -19,7 +19,9 @@ TEST(FileVersion, ReadsTheStampedNote) {
 TEST(FileVersion, NothingForFilesWithoutTheNote) {
     qvtest::TempFolder dir;
     platform::WriteFile(dir / "text.so", "not an ELF file");
-    platform::WriteFile(dir / "truncated.so", std::string("\x7F" "ELF\x02\x01\x01", 7));
+    platform::WriteFile(dir / "truncated.so", std::string("\x7F"
+                                                          "ELF\x02\x01\x01",
+                                                          7));
     auto self = platform::ReadFile(platform::ExecutablePath());
     ASSERT_TRUE(self.has_value());
     // The same binary with the note's name spoiled no longer carries a version.

@@ -16,7 +16,9 @@ TEST(JsonWriter, WritesStringsAsPureAscii) {
         {"configuração", R"("configura\u00E7\u00E3o")"},
         {"a/b \"q\" \\", R"("a\/b \"q\" \\")"},
         {"\b\t\n\f\r", R"("\b\t\n\f\r")"},
-        {std::string("\x01\x1F\x7F", 3), R"("\u0001\u001F)" "\x7F" R"(")"},
+        {std::string("\x01\x1F\x7F", 3), R"("\u0001\u001F)"
+                                         "\x7F"
+                                         R"(")"},
         {"€ 😀", R"("\u20AC \uD83D\uDE00")"},
         {"bad \xFF byte", R"("bad \uFFFD byte")"},
         {std::string("nul\0in", 6), R"("nul\u0000in")"},
@@ -33,8 +35,8 @@ TEST(JsonWriter, WritesNumbers) {
         double value;
         const char* json;
     } cases[] = {
-        {189.23, "189.23"}, {100.0, "100"},       {0.1 + 0.2, "0.3"},
-        {-5.5, "-5.5"},     {1234567.891, "1234567.891"}, {0.0001, "0.0001"},
+        {189.23, "189.23"},           {100.0, "100"},     {0.1 + 0.2, "0.3"}, {-5.5, "-5.5"},
+        {1234567.891, "1234567.891"}, {0.0001, "0.0001"},
     };
     for (const auto& c : cases) {
         std::string out;
@@ -102,8 +104,8 @@ TEST(JsonEnvelope, GetterGivesTextViews) {
         const char* key;
         const char* text;
     } cases[] = {
-        {"s", "ação"}, {"i", "12"},     {"f", "150.0"}, {"neg", "-0.5"}, {"t", "true"},
-        {"n", "null"}, {"o", ""},       {"a", ""},      {"dup", "first"}, {"e", ""},
+        {"s", "ação"}, {"i", "12"}, {"f", "150.0"}, {"neg", "-0.5"},  {"t", "true"},
+        {"n", "null"}, {"o", ""},   {"a", ""},      {"dup", "first"}, {"e", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(GetField(obj, c.key), c.text) << c.key;
     EXPECT_TRUE(HasField(obj, "e"));

@@ -31,14 +31,10 @@ TEST(VersionText, AnnouncedIsNewerOnlyByItsFourthNumber) {
         const char* announced;
         bool newer;
     } cases[] = {
-        {"1.0.0.24", "1.0.0.25", true},
-        {"1.0.0.24", "1.1.0.0", false},
-        {"1.0.0.24", "2.0.0.24", false},
-        {"2.0.0.5", "1.9.9.9", false},
-        {kVersionNotFound, "0.0.0.1", true},
-        {"1.0.0.24", "1.0.0.30 (beta)", true},
-        {"1.0.0.24", "1.0.0.65561", true},
-        {"1.0.0.26", "1.0.0.65561", false},
+        {"1.0.0.24", "1.0.0.25", true},      {"1.0.0.24", "1.1.0.0", false},
+        {"1.0.0.24", "2.0.0.24", false},     {"2.0.0.5", "1.9.9.9", false},
+        {kVersionNotFound, "0.0.0.1", true}, {"1.0.0.24", "1.0.0.30 (beta)", true},
+        {"1.0.0.24", "1.0.0.65561", true},   {"1.0.0.26", "1.0.0.65561", false},
         {"1.5.0.1", "1.0.0.2", true},
     };
     for (const auto& c : cases) {

@@ -13,7 +13,7 @@ namespace {
 using service::ConfigFile;
 
 class ConfigFileTest : public ::testing::Test {
-  protected:
+protected:
     void WriteText(const std::string& text) { ASSERT_TRUE(platform::WriteFile(path_, text)); }
     std::string Text() const { return platform::ReadFile(path_).value_or("<missing>"); }
 

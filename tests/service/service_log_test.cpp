@@ -17,7 +17,7 @@ namespace {
 using service::ServiceLog;
 
 class ServiceLogTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ::setenv("TZ", "America/Sao_Paulo", 1);
         ::tzset();

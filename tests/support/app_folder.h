@@ -34,7 +34,7 @@ bool WaitUntil(const std::function<bool()>& condition,
 uint16_t FreePort();
 
 class AppFolder {
-  public:
+public:
     explicit AppFolder(const std::string& program = kServiceProgram);
     AppFolder(const AppFolder&) = delete;
     AppFolder& operator=(const AppFolder&) = delete;
@@ -90,7 +90,7 @@ class AppFolder {
     TlsWebSocketClient Client(const std::string& host = "127.0.0.1") const;
     TlsWebSocketClient::Options ClientOptions(const std::string& host = "127.0.0.1") const;
 
-  private:
+private:
     TempFolder folder_;
     uint16_t port_;
     std::map<std::string, std::string> env_;

@@ -13,7 +13,7 @@
 namespace qvtest {
 
 class ChildProcess {
-  public:
+public:
     // Starts `program` with `args` (without argv[0]); the environment is the test's own with
     // `env` laid over it. stdout and stderr go to `output_file`.
     ChildProcess(const std::string& program, const std::vector<std::string>& args,
@@ -32,7 +32,7 @@ class ChildProcess {
     // SIGTERM, then SIGKILL when it has not ended within `timeout`. The exit code.
     int Stop(std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
-  private:
+private:
     pid_t pid_ = -1;
     std::optional<int> exit_code_;
 };

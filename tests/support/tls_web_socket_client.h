@@ -18,7 +18,7 @@
 namespace qvtest {
 
 class TlsWebSocketClient {
-  public:
+public:
     struct Options {
         std::string host = "127.0.0.1";
         uint16_t port = 0;
@@ -63,7 +63,7 @@ class TlsWebSocketClient {
 
     std::chrono::milliseconds timeout() const { return timeout_; }
 
-  private:
+private:
     void StartTls(const Options& options);
     // Reads more bytes into the buffer; false at the end of the stream. Raises on time-out.
     bool Fill();

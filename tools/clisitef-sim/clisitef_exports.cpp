@@ -98,4 +98,3 @@ QV_EXPORT int32_t ObtemQuantidadeTransacoesPendentes(const char* data, const cha
 QV_EXPORT int32_t VerificaPresencaPinPad() {
     return Guarded(__func__, [&](Simulator& sim) { return sim.CheckPinPad(); });
 }
-

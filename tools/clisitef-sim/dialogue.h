@@ -30,7 +30,7 @@ struct Reply {
 };
 
 class Dialogue {
-  public:
+public:
     // `book` must outlive the dialogue.
     Dialogue(std::shared_ptr<const Scenario> scenario, const Flow& flow, Variables variables,
              const PaymentBook& book);
@@ -45,7 +45,7 @@ class Dialogue {
     const Variables& variables() const { return variables_; }
     std::optional<int> matched() const { return matched_; }
 
-  private:
+private:
     struct Position {
         const Flow* flow;
         size_t index;

@@ -16,7 +16,7 @@
 namespace clisitef_sim {
 
 class JournalLine {
-  public:
+public:
     explicit JournalLine(std::string_view export_name);
 
     JournalLine& Text(std::string_view name, const char* value);
@@ -32,12 +32,12 @@ class JournalLine {
     // A Windows-1252 text as the journal writes it (quotes included).
     static std::string Quote(std::string_view cp1252);
 
-  private:
+private:
     std::string line_;
 };
 
 class Journal {
-  public:
+public:
     // Empty: no journal.
     void SetPath(std::string path) { path_ = std::move(path); }
     const std::string& path() const { return path_; }
@@ -45,7 +45,7 @@ class Journal {
     void Write(const JournalLine& line) const { Append(line.str()); }
     void Note(std::string_view text) const { Append("# " + std::string(text)); }
 
-  private:
+private:
     void Append(const std::string& line) const;
 
     std::string path_;

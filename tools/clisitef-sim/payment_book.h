@@ -14,7 +14,7 @@
 namespace clisitef_sim {
 
 class PaymentBook {
-  public:
+public:
     // A transaction as the function that made it left its variables (nsu, amount_cents, date,
     // the receipts under "121" and "122" ...).
     struct Entry {
@@ -44,7 +44,7 @@ class PaymentBook {
     // argument matches every value.
     int CountPending(const std::string& date, const std::string& document) const;
 
-  private:
+private:
     struct Pending {
         RecordKind kind;
         Variables variables;

@@ -49,7 +49,7 @@ int64_t AsInteger(element value, const std::string& path, int64_t low, int64_t h
 
 // One JSON object of the scenario with its place in the file, for messages.
 class Fields {
-  public:
+public:
     Fields(element value, std::string path) : path_(std::move(path)) {
         if (value.get(object_) != simdjson::SUCCESS) Fail(path_, "expected an object");
     }
@@ -125,14 +125,14 @@ class Fields {
         return assignments;
     }
 
-  private:
+private:
     std::string path_;
     object object_;
 };
 
 // Reads one step; jumps are checked later, once every flow is known.
 class StepParser {
-  public:
+public:
     explicit StepParser(const Fields& fields) : f_(fields) {}
 
     Step Parse() {
@@ -158,7 +158,7 @@ class StepParser {
         return std::move(step_);
     }
 
-  private:
+private:
     void ReadCommand() {
         f_.Allow({"label", "if", "command", "field", "min", "max", "text", "options", "save",
                   "format", "range", "no", "times", "poll_ms", "expect", "expect_continua"});
@@ -284,7 +284,7 @@ Flow ParseFlow(const std::string& name, element value, const std::string& path, 
 // Checks every jump of every flow: "@name" starts a flow, anything else is a label of the
 // same flow.
 class TargetChecker {
-  public:
+public:
     explicit TargetChecker(const Scenario& scenario) : scenario_(scenario) {}
 
     void CheckAll() const {
@@ -293,7 +293,7 @@ class TargetChecker {
         }
     }
 
-  private:
+private:
     void CheckStep(const Flow& flow, const Step& step, size_t index) const {
         std::string path = "flow \"" + flow.name + "\" step " + std::to_string(index);
         Check(flow, step.target, path);
@@ -312,7 +312,7 @@ class TargetChecker {
 };
 
 class ScenarioReader {
-  public:
+public:
     ScenarioReader(const std::string& source, const std::string& base_dir) : base_dir_(base_dir) {
         scenario_->source = source;
     }
@@ -330,7 +330,7 @@ class ScenarioReader {
         return scenario_;
     }
 
-  private:
+private:
     void ReadSettings(const Fields& top) {
         Scenario& s = *scenario_;
         std::string journal;

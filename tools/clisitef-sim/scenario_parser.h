@@ -14,12 +14,12 @@ namespace clisitef_sim {
 
 // Carries "<where in the file>: <what is wrong>".
 class ScenarioError : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
 class ScenarioParser {
-  public:
+public:
     // `source` names the scenario in messages; relative paths in it are taken from `base_dir`
     // (with a trailing separator). Throws ScenarioError.
     static std::shared_ptr<const Scenario> Parse(std::string_view json, const std::string& source,

@@ -31,7 +31,7 @@ inline constexpr const char* kJournalVariable = "QV_CLISITEF_JOURNAL";
 inline constexpr const char* kPollVariable = "QV_CLISITEF_POLL_MS";
 
 class Simulator {
-  public:
+public:
     static Simulator& Instance();
 
     int32_t Configure(const char* ip, const char* loja, const char* terminal, int32_t reservado,
@@ -56,7 +56,7 @@ class Simulator {
     // A failure that escaped an export (reported, never thrown to the caller).
     int32_t ReportEscaped(const char* export_name, const char* what);
 
-  private:
+private:
     Simulator() = default;
 
     void EnsureLoaded();

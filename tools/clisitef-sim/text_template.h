@@ -15,7 +15,7 @@ namespace clisitef_sim {
 using Variables = std::map<std::string, std::string>;
 
 class TextTemplate {
-  public:
+public:
     TextTemplate() = default;
 
     // Throws std::invalid_argument for an unterminated placeholder, an empty or malformed
@@ -24,7 +24,7 @@ class TextTemplate {
 
     std::string Expand(const Variables& variables) const;
 
-  private:
+private:
     enum class Filter { kNone, kMask, kLast4 };
     struct Piece {
         std::string literal;  // used when `variable` is empty

@@ -16,7 +16,7 @@ namespace {
 using transport::TServerThread;
 
 class EchoMessageHandler : public transport::MessageHandler {
-  public:
+public:
     explicit EchoMessageHandler(service::TQuorvexSiTefService& service) : service_(service) {}
 
     void OnMessage(const std::string& text, transport::TClientConnection&) override {
@@ -27,7 +27,7 @@ class EchoMessageHandler : public transport::MessageHandler {
         service_.GravaLog("Echo: conexão encerrada");
     }
 
-  private:
+private:
     static std::string Answer(const std::string& text) {
         if (text.starts_with("/wait-input ")) {
             const bool input = TServerThread::WaitForInput(std::stoi(text.substr(12)));

@@ -72,4 +72,3 @@ FAKE_EXPORT int32_t ObtemQuantidadeTransacoesPendentes(const char* data, const c
 }
 
 FAKE_EXPORT int32_t VerificaPresencaPinPad() { return 1; }
-

@@ -8,7 +8,7 @@ namespace simtest {
 namespace {
 
 class KnownTransactions : public SimTest {
-  protected:
+protected:
     // An approved credit payment at sight of `amount` on 26/11/2025 15:48:41 with fiscal
     // document `document`, confirmed or not; returns what it stored.
     std::map<int32_t, std::string> Pay(const std::string& amount, const std::string& document,

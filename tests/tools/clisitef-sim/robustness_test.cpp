@@ -15,7 +15,7 @@ namespace {
 constexpr int32_t kSize = tef::kCliSiTefBufferSize;
 
 class Robustness : public SimTest {
-  protected:
+protected:
     int32_t Continue(int32_t continua = 0) {
         return Lib().continua(&command_, &field_, &min_, &max_, buffer_.data(), kSize, continua);
     }

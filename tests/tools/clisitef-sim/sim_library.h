@@ -47,7 +47,7 @@ struct Outcome {
 };
 
 class SimLibrary {
-  public:
+public:
     // Copies the built library into `folder` + "dll/" and loads it from there.
     explicit SimLibrary(const std::string& folder);
 
@@ -82,7 +82,7 @@ class SimLibrary {
     ObtemQuantidadeTransacoesPendentesFn obtem_pendentes = nullptr;
     VerificaPresencaPinPadFn verifica_pinpad = nullptr;
 
-  private:
+private:
     template <typename Fn>
     void Resolve(Fn& target, const char* name);
 
@@ -91,7 +91,6 @@ class SimLibrary {
 };
 
 using qvtest::ScopedEnv;
-
 
 // The lines of a text file (none when it is missing).
 std::vector<std::string> ReadLines(const std::string& path);

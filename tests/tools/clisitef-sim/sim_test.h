@@ -15,7 +15,7 @@
 namespace simtest {
 
 class SimTest : public ::testing::Test {
-  protected:
+protected:
     SimTest();
 
     // Writes `json` to a file and points QV_CLISITEF_SCENARIO at it.
@@ -29,7 +29,7 @@ class SimTest : public ::testing::Test {
     qvtest::TempFolder folder_;
     std::string journal_path_ = folder_ / "journal.log";
 
-  private:
+private:
     ScopedEnv tz_{"TZ", "America/Sao_Paulo"};
     ScopedEnv journal_env_{"QV_CLISITEF_JOURNAL", journal_path_.c_str()};
     ScopedEnv scenario_env_{"QV_CLISITEF_SCENARIO", nullptr};
