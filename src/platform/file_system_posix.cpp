@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "platform/append_file.h"
 #include "platform/file_system.h"
 
 namespace platform {
@@ -94,13 +95,8 @@ bool WriteFile(const std::string& path, std::string_view bytes, bool durable) {
 }
 
 bool AppendToFile(const std::string& path, std::string_view bytes) {
-    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
-    if (fd.get() < 0) return false;
-    ssize_t n;
-    do {
-        n = ::write(fd.get(), bytes.data(), bytes.size());
-    } while (n < 0 && errno == EINTR);
-    return n == static_cast<ssize_t>(bytes.size()) && fd.Close();
+    AppendFile file;
+    return file.Append(path, bytes);
 }
 
 std::vector<std::string> ListFiles(const std::string& dir, const std::string& mask) {

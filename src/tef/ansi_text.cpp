@@ -7,8 +7,6 @@ namespace {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // Windows-1252 pairs outside the Latin-1 block: Š/š, Œ/œ, Ž/ž, Ÿ/ÿ.
 constexpr unsigned char kUpperSpecial[] = {0x8A, 0x8C, 0x8E, 0x9F};
 constexpr unsigned char kLowerSpecial[] = {0x9A, 0x9C, 0x9E, 0xFF};

@@ -14,6 +14,9 @@ namespace tef {
 std::string Trim(std::string_view text);
 std::string TrimRight(std::string_view text);
 
+// An ASCII digit (never a locale's other digits).
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 // Only the ASCII digits of `text`, in order.
 std::string OnlyDigits(std::string_view text);
 

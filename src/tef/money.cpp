@@ -9,8 +9,6 @@ namespace {
 
 constexpr int kMaxIntegerDigits = 14;  // keeps every amount read far inside 64 bits
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // Quotient of value / divisor rounded half away from zero.
 int64_t DivideRounded(int64_t value, int64_t divisor) {
     int64_t half = divisor / 2;

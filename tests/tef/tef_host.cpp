@@ -200,22 +200,6 @@ void SimFixture::Start() {
     ASSERT_TRUE(component_.Inicializado(tef::gpCliSiTef));
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
-    std::vector<std::string> lines;
-    auto text = platform::ReadFile(path);
-    if (!text) return lines;
-    size_t start = 0;
-    while (start < text->size()) {
-        size_t end = text->find('\n', start);
-        if (end == std::string::npos) end = text->size();
-        std::string line = text->substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
 std::vector<std::string> SimFixture::Journal() const {
     std::vector<std::string> lines;
     for (auto& line : ReadLines(folder_ / "journal.log")) {

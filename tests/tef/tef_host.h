@@ -14,6 +14,7 @@
 
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"
+#include "support/text_lines.h"
 #include "tef/clisitef.h"
 #include "tef/kaclisitef.h"
 
@@ -120,6 +121,6 @@ std::string JournalValue(const std::string& line, const std::string& name);
 // The same for what the call handed back (after " -> ").
 std::string JournalResult(const std::string& line, const std::string& name);
 
-std::vector<std::string> ReadLines(const std::string& path);
+using qvtest::ReadLines;
 
 }  // namespace teftest

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sstream>
 #include <stdexcept>
 
 #include "platform/file_system.h"
@@ -126,15 +125,6 @@ Outcome SimLibrary::Run(int32_t function, const std::string& amount, std::deque<
         return outcome;
     }
     return Drive(std::move(answers));
-}
-
-std::vector<std::string> ReadLines(const std::string& path) {
-    std::vector<std::string> lines;
-    auto text = platform::ReadFile(path);
-    if (!text) return lines;
-    std::istringstream in(*text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines,

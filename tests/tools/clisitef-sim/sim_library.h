@@ -13,6 +13,7 @@
 
 #include "platform/dynamic_library.h"
 #include "support/scoped_env.h"
+#include "support/text_lines.h"
 #include "tef/clisitef_abi.h"
 
 namespace simtest {
@@ -92,8 +93,7 @@ private:
 
 using qvtest::ScopedEnv;
 
-// The lines of a text file (none when it is missing).
-std::vector<std::string> ReadLines(const std::string& path);
+using qvtest::ReadLines;
 
 // The lines that start with `prefix`.
 std::vector<std::string> LinesStartingWith(const std::vector<std::string>& lines,
