@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "service/idle_message_handler.h"
 #include "service/quorvex_sitef_service.h"
 #include "support/temp_folder.h"
+#include "transport/message_handler.h"
 
 namespace {
 
@@ -95,11 +95,15 @@ TEST_F(ServiceLogTest, TefTraceFileIsNamedAfterTheGivenDay) {
     EXPECT_TRUE(platform::DirectoryExists(folder_ / "Log/12-2025"));
 }
 
+// The service object needs a request layer; this one drops every message.
+class DroppingHandler : public transport::MessageHandler {
+public:
+    void OnMessage(const std::string&, transport::TClientConnection&) override {}
+};
+
 TEST_F(ServiceLogTest, PrintQueueLinesCarryTheirPrefix) {
     service::TQuorvexSiTefService svc(
-        [](service::TQuorvexSiTefService&) {
-            return std::make_unique<service::IdleMessageHandler>();
-        },
+        [](service::TQuorvexSiTefService&) { return std::make_unique<DroppingHandler>(); },
         folder_.path());
     svc.PrintQueueLog("Impresso: nota.pdf");
     EXPECT_NE(Today().find("] [Impressora] Impresso: nota.pdf\r\n"), std::string::npos) << Today();
