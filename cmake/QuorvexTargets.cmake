@@ -1,6 +1,6 @@
 # Shared build rules: warnings, sanitizers, version stamping, module and test helpers.
 
-set(QV_WARNINGS -Wall -Wextra -Werror)
+set(QV_WARNINGS -Wall -Wextra -Wshadow -Werror)
 
 if(QV_SANITIZE)
   add_compile_options(-fsanitize=${QV_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)

@@ -153,7 +153,7 @@ void TKaCliSiTefCliSiTef::VerificaRequisicaoIniciada() {
 // --- The dialogue ------------------------------------------------------------------------
 
 int32_t TKaCliSiTefCliSiTef::IniciarFuncao(int Modalidade, const AnsiString& Header, Money Valor,
-                                           const AnsiString&, const AnsiString& Restricoes) {
+                                           const AnsiString&, const AnsiString& restricoes) {
     if (fpAguardandoResposta) throw EKaCliSiTef("Requisição anterior não concluida");
     const TCliSiTefEntryPoints& biblioteca = Biblioteca();
     fIniciouRequisicao = true;
@@ -175,10 +175,10 @@ int32_t TKaCliSiTefCliSiTef::IniciarFuncao(int Modalidade, const AnsiString& Hea
 
     GravaLog("*** IniciaFuncaoSiTefInterativo. Modalidade: " + std::to_string(Modalidade) +
              " Valor: " + valor + " Documento: " + documento + " Data: " + data + " Hora: " + hora +
-             " Operador: " + Operador + " Restricoes: " + Restricoes);
+             " Operador: " + Operador + " Restricoes: " + restricoes);
     return biblioteca.IniciaFuncaoSiTefInterativo(Modalidade, valor.c_str(), documento.c_str(),
                                                   data.c_str(), hora.c_str(), Operador.c_str(),
-                                                  Restricoes.c_str());
+                                                  restricoes.c_str());
 }
 
 int32_t TKaCliSiTefCliSiTef::ContinuarFuncao(bool Trilha3, const AnsiString& QtdParcela,
@@ -219,19 +219,19 @@ void TKaCliSiTefCliSiTef::AvaliaErro(int32_t status) {
 
 int32_t TKaCliSiTefCliSiTef::ExecutarFuncao(int Modalidade, const AnsiString& Header, Money Valor,
                                             const AnsiString& Documento,
-                                            const AnsiString& Restricoes,
+                                            const AnsiString& restricoes,
                                             const AnsiString& QtdParcela, const AnsiString& CVV,
                                             const AnsiString& DataVencimento,
                                             const AnsiString& NumeroCartao) {
-    int32_t status = IniciarFuncao(Modalidade, Header, Valor, Documento, Restricoes);
+    int32_t status = IniciarFuncao(Modalidade, Header, Valor, Documento, restricoes);
     if (status == kCliSiTefContinue)
         status = ContinuarFuncao(false, QtdParcela, CVV, DataVencimento, NumeroCartao);
     return status;
 }
 
 bool TKaCliSiTefCliSiTef::ExecutarAdministrativa(int Modalidade, const AnsiString& Header,
-                                                 const AnsiString& Restricoes) {
-    const int32_t status = ExecutarFuncao(Modalidade, Header, 0, "", Restricoes, "0", "", "", "");
+                                                 const AnsiString& restricoes) {
+    const int32_t status = ExecutarFuncao(Modalidade, Header, 0, "", restricoes, "0", "", "", "");
     if (status != kCliSiTefApproved) {
         AvaliaErro(status);
         return false;

@@ -135,7 +135,7 @@ void TKaCliSiTefRespCliSiTef::ConteudoToProperty() {
     if (leitura.parcelas) PreencheParcelas();
 }
 
-void TKaCliSiTefRespCliSiTef::AplicaCampo(const Campo& c, Leitura& leitura) {
+void TKaCliSiTefRespCliSiTef::AplicaCampo(const Campo& campo, Leitura& leitura) {
     using R = TKaCliSiTefRespCliSiTef;
     using Regra = void (*)(R&, const Campo&, Leitura&);
     struct Entrada {
@@ -217,10 +217,10 @@ void TKaCliSiTefRespCliSiTef::AplicaCampo(const Campo& c, Leitura& leitura) {
              r.ValorTotal -= r.Desconto;
          }},
     };
-    auto entrada = std::find_if(std::begin(kCampos), std::end(kCampos), [&c](const Entrada& e) {
-        return e.identificacao == c.identificacao;
+    auto entrada = std::find_if(std::begin(kCampos), std::end(kCampos), [&campo](const Entrada& e) {
+        return e.identificacao == campo.identificacao;
     });
-    if (entrada != std::end(kCampos)) entrada->regra(*this, c, leitura);
+    if (entrada != std::end(kCampos)) entrada->regra(*this, campo, leitura);
 }
 
 void TKaCliSiTefRespCliSiTef::PreencheParcelas() {
