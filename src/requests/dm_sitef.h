@@ -72,6 +72,9 @@ private:
     void Dispatch(const std::string& route, const std::string& pContent,
                   const std::optional<TSession>& pSession);
     std::string LibraryFileForVersion() const;
+    // "/print" once the request passed its checks: configuration and program files, the
+    // temporary file, the queue. Replies itself to what it finds wrong; raises otherwise.
+    void PrintData(const std::string& pFileType, const std::string& pData);
 
     service::TQuorvexSiTefService& service_;
     TSessionList FSessionList;

@@ -1,0 +1,103 @@
+// Print and PrintData: "/print" checks the request, the configuration and the print
+// program's files, writes the document to a temporary file in the application folder and
+// queues it. A queued document gets no reply; everything after queueing is the queue's.
+#include <optional>
+
+#include "platform/file_system.h"
+#include "printing/base64.h"
+#include "printing/print_document.h"
+#include "printing/print_program.h"
+#include "requests/dm_sitef.h"
+#include "requests/json_envelope.h"
+#include "service/quorvex_sitef_service.h"
+#include "tef/ansi_text.h"
+
+namespace requests {
+namespace {
+
+constexpr const char* kPdfFileType = "pdf";
+
+// The configuration or the program files that stop a print before the document is written:
+// the reply, or nothing when all is in place.
+std::optional<std::string> MissingPrintSetup(service::TQuorvexSiTefService& service) {
+    if (service::PrinterName(service.iniConfig()).empty()) return "Impressora não definida.";
+    if (!platform::FileExists(service.AppDir() + printing::kPrintProgramName))
+        return "SumatraPDF não localizado.";
+    if (!platform::FileExists(service.AppDir() + printing::kPrintLibraryName))
+        return "libmupdf.dll não localizado.";
+    return std::nullopt;
+}
+
+// Decodes the Base64 document and writes it to its temporary file; the file's path.
+std::string ConvertPrintData(const std::string& folder, const std::string& file_type,
+                             const std::string& data) {
+    return printing::WritePrintDocument(
+        folder, file_type, printing::DecodeBase64(printing::WithoutDataUrlPrefix(data)));
+}
+
+// Hands the file to the print queue, which prints and deletes it. While the service stops
+// there is no queue: the file goes and the request fails.
+void QueuePrintFile(service::TQuorvexSiTefService& service, const std::string& file) {
+    const bool queued = service.PrintQueue().Use([&](printing::TPrintQueue& queue) {
+        queue.SetPrintSettings(printing::kSettingsNoScale);
+        queue.AddToQueue(file);
+    });
+    if (queued) return;
+    platform::DeleteFile(file);
+    throw RequestError("Fila de impressão indisponível.");
+}
+
+}  // namespace
+
+void TDmSitef::Print(const std::string& pContent) {
+    JsonDocument document;
+    document.Parse(pContent);
+    simdjson::dom::object request = document.Object();
+    std::string data;
+    try {
+        if (GetField(request, "type") != "print") {
+            SendClientMessage(ErrorReply("Campo type diferente de print."));
+            return;
+        }
+        data = tef::Trim(GetField(request, "data"));
+    } catch (const RequestError& e) {
+        SendClientMessage(ErrorReply(e.what()));
+        return;
+    }
+    if (data.empty()) {
+        SendClientMessage(ErrorReply("Campo \"data\" não foi preenchido."));
+        return;
+    }
+    try {
+        const std::string file_type = GetField(request, "file_type");
+        if (file_type != kPdfFileType) {
+            SendClientMessage(ErrorReply("Tipo do arquivo inválido. Valor permitido [pdf]"));
+            return;
+        }
+        PrintData(file_type, data);
+    } catch (const std::exception& e) {
+        SendClientMessage(ErrorReply(std::string("Erro ao imprimir: ") + e.what()));
+    }
+}
+
+void TDmSitef::PrintData(const std::string& pFileType, const std::string& pData) {
+    if (std::optional<std::string> missing = MissingPrintSetup(service_)) {
+        SendClientMessage(ErrorReply(*missing));
+        return;
+    }
+    std::string file;
+    try {
+        file = ConvertPrintData(service_.AppDir(), pFileType, pData);
+    } catch (const std::exception& e) {
+        const std::string message = std::string("Erro na conversão do arquivo: ") + e.what();
+        service_.GravaLog(message);
+        SendClientMessage(ErrorReply(message));
+    }
+    if (file.empty() || !platform::FileExists(file)) {
+        SendClientMessage(ErrorReply("Arquivo convertido não localizado."));
+        return;
+    }
+    QueuePrintFile(service_, file);
+}
+
+}  // namespace requests
