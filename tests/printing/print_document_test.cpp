@@ -2,7 +2,6 @@
 #include "printing/print_document.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -13,21 +12,13 @@
 
 #include "platform/file_system.h"
 #include "printing/base64.h"
+#include "support/sample_pdf.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 using printing::Base64Error;
 using printing::DecodeBase64;
-
-std::string Encode(const std::string& bytes) {
-    std::string text(4 * ((bytes.size() + 2) / 3) + 1, '\0');
-    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()),
-                                  reinterpret_cast<const unsigned char*>(bytes.data()),
-                                  static_cast<int>(bytes.size()));
-    text.resize(static_cast<size_t>(n));
-    return text;
-}
 
 // `text` cut into lines of `width` characters ended by `line_end`.
 std::string Wrapped(const std::string& text, size_t width, const std::string& line_end) {
@@ -66,7 +57,7 @@ TEST(Base64, DecodesWithOrWithoutPaddingAndSkipsLineBreaksAndBlanks) {
 TEST(Base64, LargeDocumentsSurviveEveryLineWrapping) {
     for (size_t size : {1u, 2u, 3u, 1000u, 65537u}) {
         const std::string bytes = RandomBytes(size, static_cast<unsigned>(size));
-        const std::string text = Encode(bytes);
+        const std::string text = qvtest::Base64Encode(bytes);
         EXPECT_EQ(DecodeBase64(text), bytes) << size;
         EXPECT_EQ(DecodeBase64(Wrapped(text, 76, "\r\n")), bytes) << size;
         EXPECT_EQ(DecodeBase64(Wrapped(text, 63, "\n")), bytes) << size;

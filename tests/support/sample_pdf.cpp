@@ -1,5 +1,7 @@
 #include "support/sample_pdf.h"
 
+#include <openssl/evp.h>
+
 #include <cstdio>
 #include <random>
 #include <vector>
@@ -49,6 +51,15 @@ std::string SamplePdf(const std::string& text, size_t padding) {
     pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
            " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
     return pdf;
+}
+
+std::string Base64Encode(const std::string& bytes) {
+    std::string text(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()),
+                                  reinterpret_cast<const unsigned char*>(bytes.data()),
+                                  static_cast<int>(bytes.size()));
+    text.resize(static_cast<size_t>(n));
+    return text;
 }
 
 }  // namespace qvtest
