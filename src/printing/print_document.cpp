@@ -20,6 +20,13 @@ std::string TempFileName(const std::string& file_type) {
 
 }  // namespace
 
+std::string_view TrimBlanks(std::string_view text) {
+    auto is_blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
 std::string_view WithoutDataUrlPrefix(std::string_view data) {
     const size_t comma = data.find(',');
     return comma == std::string_view::npos ? data : data.substr(comma + 1);

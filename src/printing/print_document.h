@@ -8,6 +8,9 @@
 
 namespace printing {
 
+// `text` without the blanks and control characters (bytes up to 32) around it.
+std::string_view TrimBlanks(std::string_view text);
+
 // `data` without a data-URL prefix ("data:application/pdf;base64,"): everything after the
 // first ",", or all of it when there is none.
 std::string_view WithoutDataUrlPrefix(std::string_view data);

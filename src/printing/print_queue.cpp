@@ -1,7 +1,5 @@
 #include "printing/print_queue.h"
 
-#include <algorithm>
-
 #include "platform/command_line.h"
 #include "platform/environment.h"
 #include "platform/file_operations.h"
@@ -9,19 +7,13 @@
 #include "platform/guid.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "printing/print_document.h"
 #include "printing/print_program.h"
 
 namespace printing {
 namespace {
 
 constexpr const char* kDataDirPrefix = "SumatraPDF_";
-
-std::string TrimBlanks(const std::string& text) {
-    auto is_text = [](unsigned char c) { return c > ' '; };
-    auto first = std::find_if(text.begin(), text.end(), is_text);
-    auto last = std::find_if(text.rbegin(), text.rend(), is_text).base();
-    return first < last ? std::string(first, last) : std::string();
-}
 
 // <temp folder>/SumatraPDF_ followed by a new GUID's 32 hexadecimal digits.
 std::string NewDataDirPath() {
@@ -140,7 +132,7 @@ void TPrintQueue::PrintFile(const std::string& pdf) {
 
     data_dir = NewDataDirPath();
     platform::CreateDirectories(data_dir);
-    const std::string settings = TrimBlanks(PrintSettings());
+    const std::string settings(TrimBlanks(PrintSettings()));
     std::string info;
     RunResult run = PrintWithSettings(settings, data_dir, pdf, info);
     if (run.status == RunStatus::kEnded && run.exit_code == kExitSettingsRefused &&

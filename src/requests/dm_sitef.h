@@ -12,6 +12,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "requests/session_list.h"
 #include "transport/message_handler.h"
@@ -74,7 +75,7 @@ private:
     std::string LibraryFileForVersion() const;
     // "/print" once the request passed its checks: configuration and program files, the
     // temporary file, the queue. Replies itself to what it finds wrong; raises otherwise.
-    void PrintData(const std::string& pFileType, const std::string& pData);
+    void PrintData(const std::string& pFileType, std::string_view pData);
 
     service::TQuorvexSiTefService& service_;
     TSessionList FSessionList;

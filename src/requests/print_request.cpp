@@ -10,7 +10,6 @@
 #include "requests/dm_sitef.h"
 #include "requests/json_envelope.h"
 #include "service/quorvex_sitef_service.h"
-#include "tef/ansi_text.h"
 
 namespace requests {
 namespace {
@@ -30,9 +29,21 @@ std::optional<std::string> MissingPrintSetup(service::TQuorvexSiTefService& serv
 
 // Decodes the Base64 document and writes it to its temporary file; the file's path.
 std::string ConvertPrintData(const std::string& folder, const std::string& file_type,
-                             const std::string& data) {
+                             std::string_view data) {
     return printing::WritePrintDocument(
         folder, file_type, printing::DecodeBase64(printing::WithoutDataUrlPrefix(data)));
+}
+
+// "data" as the field reader gives it, trimmed. A string, the usual case and megabytes
+// long, is viewed where the parser holds it instead of being copied; `storage` keeps the
+// text of any other kind of value.
+std::string_view DataField(simdjson::dom::object request, std::string& storage) {
+    simdjson::dom::element value;
+    std::string_view text;
+    if (!request.at_key("data").get(value) && !value.get_string().get(text))
+        return printing::TrimBlanks(text);
+    storage = GetField(request, "data");
+    return printing::TrimBlanks(storage);
 }
 
 // Hands the file to the print queue, which prints and deletes it. While the service stops
@@ -53,13 +64,14 @@ void TDmSitef::Print(const std::string& pContent) {
     JsonDocument document;
     document.Parse(pContent);
     simdjson::dom::object request = document.Object();
-    std::string data;
+    std::string storage;
+    std::string_view data;
     try {
         if (GetField(request, "type") != "print") {
             SendClientMessage(ErrorReply("Campo type diferente de print."));
             return;
         }
-        data = tef::Trim(GetField(request, "data"));
+        data = DataField(request, storage);
     } catch (const RequestError& e) {
         SendClientMessage(ErrorReply(e.what()));
         return;
@@ -80,7 +92,7 @@ void TDmSitef::Print(const std::string& pContent) {
     }
 }
 
-void TDmSitef::PrintData(const std::string& pFileType, const std::string& pData) {
+void TDmSitef::PrintData(const std::string& pFileType, std::string_view pData) {
     if (std::optional<std::string> missing = MissingPrintSetup(service_)) {
         SendClientMessage(ErrorReply(*missing));
         return;

@@ -1,0 +1,90 @@
+// A 5 MiB PDF through "/print" on the real service over TLS on loopback: the time from the
+// request's last byte leaving the client to the document being in the print queue. "/print"
+// sends no reply, so the time ends with the reply to a version request sent right behind it
+// (the connection serves its messages in order); BM_VersionRoundTrip alone is the part of
+// that which is not printing. The print program is a stand-in that exits at once.
+//
+//   cmake --build build --target print_route_bench && build/bench/print_route_bench
+#include <benchmark/benchmark.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "bench_support.h"
+#include "platform/file_system.h"
+#include "printing/print_program.h"
+#include "support/sample_pdf.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr size_t kDocumentSize = 5 * 1024 * 1024;
+constexpr const char* kVersionRequest =
+    R"({"route":"/version","type":"version","category":"service_exe"})";
+
+qvtest::AppFolder& Service() {
+    static std::unique_ptr<qvtest::AppFolder> app = [] {
+        auto folder = std::make_unique<qvtest::AppFolder>();
+        folder->WriteIni("[sitef]\r\nserver_port=" + std::to_string(folder->port()) +
+                         "\r\nprinter=Bench\r\n");
+        const std::string program = *folder / printing::kPrintProgramName;
+        platform::WriteFile(program, "#!/bin/sh\nexit 0\n");
+        ::chmod(program.c_str(), 0755);
+        folder->PutFile(printing::kPrintLibraryName, "stand-in");
+        std::filesystem::create_directories(*folder / "tmp");
+        folder->SetEnv("TMPDIR", *folder / "tmp");
+        folder->SetEnv("QV_PRINT_DELETE_PAUSE_MS", "1");
+        folder->StartAndWaitForPort();
+        return folder;
+    }();
+    return *app;
+}
+
+std::string PrintFrame() {
+    const std::string pdf = qvtest::SamplePdf("Benchmark", kDocumentSize - 700);
+    return qvtest::TextFrame(
+        R"({"route":"/print","type":"print","file_type":"pdf","data":"data:application/pdf;base64,)" +
+        qvtest::Base64Encode(pdf) + R"("})");
+}
+
+void BM_PrintFiveMiBUntilQueued(benchmark::State& state) {
+    auto client = Service().Client();
+    const std::string print = PrintFrame();
+    const std::string version = qvtest::TextFrame(kVersionRequest);
+    std::vector<double> micros;
+    for (auto _ : state) {
+        client.Send(print);
+        const auto last_byte_sent = Clock::now();
+        client.Send(version);
+        const std::string reply = client.ReadText();
+        const double elapsed =
+            std::chrono::duration<double, std::micro>(Clock::now() - last_byte_sent).count();
+        if (reply.find(R"("type":"version")") == std::string::npos) {
+            state.SkipWithError(("unexpected reply: " + reply).c_str());
+            break;
+        }
+        micros.push_back(elapsed);
+        state.SetIterationTime(elapsed / 1e6);
+    }
+    qvbench::ReportPercentiles(state, micros);
+}
+BENCHMARK(BM_PrintFiveMiBUntilQueued)
+    ->Iterations(40)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+void BM_VersionRoundTrip(benchmark::State& state) {
+    auto client = Service().Client();
+    const std::string frame = qvtest::TextFrame(kVersionRequest);
+    qvbench::Measure(state, [&] {
+        client.Send(frame);
+        benchmark::DoNotOptimize(client.ReadText());
+    });
+}
+BENCHMARK(BM_VersionRoundTrip)->Iterations(2000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+QV_BENCHMARK_MAIN()
