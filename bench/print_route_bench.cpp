@@ -1,8 +1,8 @@
 // A 5 MiB PDF through "/print" on the real service over TLS on loopback: the time from the
 // request's last byte leaving the client to the document being in the print queue. "/print"
 // sends no reply, so the time ends with the reply to a version request sent right behind it
-// (the connection serves its messages in order); BM_VersionRoundTrip alone is the part of
-// that which is not printing. The print program is a stand-in that exits at once.
+// (the connection serves its messages in order); version_route_bench measures that round trip
+// alone. The print program is a stand-in that exits at once.
 //
 //   cmake --build build --target print_route_bench && build/bench/print_route_bench
 #include <benchmark/benchmark.h>
@@ -74,16 +74,6 @@ BENCHMARK(BM_PrintFiveMiBUntilQueued)
     ->Iterations(40)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-
-void BM_VersionRoundTrip(benchmark::State& state) {
-    auto client = Service().Client();
-    const std::string frame = qvtest::TextFrame(kVersionRequest);
-    qvbench::Measure(state, [&] {
-        client.Send(frame);
-        benchmark::DoNotOptimize(client.ReadText());
-    });
-}
-BENCHMARK(BM_VersionRoundTrip)->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
