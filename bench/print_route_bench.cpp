@@ -13,6 +13,8 @@
 
 #include "bench_support.h"
 #include "platform/file_system.h"
+#include "printing/base64.h"
+#include "printing/print_document.h"
 #include "printing/print_program.h"
 #include "support/sample_pdf.h"
 
@@ -42,27 +44,33 @@ qvtest::AppFolder& Service() {
     return *app;
 }
 
-std::string PrintFrame() {
+// The request for a 5 MiB document, to `route`.
+std::string PrintFrame(const std::string& route) {
     const std::string pdf = qvtest::SamplePdf("Benchmark", kDocumentSize - 700);
     return qvtest::TextFrame(
-        R"({"route":"/print","type":"print","file_type":"pdf","data":"data:application/pdf;base64,)" +
+        R"({"route":")" + route +
+        R"(","type":"print","file_type":"pdf","data":"data:application/pdf;base64,)" +
         qvtest::Base64Encode(pdf) + R"("})");
 }
 
-void BM_PrintFiveMiBUntilQueued(benchmark::State& state) {
+// Sends the request to `route` and times it as above. `reply` is the reply the request gets
+// itself (empty: none).
+void MeasureUntilHandled(benchmark::State& state, const std::string& route,
+                         const std::string& reply = "") {
     auto client = Service().Client();
-    const std::string print = PrintFrame();
+    const std::string print = PrintFrame(route);
     const std::string version = qvtest::TextFrame(kVersionRequest);
     std::vector<double> micros;
     for (auto _ : state) {
         client.Send(print);
         const auto last_byte_sent = Clock::now();
         client.Send(version);
-        const std::string reply = client.ReadText();
+        const std::string first = reply.empty() ? "" : client.ReadText();
+        const std::string last = client.ReadText();
         const double elapsed =
             std::chrono::duration<double, std::micro>(Clock::now() - last_byte_sent).count();
-        if (reply.find(R"("type":"version")") == std::string::npos) {
-            state.SkipWithError(("unexpected reply: " + reply).c_str());
+        if (first != reply || last.find(R"("type":"version")") == std::string::npos) {
+            state.SkipWithError(("unexpected reply: " + first + last).c_str());
             break;
         }
         micros.push_back(elapsed);
@@ -70,10 +78,37 @@ void BM_PrintFiveMiBUntilQueued(benchmark::State& state) {
     }
     qvbench::ReportPercentiles(state, micros);
 }
+
+void BM_PrintFiveMiBUntilQueued(benchmark::State& state) { MeasureUntilHandled(state, "/print"); }
 BENCHMARK(BM_PrintFiveMiBUntilQueued)
     ->Iterations(40)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+// The same message to a route that needs a session it lacks: what reading and routing 7 MB
+// cost before any handler runs.
+void BM_FiveMiBRefusedByTheRouter(benchmark::State& state) {
+    MeasureUntilHandled(state, "/initialize",
+                        R"({"type":"error","message":"Campo session_uuid nao encontrado."})");
+}
+BENCHMARK(BM_FiveMiBRefusedByTheRouter)
+    ->Iterations(40)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The print handler's own work on the document, in this process: decoding the Base64 text
+// and writing the temporary file.
+void BM_DecodeAndWriteFiveMiB(benchmark::State& state) {
+    const std::string data = "data:application/pdf;base64," +
+                             qvtest::Base64Encode(qvtest::SamplePdf("Benchmark", kDocumentSize));
+    const std::string folder = Service().path();
+    qvbench::Measure(state, [&] {
+        const std::string file = printing::WritePrintDocument(
+            folder, "pdf", printing::DecodeBase64(printing::WithoutDataUrlPrefix(data)));
+        platform::DeleteFile(file);
+    });
+}
+BENCHMARK(BM_DecodeAndWriteFiveMiB)->Iterations(40)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
