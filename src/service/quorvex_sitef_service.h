@@ -4,7 +4,7 @@
 // Its handlers follow the service manager's requests: create, after-install, start, execute,
 // pause, continue, stop, destroy. Construction runs ServiceCreate, destruction ServiceDestroy.
 //
-// Thread contract: the lifecycle handlers run on the service thread; GravaLog, PrintQueueLog
+// Thread contract: the lifecycle handlers run on the service thread; GravaLog, PrintQueueLog,
 // iniConfig() and PrintQueue() may be used from any thread.
 #pragma once
 
