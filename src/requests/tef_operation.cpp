@@ -16,12 +16,17 @@ bool TDmSitef::TryBeginOperation(transport::ClientChannel* client) {
     bool free = false;
     if (!fProcessando.compare_exchange_strong(free, true)) return false;
     operation_client_ = client;
-    // An early answer belongs to the client that sent it, never to the next operation's.
+    // Nothing of an earlier operation carries over: an early answer belongs to the client
+    // that sent it, and a cancellation to the operation it was meant for.
     fLastContentReceived.clear();
+    fPodeCancelar = false;
+    fCancelado = false;
     return true;
 }
 
 void TDmSitef::EndOperation() {
+    // A cancellation request that comes after the operation has nothing left to cancel.
+    fPodeCancelar = false;
     operation_client_ = nullptr;
     fProcessando = false;
 }

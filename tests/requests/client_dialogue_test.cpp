@@ -1,0 +1,341 @@
+// The client dialogue driven through whole library functions: the simulated library runs a
+// script, the data module's real event handlers turn each command into a prompt for a scripted
+// client, and the client's answers go back into the library. Each case is checked at both
+// edges: what the client received and what the library was answered (the journal).
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "requests/tef_operation.h"
+#include "tef_module.h"
+
+namespace requests {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr const char* kCancelQuestion =
+    R"({"type":"question","message":"Deseja realmente cancelar esta opera\u00E7\u00E3o?",)"
+    R"("options":["Sim","N\u00E3o"],"can_cancel":false})";
+constexpr const char* kCancelledByOperator =
+    R"({"type":"confirmation","message":"Opera\u00E7\u00E3o cancelada pelo operador",)"
+    R"("options":[],"can_cancel":false})";
+constexpr const char* kCancellation = R"({"route":"/transaction","type":"cancellation"})";
+
+class Dialogue : public TefModule {
+protected:
+    void SetEnvironment(qvtest::ScopedEnv& env) override {
+        env.Set("QV_HIGHLIGHT_MS", "30");
+        env.Set("QV_HIGHLIGHT_STEP_MS", "10");
+    }
+
+    // Configures the library with `steps` as its script (through a session start).
+    void Script(const std::string& steps) {
+        UseScript(steps);
+        OpenSession();
+        seen_ = Answers().size();
+    }
+
+    // What the library was answered since the last call.
+    Lines NewAnswers() {
+        Lines all = Answers();
+        Lines fresh(all.begin() + static_cast<std::ptrdiff_t>(seen_), all.end());
+        seen_ = all.size();
+        return fresh;
+    }
+
+    // Shows one message of the component within an operation of `client`; its answer.
+    tef::TModalResult Show(ScriptedClient& client, tef::TKaCliSiTefOperacaoMensagem operation,
+                           const std::string& text) {
+        TTefOperation running(*module_, &client);
+        EXPECT_TRUE(running.Acquired());
+        return module_->KaCliSiTef.DoExibeMsg(operation, text);
+    }
+
+    size_t seen_ = 0;
+};
+
+TEST_F(Dialogue, MenuChoices) {
+    Script(R"([{"command": 4, "text": "Selecione"},)"
+           R"( {"command": 21, "text": "1:Magnetico/Chip;2:Digitado;"}, {"status": 0}])");
+    const std::string menu =
+        R"({"type":"menu","title":"Selecione","options":["1:Magnetico\/Chip","2:Digitado"],)"
+        R"("can_cancel":false,"back_menu":false})";
+    const std::string cleared = R"({"type":"message","message":"","options":[],"can_cancel":false})";
+    struct Case {
+        const char* name;
+        std::function<void(ScriptedClient&)> answers;
+        Lines sent;
+        Lines library;  // the answer to the menu and what follows
+        bool approved;
+    } cases[] = {
+        {"option in other letter case, with spaces",
+         [](ScriptedClient& c) { c.On("menu", MenuAnswer("  1:magnetico/CHIP ")); },
+         {menu},
+         {"0:1"},
+         true},
+        {"second option", [](ScriptedClient& c) { c.On("menu", MenuAnswer("2:DIGITADO")); },
+         {menu},
+         {"0:2"},
+         true},
+        {"no option matches: the function is abandoned, nothing asked",
+         [](ScriptedClient& c) {
+             c.On("menu", MenuAnswer("3:Outro")).On("confirmation", kAcknowledge);
+         },
+         {menu, cleared, kCancelledByOperator},
+         {"-1:"},
+         false},
+        {"back, the cancellation withdrawn",
+         [](ScriptedClient& c) {
+             c.On("menu", MenuAnswer("", true)).On("question", QuestionAnswer("Não"));
+         },
+         {menu, kCancelQuestion, cleared},
+         {"1:"},
+         true},
+        {"no choice, the cancellation confirmed",
+         [](ScriptedClient& c) {
+             c.On("menu", MenuAnswer(" ")).On("question", QuestionAnswer("Sim"));
+             c.On("confirmation", kAcknowledge);
+         },
+         {menu, kCancelQuestion, cleared, kCancelledByOperator},
+         {"-1:"},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedClient client;
+        c.answers(client);
+        EXPECT_EQ(RunFunction(client), c.approved);
+        EXPECT_EQ(client.Sent(), c.sent);
+        Lines library = NewAnswers();
+        ASSERT_EQ(library.size(), 3u);
+        EXPECT_EQ(Lines(library.begin() + 2, library.end()), c.library);
+    }
+}
+
+TEST_F(Dialogue, FieldEntries) {
+    Script(R"([{"command": 30, "field": 512, "min": 13, "max": 19,)"
+           R"(  "text": "Forneca o numero do cartao"},)"
+           R"( {"command": 34, "field": 146, "min": 1, "max": 12, "text": "Valor"},)"
+           R"( {"command": 23, "times": 1}, {"status": 0}])");
+    const std::string card =
+        R"({"type":"collect","title":"Forneca o numero do cartao","minimum_size":13,)"
+        R"("maximum_size":19,"field_type":512,"field_operation":"string","can_cancel":false,)"
+        R"("back_menu":false,"typed":true})";
+    // The wait offers cancellation ("can_cancel" true); the first approval's response state
+    // withdraws the offer, and the state stays so for the later approvals.
+    struct Case {
+        const char* name;
+        std::function<void(ScriptedClient&)> answers;
+        Lines sent_types;
+        Lines library;  // answers to the two fields and the wait
+        bool approved;
+    } cases[] = {
+        {"typed",
+         [](ScriptedClient& c) {
+             c.On("collect", FieldAnswer(true, "4111ção")).On("collect", FieldAnswer(true, "12.5"));
+         },
+         {"collect", "collect", "can_cancel", "can_cancel"},
+         {"0:4111ção", "0:12,50", "0:"},
+         true},
+        {"back: no question",
+         [](ScriptedClient& c) {
+             c.On("collect", FieldAnswer(false, "", true))
+                 .On("collect", FieldAnswer(true, "1,00"));
+         },
+         {"collect", "message", "collect", "can_cancel"},
+         {"1:", "0:1,00", "0:"},
+         true},
+        {"given up and confirmed: asked again at the next prompt, the next wait interrupts",
+         [](ScriptedClient& c) {
+             c.On("collect", FieldAnswer(false, "")).On("question", QuestionAnswer("Sim"));
+             c.On("collect", FieldAnswer(true, "1,00")).On("question", QuestionAnswer("Sim"));
+             c.On("confirmation", kAcknowledge);
+         },
+         {"collect", "question", "collect", "question", "can_cancel", "message", "confirmation"},
+         {"0:", "0:1,00", "-1:"},
+         false},
+        {"given up, then not",
+         [](ScriptedClient& c) {
+             c.On("collect", FieldAnswer(false, "")).On("question", QuestionAnswer("Não"));
+             c.On("collect", FieldAnswer(true, "1,00"));
+         },
+         {"collect", "question", "collect", "can_cancel"},
+         {"0:", "0:1,00", "0:"},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedClient client;
+        c.answers(client);
+        EXPECT_EQ(RunFunction(client), c.approved);
+        EXPECT_EQ(client.SentTypes(), c.sent_types);
+        EXPECT_EQ(client.Sent().front(), card);
+        Lines library = NewAnswers();
+        ASSERT_EQ(library.size(), 4u);
+        EXPECT_EQ(Lines(library.begin() + 1, library.end()), c.library);
+    }
+    ScriptedClient client;
+    client.On("collect", FieldAnswer(true, "4111")).On("collect", FieldAnswer(true, "2"));
+    RunFunction(client);
+    EXPECT_NE(client.Sent("collect").back().find(R"("field_operation":"currency")"),
+              std::string::npos);
+}
+
+TEST_F(Dialogue, LibraryQuestions) {
+    Script(R"([{"command": 20, "text": "Confirma?"}, {"status": 0}])");
+    for (const auto& [answer, library] : {std::pair{"Sim", "0:0"}, std::pair{"Não", "0:1"}}) {
+        ScriptedClient client;
+        client.On("question", QuestionAnswer(answer));
+        EXPECT_TRUE(RunFunction(client));
+        EXPECT_EQ(client.Sent(),
+                  Lines{R"({"type":"question","message":"Confirma?","options":["Sim","N\u00E3o"],)"
+                        R"("can_cancel":false})"});
+        EXPECT_EQ(NewAnswers(), (Lines{"0:", library}));
+    }
+}
+
+TEST_F(Dialogue, MessagesOfTheComponent) {
+    Script(R"([{"status": 0}])");
+    struct Case {
+        tef::TKaCliSiTefOperacaoMensagem operation;
+        const char* text;
+        const char* answer;  // nullptr: none
+        Lines sent;
+        tef::TModalResult result;
+        bool cancels = false;
+    } cases[] = {
+        {tef::opmOK, "Aviso", kAcknowledge,
+         {R"({"type":"confirmation","message":"Aviso","options":["Ok"],"can_cancel":false})"},
+         0},
+        {tef::opmYesNo, "Imprimir?", R"({"route":"/transaction","type":"question","response":"Sim"})",
+         {R"({"type":"question","message":"Imprimir?","options":["Sim","N\u00E3o"],)"
+          R"("can_cancel":false})"},
+         6},
+        {tef::opmYesNo, "Imprimir?", R"({"route":"/transaction","type":"question","response":"N\u00E3o"})",
+         {R"({"type":"question","message":"Imprimir?","options":["Sim","N\u00E3o"],)"
+          R"("can_cancel":false})"},
+         7},
+        {tef::opmYesNo, "Imprimir?", R"({"route":"/transaction","type":"question","response":"sim"})",
+         {R"({"type":"question","message":"Imprimir?","options":["Sim","N\u00E3o"],)"
+          R"("can_cancel":false})"},
+         0},
+        {tef::opmYesNoCustom, "Via?", R"({"route":"/transaction","type":"question","response":"Reimprimir"})",
+         {R"({"type":"question","message":"Via?","options":["Sim","N\u00E3o","Reimprimir"],)"
+          R"("can_cancel":false})"},
+         1},
+        {tef::opmYesNoCustom, "Via?", kAcknowledge,
+         {R"({"type":"question","message":"Via?","options":["Sim","N\u00E3o","Reimprimir"],)"
+          R"("can_cancel":false})"},
+         0},
+        {tef::opmExibirMsgOperador, "Aguarde", nullptr,
+         {R"({"type":"message","message":"Aguarde","options":[],"can_cancel":false})"},
+         0},
+        {tef::opmExibirMsgCliente, "Insira", nullptr,
+         {R"({"type":"message","message":"Insira","options":[],"can_cancel":false})"},
+         0},
+        {tef::opmRemoverMsgOperador, "", nullptr,
+         {R"({"type":"message","message":"","options":[],"can_cancel":false})"},
+         0},
+        {tef::opmRemoverMsgCliente, "", nullptr, {}, 0},
+        {tef::opmQRCode, "QR", nullptr,
+         {R"({"type":"message","message":"QR","options":[],"can_cancel":false})"},
+         0},
+        {tef::opmExcept, "Negada", kAcknowledge,
+         {R"({"type":"confirmation","message":"Negada","options":[],"can_cancel":false})"},
+         0,
+         true},
+        {tef::opmOK, "Sem conexao SiTef", kAcknowledge,
+         {R"({"type":"confirmation","message":"Sem conexao SiTef","options":["Ok"],)"
+          R"("can_cancel":false})"},
+         0,
+         true},
+        // An answer without the field its reader needs is reported to the client.
+        {tef::opmYesNo, "Imprimir?", R"({"route":"/transaction","response":"Sim"})",
+         {R"({"type":"question","message":"Imprimir?","options":["Sim","N\u00E3o"],)"
+          R"("can_cancel":false})",
+          R"({"type":"error","message":"Campo type nao encontrado."})"},
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text + std::string(" ") + std::to_string(c.operation));
+        ScriptedClient client;
+        if (c.answer) client.Queue(c.answer);
+        EXPECT_EQ(Show(client, c.operation, c.text), c.result);
+        EXPECT_EQ(client.Sent(), c.sent);
+        EXPECT_EQ(module_->fCancelado, c.cancels);
+    }
+    EXPECT_NE(Log().find("opmExcept: Negada"), std::string::npos);
+}
+
+TEST_F(Dialogue, QrCodeAndCancellableStates) {
+    Script(R"([{"command": 50, "field": 584, "text": "pix:12.50"}, {"status": 0}])");
+    ScriptedClient client;
+    EXPECT_TRUE(RunFunction(client));
+    EXPECT_EQ(client.Sent(), Lines{R"({"type":"qrcode","data":"pix:12.50"})"});
+
+    // The client hears of a change of the response state only when it changes whether the
+    // operation can be cancelled.
+    ScriptedClient states;
+    {
+        TTefOperation running(*module_, &states);
+        for (tef::TKaCliSiTefRespEstado state :
+             {tef::respAguardandoResposta, tef::respNenhum, tef::respAguardandoResposta,
+              tef::respProcessando, tef::respConcluida}) {
+            module_->KaCliSiTef.SetEstadoResp(state);
+        }
+    }
+    EXPECT_EQ(states.Sent(), (Lines{R"({"type":"can_cancel","can_cancel":true})",
+                                    R"({"type":"can_cancel","can_cancel":false})",
+                                    R"({"type":"can_cancel","can_cancel":true})",
+                                    R"({"type":"can_cancel","can_cancel":false})"}));
+}
+
+TEST_F(Dialogue, AnswerSentDuringAWaitServesTheNextPrompt) {
+    Script(R"([{"command": 23, "times": 2}, {"command": 21, "text": "1:A;2:B;"},)"
+           R"( {"status": 0}])");
+    ScriptedClient client;
+    // The client answers the menu before it is shown, while the library still waits.
+    client.On("can_cancel", MenuAnswer("2:b"));
+    EXPECT_TRUE(RunFunction(client));
+    EXPECT_EQ(client.SentTypes(), (Lines{"can_cancel", "menu", "can_cancel"}));
+    EXPECT_EQ(NewAnswers(), (Lines{"0:", "0:", "0:", "0:2"}));
+}
+
+TEST_F(Dialogue, CancellationDuringAWaitOnlyWhileCancellable) {
+    Script(R"([{"command": 23, "times": 3}, {"status": 0}])");
+    ScriptedClient cancelling;
+    cancelling.On("can_cancel", kCancellation).On("confirmation", kAcknowledge);
+    EXPECT_FALSE(RunFunction(cancelling));
+    // Taken at the first wait: the library is told to stop.
+    EXPECT_EQ(NewAnswers(), (Lines{"0:", "-1:"}));
+    EXPECT_EQ(cancelling.Sent().back(), kCancelledByOperator);
+
+    // With the card on its way out the wait is not offered for cancellation, and a request
+    // that comes anyway is dropped.
+    ScriptedClient late;
+    late.Queue(kCancellation);
+    {
+        TTefOperation running(*module_, &late);
+        module_->KaCliSiTef.DoExibeMsg(tef::opmDestaqueVia, "Retire o cartao da leitora");
+    }
+    // The highlighted copy counts down, then stays.
+    const Lines shown = late.Sent();
+    ASSERT_GE(shown.size(), 2u);
+    const std::string plain =
+        R"({"type":"message","message":"Retire o cartao da leitora","options":[],)"
+        R"("can_cancel":false})";
+    EXPECT_EQ(shown.back(), plain);
+    // Less than a second to go at every step (the test's countdown is short).
+    for (size_t i = 0; i + 1 < shown.size(); ++i) {
+        EXPECT_EQ(shown[i], R"({"type":"message","message":"Retire o cartao da leitora 0",)"
+                            R"("options":[],"can_cancel":false})");
+    }
+    EXPECT_TRUE(RunFunction(late));
+    EXPECT_EQ(late.Sent().size(), shown.size());  // no cancellation offered, none confirmed
+    EXPECT_FALSE(late.WaitForInput(std::chrono::milliseconds(0)));  // the request was read
+    EXPECT_EQ(NewAnswers(), (Lines{"0:", "0:", "0:", "0:"}));
+}
+
+}  // namespace
+}  // namespace requests
