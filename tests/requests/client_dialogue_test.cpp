@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 
 #include "requests/tef_operation.h"
+#include "support/app_folder.h"
+#include "support/sim_journal.h"
 #include "tef_module.h"
+#include "transport/transport_errors.h"
 
 namespace requests {
 namespace {
@@ -29,10 +33,12 @@ protected:
         env.Set("QV_HIGHLIGHT_STEP_MS", "10");
     }
 
-    // Configures the library with `steps` as its script (through a session start).
+    // Configures the library with `steps` as its script, through a session start for a store
+    // of its own (the library reads its script when it is configured anew).
     void Script(const std::string& steps) {
         UseScript(steps);
-        OpenSession();
+        store_.store_code = "0000000" + std::to_string(++scripts_);
+        OpenSession(store_);
         seen_ = Answers().size();
     }
 
@@ -52,6 +58,8 @@ protected:
         return module_->KaCliSiTef.DoExibeMsg(operation, text);
     }
 
+    StoreClaims store_;
+    int scripts_ = 0;
     size_t seen_ = 0;
 };
 
@@ -335,6 +343,150 @@ TEST_F(Dialogue, CancellationDuringAWaitOnlyWhileCancellable) {
     EXPECT_EQ(late.Sent().size(), shown.size());  // no cancellation offered, none confirmed
     EXPECT_FALSE(late.WaitForInput(std::chrono::milliseconds(0)));  // the request was read
     EXPECT_EQ(NewAnswers(), (Lines{"0:", "0:", "0:", "0:"}));
+}
+
+TEST_F(Dialogue, RequestsOfOtherRoutesDuringAPromptAreConsumedWithoutReply) {
+    Script(R"([{"command": 21, "text": "1:A;2:B;"}, {"status": 0}])");
+    ScriptedClient client;
+    client.Queue(R"({"route":"/pinpad/status","type":"status","session_uuid":"X"})");
+    // Not cancellable now: refused, and the prompt goes on waiting.
+    client.Queue(R"({"route":"/transaction/cancel","type":"cancellation"})");
+    client.Queue(R"({"type":"menu","response":"2:B"})");  // no route: told so
+    client.Queue("not JSON at all");
+    client.Queue(MenuAnswer("1:A"));
+    EXPECT_TRUE(RunFunction(client));
+    EXPECT_EQ(client.SentTypes(), (Lines{"menu", "error"}));
+    EXPECT_EQ(client.Sent().back(), R"({"type":"error","message":"Campo route nao encontrado."})");
+    EXPECT_EQ(NewAnswers(), (Lines{"0:", "0:1"}));
+    const std::string log = Log();
+    EXPECT_NE(log.find("Entrou no cancelamento."), std::string::npos) << log;
+    EXPECT_NE(log.find("Não pode cancelar"), std::string::npos) << log;
+}
+
+TEST_F(Dialogue, CancellationRequestDuringAPromptEndsItWhenCancellable) {
+    Script(R"([{"command": 23, "times": 1}, {"command": 21, "text": "1:A;2:B;"},)"
+           R"( {"command": 23, "times": 1}, {"status": 0}])");
+    ScriptedClient client;
+    client.On("menu", R"({"route":"/transaction/cancel","type":"cancellation"})");
+    client.On("question", QuestionAnswer("Sim")).On("confirmation", kAcknowledge);
+    EXPECT_FALSE(RunFunction(client));
+    EXPECT_EQ(client.SentTypes(),
+              (Lines{"can_cancel", "menu", "question", "message", "confirmation"}));
+    EXPECT_EQ(NewAnswers(), (Lines{"0:", "0:", "-1:"}));
+    EXPECT_NE(Log().find("Setou no cancelamento = true"), std::string::npos);
+}
+
+TEST_F(Dialogue, WhatIsNotAJsonObjectDuringAWaitIsIgnored) {
+    Script(R"([{"command": 23, "times": 4}, {"status": 0}])");
+    ScriptedClient client;
+    for (const char* frame : {"[1,2]", "\"texto\"", "not JSON", ""}) client.Queue(frame);
+    EXPECT_TRUE(RunFunction(client));
+    EXPECT_EQ(NewAnswers(), (Lines{"0:", "0:", "0:", "0:", "0:"}));
+    EXPECT_FALSE(client.WaitForInput(std::chrono::milliseconds(0)));  // all four were read
+
+    // A JSON object without "type" is a broken request: the operation ends with its error.
+    ScriptedClient broken;
+    broken.Queue(R"({"route":"/transaction"})");
+    try {
+        RunFunction(broken);
+        ADD_FAILURE() << "the operation went on";
+    } catch (const RequestError& e) {
+        EXPECT_STREQ(e.what(), "Campo type nao encontrado.");
+    }
+    EXPECT_FALSE(module_->FProcessandoMsg);
+    EXPECT_FALSE(module_->FAguardandoRespCanc);
+    EXPECT_FALSE(module_->fProcessando);
+}
+
+TEST_F(Dialogue, AClientThatLeavesEndsItsOperation) {
+    // An endless wait: without its client the operation interrupts the library instead.
+    Script(R"([{"command": 23}, {"status": 0}])");
+    qvtest::RecordingClient leaving;
+    leaving.SetResponder([&leaving](const std::string&) { leaving.Disconnect(); });
+    EXPECT_FALSE(RunFunction(leaving));
+    EXPECT_EQ(NewAnswers(), (Lines{"0:", "-1:"}));
+    EXPECT_FALSE(module_->fProcessando);
+
+    // Gone while a prompt waits for its answer: the read fails and ends the operation.
+    Script(R"([{"command": 21, "text": "1:A;2:B;"}, {"status": 0}])");
+    qvtest::RecordingClient gone;
+    gone.SetResponder([&gone](const std::string&) { gone.Disconnect(); });
+    EXPECT_THROW(RunFunction(gone), transport::ConnectionClosed);
+    EXPECT_FALSE(module_->fProcessando);
+}
+
+TEST_F(Dialogue, AnotherConnectionCannotReconfigureTheLibraryWhileADialogueRuns) {
+    Script(R"([{"command": 21, "text": "1:A;2:B;"}, {"command": 23, "times": 1},)"
+           R"( {"status": 0}])");
+    const size_t configured = Journal("ConfiguraIntSiTefInterativoEx").size();
+    ScriptedClient first;
+    bool approved = false;
+    std::thread operation([&] { approved = RunFunction(first); });
+    ASSERT_TRUE(qvtest::WaitUntil([&] { return !first.Sent("menu").empty(); }));
+
+    StoreClaims other;
+    other.store_code = "99999999";
+    qvtest::RecordingClient second;
+    EXPECT_EQ(StartSession(second, other),
+              Lines{R"({"type":"error","message":"H\u00E1 uma opera\u00E7\u00E3o TEF em )"
+                    R"(andamento em outra conex\u00E3o; tente novamente quando ela terminar."})"});
+    // The same store's settings need nothing done: a session, without touching the library.
+    qvtest::RecordingClient third;
+    const Lines same = StartSession(third, store_);
+    ASSERT_EQ(same.size(), 1u);
+    EXPECT_EQ(TypeOf(same[0]), "session");
+    JsonDocument created;
+    ASSERT_TRUE(created.Parse(same[0]));
+    module_->RouteTargeting(R"({"route":"/initialize","type":"initialize","session_uuid":")" +
+                                GetField(created.Object(), "session_uuid") + R"("})",
+                            third);
+    EXPECT_EQ(third.Sent().back(),
+              R"({"type":"initialize","message":"Inicializado com sucesso."})");
+    // A connection that closes meanwhile leaves the running operation alone.
+    qvtest::RecordingClient closing;
+    module_->OnDisconnect(closing);
+
+    first.Queue(MenuAnswer("2:B"));
+    operation.join();
+    EXPECT_TRUE(approved);
+    EXPECT_EQ(NewAnswers(), (Lines{"0:", "0:2", "0:"}));
+    EXPECT_EQ(Journal("ConfiguraIntSiTefInterativoEx").size(), configured);
+    EXPECT_NE(Log().find("Erro ao iniciar sessão: Há uma operação TEF em andamento"),
+              std::string::npos);
+
+    // Once the operation is over the other store's session reconfigures the library.
+    const Lines retried = StartSession(second, other);
+    ASSERT_FALSE(retried.empty());
+    EXPECT_EQ(TypeOf(retried.back()), "session");
+    EXPECT_EQ(retried.front(),
+              R"({"type":"message","message":"Inicializando TEF...","options":[],)"
+              R"("can_cancel":false})");
+    EXPECT_EQ(qvtest::JournalValue(Journal("ConfiguraIntSiTefInterativoEx").back(), "loja"),
+              "99999999");
+}
+
+class DialogueDeadline : public Dialogue {
+protected:
+    void SetEnvironment(qvtest::ScopedEnv& env) override {
+        Dialogue::SetEnvironment(env);
+        env.Set("QV_ANSWER_TIMEOUT_MS", "50");
+    }
+};
+
+TEST_F(DialogueDeadline, AnUnansweredPromptCancelsTheOperation) {
+    Script(R"([{"command": 21, "text": "1:A;2:B;"}, {"status": 0}])");
+    ScriptedClient silent;
+    EXPECT_FALSE(RunFunction(silent));
+    // The menu, the cancel confirmation and the reason go unanswered; the cancellation stays.
+    EXPECT_EQ(silent.SentTypes(), (Lines{"menu", "question", "message", "confirmation"}));
+    EXPECT_EQ(NewAnswers(), (Lines{"0:", "-1:"}));
+    const std::string log = Log();
+    size_t timeouts = 0;
+    for (size_t at = log.find("GetClientResponse: timeout aguardando resposta do cliente.");
+         at != std::string::npos; at = log.find("GetClientResponse: timeout", at + 1)) {
+        ++timeouts;
+    }
+    EXPECT_EQ(timeouts, 3u) << log;
 }
 
 }  // namespace
