@@ -92,9 +92,8 @@ void TDmSitef::KaCliSiTefExibeMenu(const std::string& Titulo, const tef::TextLin
     ReadMenuAnswer(Opcoes, ItemSelecionado, VoltarMenu);
 }
 
-void TDmSitef::KaCliSiTefObtemCampo(const std::string& Titulo, int TamanhoMinimo,
-                                    int TamanhoMaximo, int TipoCampo,
-                                    tef::TKaCliSiTefCliSiTefOperacaoCampo Operacao,
+void TDmSitef::KaCliSiTefObtemCampo(const std::string& Titulo, int TamanhoMinimo, int TamanhoMaximo,
+                                    int TipoCampo, tef::TKaCliSiTefCliSiTefOperacaoCampo Operacao,
                                     tef::AnsiString& Resposta, bool& Digitado, bool& VoltarMenu) {
     SendClientMessage(JsonObject()
                           .Add("type", "collect")

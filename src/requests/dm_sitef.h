@@ -185,10 +185,9 @@ private:
     AnswerKind TakeAnswer(const std::string& text, JsonDocument& answer);
 
     // --- Event handlers of the TEF component -----------------------------------------------
-    void KaCliSiTefAguardaResp(const std::string& Arquivo, int SegundosTimeOut,
-                               bool& Interromper);
-    void KaCliSiTefExibeMsg(tef::TKaCliSiTefOperacaoMensagem Operacao,
-                            const std::string& Mensagem, tef::TModalResult& AModalResult);
+    void KaCliSiTefAguardaResp(const std::string& Arquivo, int SegundosTimeOut, bool& Interromper);
+    void KaCliSiTefExibeMsg(tef::TKaCliSiTefOperacaoMensagem Operacao, const std::string& Mensagem,
+                            tef::TModalResult& AModalResult);
     void KaCliSiTefExibeMenu(const std::string& Titulo, const tef::TextLines& Opcoes,
                              int& ItemSelecionado, bool& VoltarMenu);
     void KaCliSiTefObtemCampo(const std::string& Titulo, int TamanhoMinimo, int TamanhoMaximo,
@@ -199,8 +198,7 @@ private:
     void KaCliSiTefMudaEstadoResp(tef::TKaCliSiTefRespEstado EstadoResp);
     void KaCliSiTefInfoECF(tef::TKaCliSiTefInfoECF Operacao, std::string& RetornoECF);
     void KaCliSiTefComandaECFImprimeVia(tef::TKaCliSiTefTipoRelatorio TipoRelatorio, int Via,
-                                        const tef::TextLines& ImagemComprovante,
-                                        int& RetornoECF);
+                                        const tef::TextLines& ImagemComprovante, int& RetornoECF);
 
     service::TQuorvexSiTefService& service_;
     const TRequestTimes times_;

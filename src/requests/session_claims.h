@@ -17,7 +17,7 @@ namespace requests {
 // The claims that configure the TEF component, in the order they are read (UTF-8).
 struct TSessionClaims {
     std::string secctional_code;
-    bool tls = false;  // "connection_type" is exactly "TLS"
+    bool tls = false;                                      // "connection_type" is exactly "TLS"
     std::string store_cnpj, tef_cnpj, registration_token;  // read in TLS mode only
     std::string ip_address, store_code, additional_parameters, operator_;
 };

@@ -35,8 +35,7 @@ void TDmSitef::CreateSession(const TClientRequest& pConfig) {
     bool signature_valid = false;
     try {
         if (pConfig.Field("type") != "session") {
-            pConfig.ReplyError(
-                "Configuração de entrada inválida: type diferente de \"session\".");
+            pConfig.ReplyError("Configuração de entrada inválida: type diferente de \"session\".");
             return;
         }
         signature_valid = VerifySessionToken(pConfig.Field("token"), claims);

@@ -1,8 +1,10 @@
 // The one TEF operation that may run at a time. Constructing a TTefOperation takes the data
 // module's operation guard (fProcessando) in one atomic step, if no other operation holds it,
 // and binds the operation's client: every prompt of the TEF component goes to that client and
-// its answers are read from it. The destructor unbinds the client and releases the guard, so
-// the guard is held exactly as long as the operation's scope, however it ends.
+// its answers are read from it. A new operation starts with no cancellation pending or possible
+// and no early answer kept. The destructor unbinds the client, withdraws the cancel offer and
+// releases the guard, so the guard is held exactly as long as the operation's scope, however
+// it ends.
 //
 // Thread contract: the guard belongs to the constructing thread; everything of the TEF
 // component runs there until the destructor.

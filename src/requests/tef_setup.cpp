@@ -43,8 +43,8 @@ void TDmSitef::ApplySettings(const TTefSettings& s) {
     KaCliSiTef.ModoServico = true;
     engine.ModoServico = true;
     engine.PathDLL = service_.AppDir() + "dll/";
-    reinitialize = reinitialize || engine.EnderecoIP != s.ip ||
-                   engine.CodigoLoja != s.store_code || engine.NumeroTerminal != s.terminal;
+    reinitialize = reinitialize || engine.EnderecoIP != s.ip || engine.CodigoLoja != s.store_code ||
+                   engine.NumeroTerminal != s.terminal;
     engine.EnderecoIP = s.ip;
     engine.CodigoLoja = s.store_code;
     engine.NumeroTerminal = s.terminal;

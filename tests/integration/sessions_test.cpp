@@ -79,9 +79,8 @@ std::string StartRequest(const std::string& token) {
 std::string Field(const std::string& json, const std::string& key) {
     requests::JsonDocument document;
     if (!document.Parse(json) || !document.IsObject()) return "<not an object>";
-    return requests::HasField(document.Object(), key)
-               ? requests::GetField(document.Object(), key)
-               : "<none>";
+    return requests::HasField(document.Object(), key) ? requests::GetField(document.Object(), key)
+                                                      : "<none>";
 }
 
 std::string Error(const std::string& json_text) {
@@ -230,9 +229,9 @@ TEST_F(Sessions, TlsModeWritesTheGatewayFileAndDirectModeRemovesIt) {
     auto client = app_.Client();
     EXPECT_EQ(Start(client, Claims().Tls("tok-1").Token()).size(), 3u);
     std::string file = TlsFile();
-    for (const char* line : {"[ConfiguracaoTLS]", "TipoComunicacaoExterna = TLSGWP",
-                             "URLTLS = gw.loja.test", "TokenRegistro = tok-1", "[Outra]",
-                             "Chave = 1"}) {
+    for (const char* line :
+         {"[ConfiguracaoTLS]", "TipoComunicacaoExterna = TLSGWP", "URLTLS = gw.loja.test",
+          "TokenRegistro = tok-1", "[Outra]", "Chave = 1"}) {
         EXPECT_NE(file.find(line), std::string::npos) << line << " in\n" << file;
     }
     EXPECT_TRUE(qvtest::JournalValue(Configurations().back(), "parametrosAdicionais")
@@ -245,8 +244,7 @@ TEST_F(Sessions, TlsModeWritesTheGatewayFileAndDirectModeRemovesIt) {
     const size_t configured = Configurations().size();
     EXPECT_EQ(Start(client, Claims().Tls("tok-1").Token()).size(), 1u);
     EXPECT_EQ(Configurations().size(), configured);
-    EXPECT_NE(TlsFile().find("URLTLS = tls-gateway.sitef.com.br"), std::string::npos)
-        << TlsFile();
+    EXPECT_NE(TlsFile().find("URLTLS = tls-gateway.sitef.com.br"), std::string::npos) << TlsFile();
 
     // A new registration token sets the library up anew.
     EXPECT_EQ(Start(client, Claims().Tls("tok-2").Token()).size(), 3u);
@@ -299,12 +297,11 @@ TEST_F(Sessions, RefusalsAnswerWithTheirTextsAndLogWhatFollowsTheSignature) {
         EXPECT_EQ(Exchange(client, c.request).back(), Error(c.reply)) << c.request;
     }
     const Lines log = app_.LogTexts();
-    for (const char* logged :
-         {"Erro ao iniciar sessão: Campo operator nao encontrado.",
-          "Erro ao iniciar sessão: Campo secctional_code nao encontrado.",
-          "Erro ao iniciar sessão: '12a' não é um número inteiro válido.",
-          "Erro ao iniciar sessão: '1.5' não é um número inteiro válido.",
-          "Erro ao iniciar sessão: '' não é um número inteiro válido."}) {
+    for (const char* logged : {"Erro ao iniciar sessão: Campo operator nao encontrado.",
+                               "Erro ao iniciar sessão: Campo secctional_code nao encontrado.",
+                               "Erro ao iniciar sessão: '12a' não é um número inteiro válido.",
+                               "Erro ao iniciar sessão: '1.5' não é um número inteiro válido.",
+                               "Erro ao iniciar sessão: '' não é um número inteiro válido."}) {
         EXPECT_EQ(std::count(log.begin(), log.end(), logged), 1) << logged;
     }
     for (const std::string& line : log) {
@@ -345,8 +342,9 @@ TEST_F(ShortSessions, ExpiredOnceThenUnknown) {
     EXPECT_EQ(Exchange(client, Request("/initialize", "initialize", lower)),
               Lines{Error(R"(Sess\u00E3o inv\u00E1lida.)")});
 
-    ASSERT_TRUE(qvtest::WaitUntil(
-        [&] { return std::chrono::system_clock::now() > expiration + std::chrono::milliseconds(5); }));
+    ASSERT_TRUE(qvtest::WaitUntil([&] {
+        return std::chrono::system_clock::now() > expiration + std::chrono::milliseconds(5);
+    }));
     EXPECT_EQ(Exchange(client, Request("/initialize", "initialize", uuid)),
               Lines{Error(R"(Sess\u00E3o expirada.)")});
     EXPECT_EQ(Exchange(client, Request("/initialize", "initialize", uuid)),
@@ -385,7 +383,8 @@ TEST_F(Sessions, ASecondStoreWaitsWhileTheFirstSessionStartsDialogueRuns) {
     for (const std::string& line : Configurations()) {
         EXPECT_EQ(qvtest::JournalValue(line, "loja"), "00000000");
     }
-    const Lines finished = qvtest::JournalCalls(app_ / "journal.log", "FinalizaFuncaoSiTefInterativo");
+    const Lines finished =
+        qvtest::JournalCalls(app_ / "journal.log", "FinalizaFuncaoSiTefInterativo");
     ASSERT_EQ(finished.size(), 1u);
     EXPECT_EQ(qvtest::JournalValue(finished[0], "confirma"), "1");
     EXPECT_EQ(qvtest::JournalValue(finished[0], "cupomFiscal"), "4242");

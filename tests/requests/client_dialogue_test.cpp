@@ -69,7 +69,8 @@ TEST_F(Dialogue, MenuChoices) {
     const std::string menu =
         R"({"type":"menu","title":"Selecione","options":["1:Magnetico\/Chip","2:Digitado"],)"
         R"("can_cancel":false,"back_menu":false})";
-    const std::string cleared = R"({"type":"message","message":"","options":[],"can_cancel":false})";
+    const std::string cleared =
+        R"({"type":"message","message":"","options":[],"can_cancel":false})";
     struct Case {
         const char* name;
         std::function<void(ScriptedClient&)> answers;
@@ -82,7 +83,8 @@ TEST_F(Dialogue, MenuChoices) {
          {menu},
          {"0:1"},
          true},
-        {"second option", [](ScriptedClient& c) { c.On("menu", MenuAnswer("2:DIGITADO")); },
+        {"second option",
+         [](ScriptedClient& c) { c.On("menu", MenuAnswer("2:DIGITADO")); },
          {menu},
          {"0:2"},
          true},
@@ -148,8 +150,7 @@ TEST_F(Dialogue, FieldEntries) {
          true},
         {"back: no question",
          [](ScriptedClient& c) {
-             c.On("collect", FieldAnswer(false, "", true))
-                 .On("collect", FieldAnswer(true, "1,00"));
+             c.On("collect", FieldAnswer(false, "", true)).On("collect", FieldAnswer(true, "1,00"));
          },
          {"collect", "message", "collect", "can_cancel"},
          {"1:", "0:1,00", "0:"},
@@ -213,53 +214,79 @@ TEST_F(Dialogue, MessagesOfTheComponent) {
         tef::TModalResult result;
         bool cancels = false;
     } cases[] = {
-        {tef::opmOK, "Aviso", kAcknowledge,
+        {tef::opmOK,
+         "Aviso",
+         kAcknowledge,
          {R"({"type":"confirmation","message":"Aviso","options":["Ok"],"can_cancel":false})"},
          0},
-        {tef::opmYesNo, "Imprimir?", R"({"route":"/transaction","type":"question","response":"Sim"})",
+        {tef::opmYesNo,
+         "Imprimir?",
+         R"({"route":"/transaction","type":"question","response":"Sim"})",
          {R"({"type":"question","message":"Imprimir?","options":["Sim","N\u00E3o"],)"
           R"("can_cancel":false})"},
          6},
-        {tef::opmYesNo, "Imprimir?", R"({"route":"/transaction","type":"question","response":"N\u00E3o"})",
+        {tef::opmYesNo,
+         "Imprimir?",
+         R"({"route":"/transaction","type":"question","response":"N\u00E3o"})",
          {R"({"type":"question","message":"Imprimir?","options":["Sim","N\u00E3o"],)"
           R"("can_cancel":false})"},
          7},
-        {tef::opmYesNo, "Imprimir?", R"({"route":"/transaction","type":"question","response":"sim"})",
+        {tef::opmYesNo,
+         "Imprimir?",
+         R"({"route":"/transaction","type":"question","response":"sim"})",
          {R"({"type":"question","message":"Imprimir?","options":["Sim","N\u00E3o"],)"
           R"("can_cancel":false})"},
          0},
-        {tef::opmYesNoCustom, "Via?", R"({"route":"/transaction","type":"question","response":"Reimprimir"})",
+        {tef::opmYesNoCustom,
+         "Via?",
+         R"({"route":"/transaction","type":"question","response":"Reimprimir"})",
          {R"({"type":"question","message":"Via?","options":["Sim","N\u00E3o","Reimprimir"],)"
           R"("can_cancel":false})"},
          1},
-        {tef::opmYesNoCustom, "Via?", kAcknowledge,
+        {tef::opmYesNoCustom,
+         "Via?",
+         kAcknowledge,
          {R"({"type":"question","message":"Via?","options":["Sim","N\u00E3o","Reimprimir"],)"
           R"("can_cancel":false})"},
          0},
-        {tef::opmExibirMsgOperador, "Aguarde", nullptr,
+        {tef::opmExibirMsgOperador,
+         "Aguarde",
+         nullptr,
          {R"({"type":"message","message":"Aguarde","options":[],"can_cancel":false})"},
          0},
-        {tef::opmExibirMsgCliente, "Insira", nullptr,
+        {tef::opmExibirMsgCliente,
+         "Insira",
+         nullptr,
          {R"({"type":"message","message":"Insira","options":[],"can_cancel":false})"},
          0},
-        {tef::opmRemoverMsgOperador, "", nullptr,
+        {tef::opmRemoverMsgOperador,
+         "",
+         nullptr,
          {R"({"type":"message","message":"","options":[],"can_cancel":false})"},
          0},
         {tef::opmRemoverMsgCliente, "", nullptr, {}, 0},
-        {tef::opmQRCode, "QR", nullptr,
+        {tef::opmQRCode,
+         "QR",
+         nullptr,
          {R"({"type":"message","message":"QR","options":[],"can_cancel":false})"},
          0},
-        {tef::opmExcept, "Negada", kAcknowledge,
+        {tef::opmExcept,
+         "Negada",
+         kAcknowledge,
          {R"({"type":"confirmation","message":"Negada","options":[],"can_cancel":false})"},
          0,
          true},
-        {tef::opmOK, "Sem conexao SiTef", kAcknowledge,
+        {tef::opmOK,
+         "Sem conexao SiTef",
+         kAcknowledge,
          {R"({"type":"confirmation","message":"Sem conexao SiTef","options":["Ok"],)"
           R"("can_cancel":false})"},
          0,
          true},
         // An answer without the field its reader needs is reported to the client.
-        {tef::opmYesNo, "Imprimir?", R"({"route":"/transaction","response":"Sim"})",
+        {tef::opmYesNo,
+         "Imprimir?",
+         R"({"route":"/transaction","response":"Sim"})",
          {R"({"type":"question","message":"Imprimir?","options":["Sim","N\u00E3o"],)"
           R"("can_cancel":false})",
           R"({"type":"error","message":"Campo type nao encontrado."})"},
@@ -458,9 +485,8 @@ TEST_F(Dialogue, AnotherConnectionCannotReconfigureTheLibraryWhileADialogueRuns)
     const Lines retried = StartSession(second, other);
     ASSERT_FALSE(retried.empty());
     EXPECT_EQ(TypeOf(retried.back()), "session");
-    EXPECT_EQ(retried.front(),
-              R"({"type":"message","message":"Inicializando TEF...","options":[],)"
-              R"("can_cancel":false})");
+    EXPECT_EQ(retried.front(), R"({"type":"message","message":"Inicializando TEF...","options":[],)"
+                               R"("can_cancel":false})");
     EXPECT_EQ(qvtest::JournalValue(Journal("ConfiguraIntSiTefInterativoEx").back(), "loja"),
               "99999999");
 }

@@ -25,8 +25,8 @@ TEST_F(Claims, TerminalNumber) {
         int pdv;
         const char* terminal;
     } cases[] = {
-        {"12", 3, "AG001203"},    {"123456", 7, "AG123407"}, {"12", 123, "AG001212"},
-        {"", 0, "AG000000"},      {"1234", 99, "AG123499"},  {"ção", 1, "AG0ção01"},
+        {"12", 3, "AG001203"},  {"123456", 7, "AG123407"}, {"12", 123, "AG001212"},
+        {"", 0, "AG000000"},    {"1234", 99, "AG123499"},  {"ção", 1, "AG0ção01"},
         {"12", -5, "AG0012-5"},
     };
     for (const Case& c : cases) EXPECT_EQ(TerminalNumber(c.code, c.pdv), c.terminal) << c.code;
@@ -67,15 +67,15 @@ TEST_F(Claims, TlsModeOnlyForExactlyTls) {
         R"("secctional_code":"12","ip_address":"10.0.0.1","store_code":"00000000",)"
         R"("additional_parameters":"","operator":"Ana")";
     for (const char* type : {R"("tls")", R"("TLS ")", "1", "null"}) {
-        EXPECT_FALSE(
-            ReadSessionClaims(Parse(R"({"connection_type":)" + std::string(type) + "," + rest + "}"))
-                .tls)
+        EXPECT_FALSE(ReadSessionClaims(
+                         Parse(R"({"connection_type":)" + std::string(type) + "," + rest + "}"))
+                         .tls)
             << type;
     }
-    const TSessionClaims tls = ReadSessionClaims(
-        Parse(R"({"connection_type":"TLS","store_cnpj":"12.345.678/0001-90",)"
-              R"("tef_cnpj":"98.765.432/0001-10","registration_token":"tok",)" +
-              rest + "}"));
+    const TSessionClaims tls =
+        ReadSessionClaims(Parse(R"({"connection_type":"TLS","store_cnpj":"12.345.678/0001-90",)"
+                                R"("tef_cnpj":"98.765.432/0001-10","registration_token":"tok",)" +
+                                rest + "}"));
     EXPECT_TRUE(tls.tls);
     EXPECT_EQ(tls.registration_token, "tok");
 }
@@ -93,8 +93,7 @@ TEST_F(Claims, SingleBytePassAndSettings) {
     EXPECT_EQ(s.cnpj_loja, "12345678000190");
     EXPECT_EQ(s.cnpj_kalabs, "98765432000110");
     EXPECT_EQ(s.operador, "Jo\xE3?");  // Windows-1252, as the engine keeps it
-    EXPECT_EQ(s.parametros,
-              (tef::TextLines{"PortaPinPad=AUTO_USB", "TipoPinPad=1", "X=€Ω"}));
+    EXPECT_EQ(s.parametros, (tef::TextLines{"PortaPinPad=AUTO_USB", "TipoPinPad=1", "X=€Ω"}));
     EXPECT_EQ(s.restricoes, std::optional<tef::AnsiString>("{DevolveStringQRCode=1}"));
     EXPECT_FALSE(SettingsFromClaims(c, "AG001203", true).restricoes.has_value());
 

@@ -22,8 +22,13 @@ TEST(SessionToken, Base64UrlRoundTripsAndRefusesWhatIsNotIt) {
     struct Case {
         std::string bytes, text;
     } cases[] = {
-        {"", ""},       {"f", "Zg"},         {"fo", "Zm8"},          {"foo", "Zm9v"},
-        {"foob", "Zm9vYg"}, {"fooba", "Zm9vYmE"}, {"foobar", "Zm9vYmFy"},
+        {"", ""},
+        {"f", "Zg"},
+        {"fo", "Zm8"},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg"},
+        {"fooba", "Zm9vYmE"},
+        {"foobar", "Zm9vYmFy"},
         {"\xfb\xff\xbf", "-_-_"},  // the two characters that differ from plain base64
     };
     for (const Case& c : cases) {

@@ -7,8 +7,8 @@
 #include "requests/session_token.h"
 #include "requests/tef_operation.h"
 #include "service/service_log.h"
-#include "support/simulated_library.h"
 #include "support/sim_journal.h"
+#include "support/simulated_library.h"
 
 namespace requests {
 
@@ -117,13 +117,13 @@ void TefModule::UseScript(const std::string& steps) {
 std::vector<std::string> TefModule::StartSession(qvtest::RecordingClient& client,
                                                  const StoreClaims& store) {
     const size_t before = client.Sent().size();
-    module_->RouteTargeting(JsonObject()
-                                .Add("route", "/session/start")
-                                .Add("type", "session")
-                                .Add("token", SignSessionToken(store.ToJson(),
-                                                               TokenAlgorithm::kHS256))
-                                .ToString(),
-                            client);
+    module_->RouteTargeting(
+        JsonObject()
+            .Add("route", "/session/start")
+            .Add("type", "session")
+            .Add("token", SignSessionToken(store.ToJson(), TokenAlgorithm::kHS256))
+            .ToString(),
+        client);
     const std::vector<std::string> sent = client.Sent();
     return {sent.begin() + static_cast<std::ptrdiff_t>(before), sent.end()};
 }

@@ -39,7 +39,8 @@ constexpr std::array<ClaimOption, 12> kClaims = {{
     {"callback_url", "callback address"},
 }};
 
-constexpr const char* kUsage = R"(Usage: qv-token [--alg HS256|HS384|HS512] (--claims FILE | --<claim> VALUE ...)
+constexpr const char* kUsage =
+    R"(Usage: qv-token [--alg HS256|HS384|HS512] (--claims FILE | --<claim> VALUE ...)
 
 Prints a session token for the "/session/start" request, signed with the key built
 into the service.
@@ -121,8 +122,8 @@ Options ParseOptions(const std::vector<std::string_view>& args) {
 std::string ClaimsFromOptions(const Options& options) {
     requests::JsonObject claims;
     for (const auto& [name, value] : options.claims) {
-        const bool numeric = (name == "sale_id" || name == "company_id") &&
-                             tef::ParseInt32(value).has_value();
+        const bool numeric =
+            (name == "sale_id" || name == "company_id") && tef::ParseInt32(value).has_value();
         if (numeric) {
             claims.Add(name, static_cast<int64_t>(*tef::ParseInt32(value)));
         } else {
@@ -150,8 +151,8 @@ int main(int argc, char** argv) {
             PrintUsage();
             return 0;
         }
-        const std::string claims = options.claims_file ? ClaimsFromFile(*options.claims_file)
-                                                       : ClaimsFromOptions(options);
+        const std::string claims =
+            options.claims_file ? ClaimsFromFile(*options.claims_file) : ClaimsFromOptions(options);
         std::cout << requests::SignSessionToken(claims, options.alg) << '\n';
         return 0;
     } catch (const UsageError& e) {

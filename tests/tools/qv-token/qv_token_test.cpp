@@ -18,8 +18,7 @@ class TokenTool : public ::testing::Test {
 protected:
     ToolRun Tool(const std::vector<std::string>& args) {
         const std::string output = folder_ / ("output" + std::to_string(++runs_) + ".txt");
-        qvtest::ChildProcess tool(qvtest::BuildDir() + "tools/qv-token/qv-token", args, {},
-                                  output);
+        qvtest::ChildProcess tool(qvtest::BuildDir() + "tools/qv-token/qv-token", args, {}, output);
         const std::optional<int> code = tool.Wait(std::chrono::seconds(20));
         EXPECT_TRUE(code.has_value());
         return {code.value_or(-1), platform::ReadFile(output).value_or("")};
@@ -41,8 +40,9 @@ protected:
 };
 
 TEST_F(TokenTool, SignsClaimsFromOptions) {
-    const ToolRun run = Tool({"--alg", "HS512", "--ip_address", "10.0.0.1", "--sale_id", "7",
-                          "--company_id", "x1", "--operator", "Jo\xC3\xA3o", "--claim", "exp=1"});
+    const ToolRun run =
+        Tool({"--alg", "HS512", "--ip_address", "10.0.0.1", "--sale_id", "7", "--company_id", "x1",
+              "--operator", "Jo\xC3\xA3o", "--claim", "exp=1"});
     ASSERT_EQ(run.exit_code, 0) << run.output;
     const auto [header, claims] = Decode(run.output);
     EXPECT_EQ(header, R"({"alg":"HS512","typ":"JWT"})");
