@@ -98,17 +98,7 @@ void TDmSitef::StartSession(const TClientRequest& request, simdjson::dom::object
 }
 
 void TDmSitef::FinishSession(const TClientRequest& pContent, const TSession& pSession) {
-    std::string type;
-    try {
-        type = pContent.Field("type");
-    } catch (const RequestError& e) {
-        pContent.ReplyError(e.what());
-        return;
-    }
-    if (type != "session") {
-        pContent.ReplyError("Campo type diferente de session.");
-        return;
-    }
+    if (!pContent.HasType("session", "Campo type diferente de session.")) return;
     try {
         // The answer goes out first: a client that is gone keeps its session.
         pContent.Reply(JsonObject()

@@ -97,17 +97,7 @@ void TDmSitef::ReinitializeLibrary() {
 }
 
 void TDmSitef::InitializeSiTef(const TClientRequest& pContent, const TSession&) {
-    std::string type;
-    try {
-        type = pContent.Field("type");
-    } catch (const RequestError& e) {
-        pContent.ReplyError(e.what());
-        return;
-    }
-    if (type != "initialize") {
-        pContent.ReplyError("Campo type diferente de initialize.");
-        return;
-    }
+    if (!pContent.HasType("initialize", "Campo type diferente de initialize.")) return;
     try {
         TTefOperation operation(*this, &pContent.Client());
         if (operation.Acquired()) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <thread>
 
+#include "requests/json_writer.h"
 #include "requests/tef_operation.h"
 #include "support/app_folder.h"
 #include "support/sim_journal.h"
@@ -204,98 +205,61 @@ TEST_F(Dialogue, LibraryQuestions) {
     }
 }
 
+// A prompt as the module writes it (the writer's escapes are checked by the exact prompts in
+// the other tests).
+std::string Prompt(const std::string& type, const std::string& message,
+                   std::initializer_list<const char*> options) {
+    JsonArray list;
+    for (const char* option : options) list.Add(option);
+    return JsonObject()
+        .Add("type", type)
+        .Add("message", message)
+        .Add("options", list)
+        .Add("can_cancel", false)
+        .ToString();
+}
+
 TEST_F(Dialogue, MessagesOfTheComponent) {
     Script(R"([{"status": 0}])");
+    const std::string yes_no = Prompt("question", "Imprimir?", {"Sim", "Não"});
+    const std::string custom = Prompt("question", "Via?", {"Sim", "Não", "Reimprimir"});
     struct Case {
         tef::TKaCliSiTefOperacaoMensagem operation;
         const char* text;
-        const char* answer;  // nullptr: none
+        std::string answer;  // empty: none
         Lines sent;
         tef::TModalResult result;
         bool cancels = false;
     } cases[] = {
-        {tef::opmOK,
-         "Aviso",
-         kAcknowledge,
-         {R"({"type":"confirmation","message":"Aviso","options":["Ok"],"can_cancel":false})"},
-         0},
-        {tef::opmYesNo,
-         "Imprimir?",
-         R"({"route":"/transaction","type":"question","response":"Sim"})",
-         {R"({"type":"question","message":"Imprimir?","options":["Sim","N\u00E3o"],)"
-          R"("can_cancel":false})"},
-         6},
-        {tef::opmYesNo,
-         "Imprimir?",
-         R"({"route":"/transaction","type":"question","response":"N\u00E3o"})",
-         {R"({"type":"question","message":"Imprimir?","options":["Sim","N\u00E3o"],)"
-          R"("can_cancel":false})"},
-         7},
-        {tef::opmYesNo,
-         "Imprimir?",
-         R"({"route":"/transaction","type":"question","response":"sim"})",
-         {R"({"type":"question","message":"Imprimir?","options":["Sim","N\u00E3o"],)"
-          R"("can_cancel":false})"},
-         0},
-        {tef::opmYesNoCustom,
-         "Via?",
-         R"({"route":"/transaction","type":"question","response":"Reimprimir"})",
-         {R"({"type":"question","message":"Via?","options":["Sim","N\u00E3o","Reimprimir"],)"
-          R"("can_cancel":false})"},
-         1},
-        {tef::opmYesNoCustom,
-         "Via?",
-         kAcknowledge,
-         {R"({"type":"question","message":"Via?","options":["Sim","N\u00E3o","Reimprimir"],)"
-          R"("can_cancel":false})"},
-         0},
-        {tef::opmExibirMsgOperador,
-         "Aguarde",
-         nullptr,
-         {R"({"type":"message","message":"Aguarde","options":[],"can_cancel":false})"},
-         0},
-        {tef::opmExibirMsgCliente,
-         "Insira",
-         nullptr,
-         {R"({"type":"message","message":"Insira","options":[],"can_cancel":false})"},
-         0},
-        {tef::opmRemoverMsgOperador,
-         "",
-         nullptr,
-         {R"({"type":"message","message":"","options":[],"can_cancel":false})"},
-         0},
-        {tef::opmRemoverMsgCliente, "", nullptr, {}, 0},
-        {tef::opmQRCode,
-         "QR",
-         nullptr,
-         {R"({"type":"message","message":"QR","options":[],"can_cancel":false})"},
-         0},
-        {tef::opmExcept,
-         "Negada",
-         kAcknowledge,
-         {R"({"type":"confirmation","message":"Negada","options":[],"can_cancel":false})"},
-         0,
-         true},
+        {tef::opmOK, "Aviso", kAcknowledge, {Prompt("confirmation", "Aviso", {"Ok"})}, 0},
         {tef::opmOK,
          "Sem conexao SiTef",
          kAcknowledge,
-         {R"({"type":"confirmation","message":"Sem conexao SiTef","options":["Ok"],)"
-          R"("can_cancel":false})"},
+         {Prompt("confirmation", "Sem conexao SiTef", {"Ok"})},
          0,
          true},
+        {tef::opmYesNo, "Imprimir?", QuestionAnswer("Sim"), {yes_no}, 6},
+        {tef::opmYesNo, "Imprimir?", QuestionAnswer("Não"), {yes_no}, 7},
+        {tef::opmYesNo, "Imprimir?", QuestionAnswer("sim"), {yes_no}, 0},
+        {tef::opmYesNo, "Imprimir?", kAcknowledge, {yes_no}, 0},
+        {tef::opmYesNoCustom, "Via?", QuestionAnswer("Reimprimir"), {custom}, 1},
+        {tef::opmExibirMsgOperador, "Aguarde", "", {Prompt("message", "Aguarde", {})}, 0},
+        {tef::opmExibirMsgCliente, "Insira", "", {Prompt("message", "Insira", {})}, 0},
+        {tef::opmRemoverMsgOperador, "", "", {Prompt("message", "", {})}, 0},
+        {tef::opmRemoverMsgCliente, "", "", {}, 0},
+        {tef::opmQRCode, "QR", "", {Prompt("message", "QR", {})}, 0},
+        {tef::opmExcept, "Negada", kAcknowledge, {Prompt("confirmation", "Negada", {})}, 0, true},
         // An answer without the field its reader needs is reported to the client.
         {tef::opmYesNo,
          "Imprimir?",
          R"({"route":"/transaction","response":"Sim"})",
-         {R"({"type":"question","message":"Imprimir?","options":["Sim","N\u00E3o"],)"
-          R"("can_cancel":false})",
-          R"({"type":"error","message":"Campo type nao encontrado."})"},
+         {yes_no, R"({"type":"error","message":"Campo type nao encontrado."})"},
          0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text + std::string(" ") + std::to_string(c.operation));
         ScriptedClient client;
-        if (c.answer) client.Queue(c.answer);
+        if (!c.answer.empty()) client.Queue(c.answer);
         EXPECT_EQ(Show(client, c.operation, c.text), c.result);
         EXPECT_EQ(client.Sent(), c.sent);
         EXPECT_EQ(module_->fCancelado, c.cancels);
