@@ -125,8 +125,13 @@ TDmSitef::AnswerKind TDmSitef::TakeAnswer(const std::string& text, JsonDocument&
     }
     if (route == "/transaction") return AnswerKind::kAnswer;
     if (route == "/transaction/cancel") {
-        // An accepted cancellation ends the wait; a refused one leaves the prompt waiting.
-        CancelTransactionInProgress(request);
+        // An accepted cancellation ends the wait; a refused or broken one leaves the prompt
+        // waiting.
+        try {
+            CancelTransactionInProgress(request);
+        } catch (const RequestError& e) {
+            request.ReplyError(e.what());
+        }
         return fCancelado ? AnswerKind::kCancelled : AnswerKind::kNone;
     }
     // Requests of other routes are not served during a prompt: consumed without a reply.

@@ -1,5 +1,8 @@
 // Setting up the TEF component: at session start from the token's settings, and at
 // "/initialize" with the settings it already has.
+#include <chrono>
+#include <thread>
+
 #include "platform/file_system.h"
 #include "requests/dm_sitef.h"
 #include "requests/json_writer.h"
@@ -12,6 +15,7 @@ namespace {
 
 constexpr std::string_view kTlsSection = "ConfiguracaoTLS";
 constexpr const char* kInitializing = "Inicializando TEF...";
+constexpr std::chrono::milliseconds kBriefOperation{250};
 
 }  // namespace
 
@@ -19,8 +23,19 @@ void TDmSitef::SetUpTef(const TTefSettings& settings, transport::ClientChannel& 
     // Taking the guard and judging a busy component happen under one lock, so no session
     // start can slip in between another's taking the guard and its changing the settings.
     std::unique_lock lock(settings_mutex_);
-    TTefOperation operation(*this, &client);
-    if (!operation.Acquired()) {
+    std::optional<TTefOperation> operation;
+    // Brief operations (another session start with nothing to change, a closing connection)
+    // are waited for; a dialogue is not.
+    const auto give_up = std::chrono::steady_clock::now() + kBriefOperation;
+    for (;;) {
+        operation.emplace(*this, &client);
+        if (operation->Acquired() || std::chrono::steady_clock::now() >= give_up) break;
+        operation.reset();
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        lock.lock();
+    }
+    if (!operation->Acquired()) {
         // Reconfiguring or reloading the library would pull it from under the running
         // operation; settings it already has need nothing done.
         if (!settled_ || !settings.SatisfiedBy(*settled_)) throw std::runtime_error(kTefBusy);

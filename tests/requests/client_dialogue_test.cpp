@@ -342,12 +342,15 @@ TEST_F(Dialogue, RequestsOfOtherRoutesDuringAPromptAreConsumedWithoutReply) {
     client.Queue(R"({"route":"/pinpad/status","type":"status","session_uuid":"X"})");
     // Not cancellable now: refused, and the prompt goes on waiting.
     client.Queue(R"({"route":"/transaction/cancel","type":"cancellation"})");
+    client.Queue(R"({"route":"/transaction/cancel"})");   // no type: told so
     client.Queue(R"({"type":"menu","response":"2:B"})");  // no route: told so
     client.Queue("not JSON at all");
     client.Queue(MenuAnswer("1:A"));
     EXPECT_TRUE(RunFunction(client));
-    EXPECT_EQ(client.SentTypes(), (Lines{"menu", "error"}));
-    EXPECT_EQ(client.Sent().back(), R"({"type":"error","message":"Campo route nao encontrado."})");
+    EXPECT_EQ(
+        client.Sent(),
+        (Lines{client.Sent().front(), R"({"type":"error","message":"Campo type nao encontrado."})",
+               R"({"type":"error","message":"Campo route nao encontrado."})"}));
     EXPECT_EQ(NewAnswers(), (Lines{"0:", "0:1"}));
     const std::string log = Log();
     EXPECT_NE(log.find("Entrou no cancelamento."), std::string::npos) << log;
