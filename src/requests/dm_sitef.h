@@ -64,6 +64,9 @@ public:
     bool ValidateSession(const TClientRequest& pContent, std::optional<TSession>& pSession);
 
     // Route handlers; each replies to the request's client.
+    // Opens a session from a signed token and sets the TEF component up for its store. A
+    // token that cannot be decoded raises (the router answers it); other failures are
+    // answered here.
     void CreateSession(const TClientRequest& pConfig);
     void FinishSession(const TClientRequest& pContent, const TSession& pSession);
     void InitializeSiTef(const TClientRequest& pContent, const TSession& pSession);
@@ -77,7 +80,6 @@ public:
     TSessionList& SessionList() { return FSessionList; }
     // Trace file of the TEF component, fixed at creation from the day the process started.
     const std::string& TefLogPath() const { return FArqLOGTEF; }
-    const TRequestTimes& Times() const { return times_; }
 
     // --- The client dialogue of the running TEF operation ---------------------------------
     // All of these run on the thread holding the operation guard and talk to its client;
