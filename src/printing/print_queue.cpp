@@ -76,6 +76,11 @@ void TPrintQueue::SetPrintSettings(const std::string& settings) {
     FPrintSettings = settings;
 }
 
+size_t TPrintQueue::Waiting() const {
+    std::lock_guard lock(FCritical);
+    return FQueue.size();
+}
+
 std::string TPrintQueue::PrintSettings() const {
     std::lock_guard lock(FCritical);
     return FPrintSettings;

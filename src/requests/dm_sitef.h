@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "requests/client_request.h"
+#include "requests/health.h"
 #include "requests/request_times.h"
 #include "requests/session_list.h"
 #include "requests/tef_settings.h"
@@ -27,6 +28,7 @@
 
 namespace service {
 class TQuorvexSiTefService;
+struct TSecuritySettings;
 }
 
 namespace requests {
@@ -76,6 +78,11 @@ public:
     // Flags the running operation for cancellation when it can be cancelled; never replies.
     void CancelTransactionInProgress(const TClientRequest& pContent);
     void Print(const TClientRequest& pContent);
+
+    // --- Health and the protections a shop may switch on --------------------------------
+    // "/health": the service's state, without a session; never waits for a running payment.
+    void CheckHealth(const TClientRequest& pContent);
+    THealthReport GatherHealth() const;
 
     TSessionList& SessionList() { return FSessionList; }
     // Trace file of the TEF component, fixed at creation from the day the process started.
@@ -153,8 +160,9 @@ private:
     void BindDialogueEvents();
     void BindFiscalPrinterEvents();
 
-    // Whether `route` needs the session check (reads "type" for "/transaction").
-    static bool NeedsSessionCheck(const std::string& route, const TClientRequest& request);
+    // Whether `route` needs the session check (reads "type" for "/transaction"; "/print"
+    // when the shop requires a session for it).
+    bool NeedsSessionCheck(const std::string& route, const TClientRequest& request) const;
     void Dispatch(const std::string& route, const TClientRequest& request,
                   const std::optional<TSession>& pSession);
     std::string LibraryFileForVersion() const;
@@ -170,6 +178,12 @@ private:
     transport::ClientChannel& OperationClient() const;
 
     // --- Session start -------------------------------------------------------------------
+    // With a configured key that cannot be read, no token is taken: false, logged.
+    bool TokenKeyUsable(const service::TSecuritySettings& security);
+    // Logs a signature that does not match the shop's own key.
+    void LogForeignSignature(const service::TSecuritySettings& security);
+    // Raises RequestError with the refusal when the token's expiry does not let it in.
+    static void RequireUnexpiredToken(simdjson::dom::object claims);
     void StartSession(const TClientRequest& request, simdjson::dom::object claims);
     // Configures (and where needed re-initialises) the TEF component for `settings` as the
     // operation of `client`; while another connection's operation runs, only settings the

@@ -74,6 +74,9 @@ public:
     bool Reimpressao() const { return fReimpressao; }
     bool Devolucao() const { return fDevolucao; }
 
+    // The payment library is loaded; any thread may ask.
+    bool BibliotecaCarregada() const { return fBiblioteca.IsLoaded(); }
+
     // --- Lifecycle -------------------------------------------------------------------------
 
     // Loads the library from PathDLL, configures it (EKaCliSiTefErro with the library's

@@ -10,6 +10,7 @@ void TCliSiTefLibrary::Load(const std::string& folder) {
     if (!library_.IsOpen()) {
         std::string path = platform::IncludeTrailingSeparator(Trim(folder)) + kCliSiTefLibraryName;
         if (library_.Open(path)) path_ = path;
+        loaded_ = library_.IsOpen();
     }
     // Resolution runs even when the library did not load, so that the error names the first
     // export still missing, as it does for a library that lacks one.
@@ -31,6 +32,7 @@ void TCliSiTefLibrary::Load(const std::string& folder) {
 void TCliSiTefLibrary::Release() noexcept {
     entry_points_ = {};
     library_.Close();
+    loaded_ = false;
     path_.clear();
 }
 

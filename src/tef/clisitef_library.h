@@ -1,7 +1,9 @@
 // The payment library (libclisitef.so) loaded at run time, with its twelve exports as typed
-// entry points. Only the CliSiTef engine uses it, from one thread at a time.
+// entry points. Only the CliSiTef engine uses it, from one thread at a time; IsLoaded alone
+// may be asked from any thread.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "platform/dynamic_library.h"
@@ -37,7 +39,8 @@ public:
     // Unloads the library and forgets every entry point.
     void Release() noexcept;
 
-    bool IsLoaded() const { return library_.IsOpen(); }
+    // Any thread may ask (a health report while an operation runs).
+    bool IsLoaded() const { return loaded_; }
 
     // Full path (or bare name) the library was loaded from; empty when not loaded.
     const std::string& Path() const { return path_; }
@@ -50,6 +53,7 @@ private:
     void Resolve(Fn& entry_point, const char* name);
 
     platform::DynamicLibrary library_;
+    std::atomic<bool> loaded_{false};  // mirrors library_.IsOpen()
     std::string path_;
     TCliSiTefEntryPoints entry_points_;
 };

@@ -26,6 +26,7 @@ void TKaCliSiTefRespostasPendentes::SetObject(int index, std::unique_ptr<TKaCliS
 
 TKaCliSiTefResp& TKaCliSiTefRespostasPendentes::Add(std::unique_ptr<TKaCliSiTefResp> resp) {
     fItens.push_back(NotNull(std::move(resp)));
+    Contar();
     return *fItens.back();
 }
 
@@ -33,10 +34,12 @@ void TKaCliSiTefRespostasPendentes::Insert(int index, std::unique_ptr<TKaCliSiTe
     if (index < 0 || index > Count())
         throw std::out_of_range("TKaCliSiTefRespostasPendentes: índice fora da lista");
     fItens.insert(fItens.begin() + index, NotNull(std::move(resp)));
+    Contar();
 }
 
 void TKaCliSiTefRespostasPendentes::Delete(int index) {
     fItens.erase(fItens.begin() + Index(index));
+    Contar();
 }
 
 void TKaCliSiTefRespostasPendentes::Entregar(

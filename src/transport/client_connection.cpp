@@ -128,6 +128,17 @@ void TClientConnection::WriteRaw(std::string_view bytes) {
     }
 }
 
+void TClientConnection::Refuse(std::string_view answer, const std::string& reason) {
+    try {
+        WriteRaw(answer);
+    } catch (const std::exception&) {
+        // A client that is gone needs no answer; the refusal is logged all the same.
+    }
+    log_("Conexão " + peer_ + " recusada: " + reason + ".");
+    Close();
+    throw ConnectionClosed(reason);
+}
+
 void TClientConnection::SendFrame(uint8_t opcode, std::string_view payload) {
     WriteRaw(BuildFrame(opcode, payload));
 }

@@ -73,6 +73,10 @@ public:
     // Writes bytes as they are (the handshake answer).
     void WriteRaw(std::string_view bytes);
 
+    // Turns the client away before the upgrade: writes `answer` (when it still can), logs
+    // "Conexão <peer> recusada: <reason>.", closes and raises ConnectionClosed.
+    [[noreturn]] void Refuse(std::string_view answer, const std::string& reason);
+
     // Reads one complete message and returns its text; empty for an empty message, after a
     // close frame (answered and the connection closed) or when the text cannot be converted.
     // Pings are answered and pongs skipped in between. Raises ConnectionClosed when the

@@ -76,10 +76,12 @@ void TServerThread::AcceptPending(const platform::Socket& listener) {
             std::make_unique<TClientConnection>(tls_->get(), std::move(socket), limits_, log_);
         Slot& slot = slots_.emplace_back();
         slot.connection = std::move(connection);
+        ++open_connections_;
         try {
             slot.thread = std::thread(&TServerThread::ServeConnection, this, std::ref(slot));
         } catch (const std::system_error&) {
             slots_.pop_back();  // no thread for it: the connection is dropped
+            --open_connections_;
         }
     }
 }
@@ -90,7 +92,7 @@ void TServerThread::ServeConnection(Slot& slot) {
     const Deadline handshake_deadline = SteadyClock::now() + limits_.handshake_timeout;
     try {
         connection.AcceptTls(handshake_deadline);
-        WebSocketHandshake(connection, handshake_deadline);
+        WebSocketHandshake(connection, handshake_deadline, origin_policy_);
         while (connection.IsOpen()) ExecuteRun(connection);
     } catch (const std::exception&) {
         // A failed TLS start, a client gone or an error out of the handler: this connection
@@ -101,6 +103,7 @@ void TServerThread::ServeConnection(Slot& slot) {
         handler_.OnDisconnect(connection);
     } catch (const std::exception&) {
     }
+    --open_connections_;
     slot.finished = true;
     wake_.Signal();
 }

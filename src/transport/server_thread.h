@@ -22,6 +22,7 @@
 #include "platform/socket.h"
 #include "transport/client_connection.h"
 #include "transport/message_handler.h"
+#include "transport/origin_policy.h"
 
 namespace transport {
 
@@ -37,11 +38,17 @@ public:
     TServerThread& operator=(const TServerThread&) = delete;
     ~TServerThread();  // Stop()
 
+    // Upgrade requests the policy refuses are answered 403; set before Start.
+    void SetOriginPolicy(OriginPolicy policy) { origin_policy_ = std::move(policy); }
+
     void Start();
     // Deactivates the server and waits for the listener and every connection thread.
     void Stop();
 
     uint16_t Port() const { return port_; }
+
+    // Connections accepted and not yet ended (in any state); any thread.
+    int OpenConnections() const { return open_connections_; }
 
     // One complete message of the calling thread's connection (empty on a thread without one).
     static void DecodeWebSocketFrame(std::string& DecodedMessage);
@@ -72,6 +79,8 @@ private:
     MessageHandler& handler_;
     const LogFunction log_;
     const ConnectionLimits limits_;
+    OriginPolicy origin_policy_;  // fixed once Start runs
+    std::atomic<int> open_connections_{0};
 
     std::thread thread_;
     std::atomic<bool> stopping_{false};
