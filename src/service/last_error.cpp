@@ -40,10 +40,14 @@ size_t DigitRunEnd(std::string_view text, size_t start, std::string& digits) {
     return end;
 }
 
+// End of the run of token characters at `start`; dots inside it (a signed token's three
+// parts) belong to it, one that ends it does not.
 size_t TokenRunEnd(std::string_view text, size_t start, bool& mixed) {
     bool letter = false, digit = false;
     size_t end = start;
-    while (end < text.size() && IsTokenChar(text[end])) {
+    while (end < text.size() &&
+           (IsTokenChar(text[end]) ||
+            (text[end] == '.' && end + 1 < text.size() && IsTokenChar(text[end + 1])))) {
         letter = letter || IsAsciiLetter(text[end]);
         digit = digit || IsDigit(text[end]);
         ++end;
