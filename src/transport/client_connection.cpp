@@ -129,12 +129,13 @@ void TClientConnection::WriteRaw(std::string_view bytes) {
 }
 
 void TClientConnection::Refuse(std::string_view answer, const std::string& reason) {
+    // Logged first: when the client reads the answer, the line is there.
+    log_("Conexão " + peer_ + " recusada: " + reason + ".");
     try {
         WriteRaw(answer);
     } catch (const std::exception&) {
-        // A client that is gone needs no answer; the refusal is logged all the same.
+        // A client that is gone needs no answer.
     }
-    log_("Conexão " + peer_ + " recusada: " + reason + ".");
     Close();
     throw ConnectionClosed(reason);
 }
