@@ -29,7 +29,7 @@
 namespace service {
 class TQuorvexSiTefService;
 struct TSecuritySettings;
-}
+}  // namespace service
 
 namespace requests {
 

@@ -18,9 +18,7 @@ JsonObject& AddOptional(JsonObject& object, std::string_view key,
 }
 
 JsonObject LastErrorObject(const service::TLastError::Entry& entry) {
-    return JsonObject()
-        .Add("time", platform::UtcTimestamp(entry.time))
-        .Add("message", entry.text);
+    return JsonObject().Add("time", platform::UtcTimestamp(entry.time)).Add("message", entry.text);
 }
 
 }  // namespace
@@ -53,8 +51,7 @@ std::string HealthReply(const THealthReport& r) {
 THealthReport TDmSitef::GatherHealth() const {
     THealthReport r;
     r.version = QV_PROJECT_VERSION;
-    r.uptime_seconds =
-        std::chrono::duration_cast<std::chrono::seconds>(service_.Uptime()).count();
+    r.uptime_seconds = std::chrono::duration_cast<std::chrono::seconds>(service_.Uptime()).count();
     r.library_loaded = KaCliSiTef.TEFCliSiTef().BibliotecaCarregada();
     // The file's own note: reading it leaves the loaded library alone.
     if (auto version =
@@ -63,9 +60,8 @@ THealthReport TDmSitef::GatherHealth() const {
     r.operation_running = fProcessando;
     r.pending_transactions = KaCliSiTef.RespostasPendentes().Quantidade();
     int64_t waiting = 0;
-    if (service_.PrintQueue().Use([&](printing::TPrintQueue& queue) {
-            waiting = static_cast<int64_t>(queue.Waiting());
-        }))
+    if (service_.PrintQueue().Use(
+            [&](printing::TPrintQueue& queue) { waiting = static_cast<int64_t>(queue.Waiting()); }))
         r.print_queue = waiting;
     // Asked on one of the listener's own connections, so the listener is there.
     if (const transport::TServerThread* listener = service_.ServerThread())

@@ -21,7 +21,7 @@ struct THealthReport {
     bool library_loaded = false;
     std::optional<std::string> library_version;  // none: no library file in dll/
     bool operation_running = false;
-    int pending_transactions = 0;  // approved, not yet confirmed or undone
+    int pending_transactions = 0;        // approved, not yet confirmed or undone
     std::optional<int64_t> print_queue;  // files waiting; none while the service stops
     int connections = 0;                 // open, this one included
     std::optional<service::TLastError::Entry> last_error;

@@ -29,7 +29,8 @@ void TDmSitef::RouteTargeting(const std::string& pContent, transport::ClientChan
         }
         std::optional<TSession> session;
         if (NeedsSessionCheck(route, request) && !ValidateSession(request, session)) {
-            if (route == kPrint) service_.GravaLog("Impressão recusada: sessão ausente ou inválida.");
+            if (route == kPrint)
+                service_.GravaLog("Impressão recusada: sessão ausente ou inválida.");
             return;
         }
         Dispatch(route, request, session);

@@ -83,7 +83,8 @@ void TDmSitef::LogForeignSignature(const service::TSecuritySettings& security) {
     // With the built-in key a wrong signature is an ordinary client error; with the shop's own
     // key it may be a client left with the old key, or someone trying.
     if (security.token_key)
-        service_.GravaLog("Sessão recusada: assinatura do token não confere com a chave configurada.");
+        service_.GravaLog(
+            "Sessão recusada: assinatura do token não confere com a chave configurada.");
 }
 
 void TDmSitef::RequireUnexpiredToken(simdjson::dom::object claims) {

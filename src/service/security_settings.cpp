@@ -78,9 +78,9 @@ TSecurityReading ReadSecuritySettings(const ConfigFile& config, const std::strin
     TSecurityReading reading;
     std::vector<std::string> problems;
     TSecuritySettings& s = reading.settings;
-    s.origins = transport::OriginPolicy(
-        transport::OriginPolicy::ParseList(config.ReadString(kSitefSection, kAllowedOriginsKey, "")),
-        ReadSwitch(config, kRequireOriginKey, problems));
+    s.origins = transport::OriginPolicy(transport::OriginPolicy::ParseList(config.ReadString(
+                                            kSitefSection, kAllowedOriginsKey, "")),
+                                        ReadSwitch(config, kRequireOriginKey, problems));
     ReadTokenKey(config, app_dir, s, problems);
     s.require_token_expiry = ReadSwitch(config, kRequireTokenExpiryKey, problems);
     s.require_print_session = ReadSwitch(config, kRequirePrintSessionKey, problems);

@@ -17,16 +17,13 @@ std::string_view Trim(std::string_view text) {
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool SameLetters(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return Lower(x) == Lower(y);
-           });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 std::string ForLog(std::string_view origin) {
     std::string text;
-    for (char c : origin.substr(0, kLoggedOriginLength))
-        text += (c >= ' ' && c <= '~') ? c : '?';
+    for (char c : origin.substr(0, kLoggedOriginLength)) text += (c >= ' ' && c <= '~') ? c : '?';
     if (origin.size() > kLoggedOriginLength) text += "...";
     return text;
 }
@@ -42,9 +39,8 @@ std::vector<std::string> OriginPolicy::ParseList(std::string_view text) {
     std::vector<std::string> origins;
     size_t start = 0;
     for (size_t i = 0; i <= text.size(); ++i) {
-        const bool separator =
-            i == text.size() || text[i] == ',' || text[i] == ';' ||
-            static_cast<unsigned char>(text[i]) <= ' ';
+        const bool separator = i == text.size() || text[i] == ',' || text[i] == ';' ||
+                               static_cast<unsigned char>(text[i]) <= ' ';
         if (!separator) continue;
         if (i > start) origins.emplace_back(text.substr(start, i - start));
         start = i + 1;
@@ -56,7 +52,8 @@ std::string OriginPolicy::Normalize(std::string_view origin) {
     std::string text(Trim(origin));
     std::transform(text.begin(), text.end(), text.begin(), Lower);
     if (text.ends_with('/')) text.pop_back();
-    for (const auto& [scheme, port] : {std::pair{"https://", ":443"}, std::pair{"http://", ":80"}}) {
+    for (const auto& [scheme, port] :
+         {std::pair{"https://", ":443"}, std::pair{"http://", ":80"}}) {
         if (text.starts_with(scheme) && text.ends_with(port))
             text.resize(text.size() - std::string_view(port).size());
     }

@@ -148,21 +148,22 @@ protected:
 
 TEST_F(Protections, OffByDefault) {
     StartService();
-    for (const char* headers : {"Origin: https://evil.test\r\n", "",
-                                "Origin: a\r\nOrigin: b\r\n"}) {
+    for (const char* headers :
+         {"Origin: https://evil.test\r\n", "", "Origin: a\r\nOrigin: b\r\n"}) {
         EXPECT_TRUE(UpgradeWith(headers).starts_with("HTTP/1.1 101 ")) << headers;
     }
     auto client = app_.Client();
     // An expired token signed with the built-in key opens a session.
-    const std::string token = requests::SignSessionToken(
-        Claims(R"("exp":946684800)"), requests::TokenAlgorithm::kHS256);
+    const std::string token =
+        requests::SignSessionToken(Claims(R"("exp":946684800)"), requests::TokenAlgorithm::kHS256);
     EXPECT_EQ(Field(Exchange(client, StartRequest(token)), "status"), "created");
     // A wrong signature is answered, not logged; "/print" needs no session.
     const std::string foreign =
         requests::SignSessionToken(Claims(), requests::TokenAlgorithm::kHS256, kShopKey);
     EXPECT_EQ(Exchange(client, StartRequest(foreign)), Error(R"(Acesso n\u00E3o autorizado.)"));
-    EXPECT_EQ(Exchange(client, R"({"route":"/print","type":"print","file_type":"pdf","data":"JVBE"})"),
-              Error(R"(Impressora n\u00E3o definida.)"));
+    EXPECT_EQ(
+        Exchange(client, R"({"route":"/print","type":"print","file_type":"pdf","data":"JVBE"})"),
+        Error(R"(Impressora n\u00E3o definida.)"));
     for (const std::string& line : app_.LogTexts()) {
         EXPECT_FALSE(line.starts_with("Proteções") || line.find("recusad") != std::string::npos)
             << line;
@@ -184,7 +185,8 @@ TEST_F(Protections, OriginsAreCheckedAtTheUpgrade) {
          {{"Origin: https://pdv.loja.test\r\n", ""},
           {"Origin: HTTP://LocalHost:3000/\r\n", ""},
           {"", ""},  // a desktop program
-          {"Origin: https://evil.test\r\n", "recusada: origem \"https://evil.test\" não permitida."},
+          {"Origin: https://evil.test\r\n",
+           "recusada: origem \"https://evil.test\" não permitida."},
           {"Origin: null\r\n", "recusada: origem \"null\" não permitida."},
           {"Origin: https://pdv.loja.test\r\nOrigin: https://evil.test\r\n",
            "recusada: mais de um cabeçalho Origin."}}},
@@ -251,7 +253,8 @@ TEST_F(Protections, ACustomTokenKeyReplacesTheBuiltInOne) {
         EXPECT_EQ(
             LogCount("Sessão recusada: assinatura do token não confere com a chave configurada."),
             1u);
-        const std::string reply = Exchange(client, StartRequest(ToolToken(configuration.tool_args)));
+        const std::string reply =
+            Exchange(client, StartRequest(ToolToken(configuration.tool_args)));
         EXPECT_EQ(Field(reply, "status"), "created") << reply;
         EXPECT_EQ(LogCount("Proteções ativas: chave de token própria."), 1u);
     }
@@ -277,7 +280,7 @@ TEST_F(Protections, RequiredExpiry) {
     StartService("require_token_expiry=1\r\n");
     auto client = app_.Client();
     struct Case {
-        std::string exp;  // the claim's member, or empty for none
+        std::string exp;      // the claim's member, or empty for none
         std::string refusal;  // JSON text of the error, or empty: the session opens
         std::string logged;
     } cases[] = {
@@ -308,14 +311,15 @@ TEST_F(Protections, RequiredSessionForPrint) {
     auto client = app_.Client();
     const std::string print = R"({"route":"/print","type":"print","file_type":"pdf","data":"JVBE")";
     EXPECT_EQ(Exchange(client, print + "}"), Error("Campo session_uuid nao encontrado."));
-    EXPECT_EQ(Exchange(client, print + R"(,"session_uuid":"6F9619FF-8B86-4011-B42D-00C04FC964FF"})"),
-              Error(R"(Sess\u00E3o inv\u00E1lida.)"));
+    EXPECT_EQ(
+        Exchange(client, print + R"(,"session_uuid":"6F9619FF-8B86-4011-B42D-00C04FC964FF"})"),
+        Error(R"(Sess\u00E3o inv\u00E1lida.)"));
     // Logged once the session check has answered.
     EXPECT_TRUE(qvtest::WaitUntil(
         [&] { return LogCount("Impressão recusada: sessão ausente ou inválida.") == 2; }));
 
-    const std::string session = Exchange(
-        client, StartRequest(requests::SignSessionToken(Claims(), requests::TokenAlgorithm::kHS256)));
+    const std::string session = Exchange(client, StartRequest(requests::SignSessionToken(
+                                                     Claims(), requests::TokenAlgorithm::kHS256)));
     const std::string uuid = Field(session, "session_uuid");
     ASSERT_EQ(uuid.size(), 36u) << session;
     // With its session the request reaches the print handler, which finds no printer.

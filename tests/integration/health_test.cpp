@@ -36,9 +36,8 @@ std::string Expected(const std::string& library, bool running, const std::string
     return R"({"type":"health","version":")" QV_PROJECT_VERSION R"(","uptime_seconds":U,)"
            R"("library":)" +
            library + R"(,"operation_running":)" + (running ? "true" : "false") +
-           R"(,"pending_transactions":0,"print_queue":)" + queue +
-           R"(,"connections":)" + std::to_string(connections) + R"(,"last_error":)" +
-           last_error + "}";
+           R"(,"pending_transactions":0,"print_queue":)" + queue + R"(,"connections":)" +
+           std::to_string(connections) + R"(,"last_error":)" + last_error + "}";
 }
 
 constexpr const char* kNoLibrary = R"({"loaded":false,"version":null})";
@@ -62,8 +61,7 @@ std::string Claims(const std::string& sale_id = "1") {
 class Health : public ::testing::Test {
 protected:
     void StartService(const std::string& ini_lines = "") {
-        app_.WriteIni("[sitef]\r\nserver_port=" + std::to_string(app_.port()) + "\r\n" +
-                      ini_lines);
+        app_.WriteIni("[sitef]\r\nserver_port=" + std::to_string(app_.port()) + "\r\n" + ini_lines);
         app_.StartAndWaitForPort();
     }
     void TearDown() override { EXPECT_EQ(app_.Stop(), 0) << app_.Output(); }

@@ -19,8 +19,8 @@ TEST(TokenExpiry, RefusesWhatHasNoUsableExpiryOrIsPastTheSkew) {
         {R"({"exp":true})", requests::kTokenExpiryInvalid},
         {R"({"exp":null})", requests::kTokenExpiryInvalid},
         {R"({"exp":1750003600})", std::nullopt},
-        {R"({"exp":1750000000})", std::nullopt},   // expires now: within the skew
-        {R"({"exp":1749999941})", std::nullopt},   // 59 s ago
+        {R"({"exp":1750000000})", std::nullopt},             // expires now: within the skew
+        {R"({"exp":1749999941})", std::nullopt},             // 59 s ago
         {R"({"exp":1749999940})", requests::kTokenExpired},  // 60 s ago
         {R"({"exp":1749999940.5})", std::nullopt},
         {R"({"exp":1700000000})", requests::kTokenExpired},

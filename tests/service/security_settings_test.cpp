@@ -32,10 +32,10 @@ TEST_F(SecuritySettings, NothingIsOnAndNothingLoggedByDefault) {
 }
 
 TEST_F(SecuritySettings, EveryKeyOnIsNamedInOneLine) {
-    const TSecurityReading reading =
-        Read("ALLOWED_ORIGINS=https://pdv.loja.test, http://localhost:3000\r\n"
-             "require_origin=1\r\ntoken_key=uma-chave-longa-e-aleatoria-da-loja-42\r\n"
-             "require_token_expiry=1\r\nrequire_print_session=0x1\r\n");
+    const TSecurityReading reading = Read(
+        "ALLOWED_ORIGINS=https://pdv.loja.test, http://localhost:3000\r\n"
+        "require_origin=1\r\ntoken_key=uma-chave-longa-e-aleatoria-da-loja-42\r\n"
+        "require_token_expiry=1\r\nrequire_print_session=0x1\r\n");
     const service::TSecuritySettings& s = reading.settings;
     EXPECT_EQ(s.origins.Allowed(),
               (std::vector<std::string>{"https://pdv.loja.test", "http://localhost:3000"}));
@@ -51,7 +51,8 @@ TEST_F(SecuritySettings, EveryKeyOnIsNamedInOneLine) {
 }
 
 TEST_F(SecuritySettings, TheKeyFileIsReadWithoutItsLineBreak) {
-    ASSERT_TRUE(platform::WriteFile(folder_ / "chave.txt", "Zx9!chave da loja com 32 bytes ou mais\r\n\n"));
+    ASSERT_TRUE(
+        platform::WriteFile(folder_ / "chave.txt", "Zx9!chave da loja com 32 bytes ou mais\r\n\n"));
     const std::string absolute = folder_ / "chave.txt";
     for (const std::string& path : {std::string("chave.txt"), absolute}) {
         const TSecurityReading reading = Read("token_key_file=" + path + "\r\n");
@@ -63,7 +64,8 @@ TEST_F(SecuritySettings, TheKeyFileIsReadWithoutItsLineBreak) {
     // The file wins over an inline key, and says so.
     const TSecurityReading both = Read("token_key=outra\r\ntoken_key_file=chave.txt\r\n");
     EXPECT_EQ(both.settings.token_key, "Zx9!chave da loja com 32 bytes ou mais");
-    EXPECT_EQ(both.log_lines.at(1), "Aviso: token_key e token_key_file definidos; vale token_key_file.");
+    EXPECT_EQ(both.log_lines.at(1),
+              "Aviso: token_key e token_key_file definidos; vale token_key_file.");
 }
 
 TEST_F(SecuritySettings, AnUnusableKeyFileIsAProblemNotTheBuiltInKey) {
@@ -71,7 +73,8 @@ TEST_F(SecuritySettings, AnUnusableKeyFileIsAProblemNotTheBuiltInKey) {
     struct Case {
         const char* file;
         const char* reason;
-    } cases[] = {{"falta.txt", "arquivo não encontrado ou ilegível"}, {"vazia.txt", "arquivo vazio"}};
+    } cases[] = {{"falta.txt", "arquivo não encontrado ou ilegível"},
+                 {"vazia.txt", "arquivo vazio"}};
     for (const Case& c : cases) {
         const TSecurityReading reading = Read(std::string("token_key_file=") + c.file + "\r\n");
         const service::TSecuritySettings& s = reading.settings;

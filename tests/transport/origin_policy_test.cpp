@@ -13,8 +13,8 @@ std::string Request(const std::string& headers) {
 TEST(OriginPolicy, TheDefaultRefusesNothing) {
     const OriginPolicy policy;
     EXPECT_FALSE(policy.Active());
-    for (const char* headers : {"", "Origin: https://evil.test\r\n",
-                                "Origin: a\r\nOrigin: b\r\n"}) {
+    for (const char* headers :
+         {"", "Origin: https://evil.test\r\n", "Origin: a\r\nOrigin: b\r\n"}) {
         EXPECT_EQ(policy.Refusal(Request(headers)), std::nullopt) << headers;
     }
 }
@@ -52,7 +52,9 @@ TEST(OriginPolicy, DecidesByTheOriginHeader) {
         {"required, none", {}, true, "", "requisição sem cabeçalho Origin"},
         {"Origin in another header's value", shop, true, "X-Note: Origin: x\r\n",
          "requisição sem cabeçalho Origin"},
-        {"control bytes are not logged", shop, false, "Origin: a\x01\x7f" "b\r\n",
+        {"control bytes are not logged", shop, false,
+         "Origin: a\x01\x7f"
+         "b\r\n",
          "origem \"a??b\" não permitida"},
     };
     for (const Case& c : cases) {
@@ -63,8 +65,8 @@ TEST(OriginPolicy, DecidesByTheOriginHeader) {
 
 TEST(OriginPolicy, ALongOriginIsCutInTheLog) {
     const std::string origin = "https://" + std::string(500, 'a') + ".test";
-    const auto refusal =
-        OriginPolicy({"https://pdv.loja.test"}, false).Refusal(Request("Origin: " + origin + "\r\n"));
+    const auto refusal = OriginPolicy({"https://pdv.loja.test"}, false)
+                             .Refusal(Request("Origin: " + origin + "\r\n"));
     ASSERT_TRUE(refusal.has_value());
     EXPECT_EQ(*refusal, "origem \"" + origin.substr(0, 200) + "...\" não permitida");
 }

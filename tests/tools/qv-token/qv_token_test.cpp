@@ -128,8 +128,8 @@ TEST_F(TokenTool, ExplainsWhatItCannotDo) {
     for (const char* claim :
          {"--secctional_code", "--connection_type", "--store_cnpj", "--tef_cnpj",
           "--registration_token", "--ip_address", "--store_code", "--additional_parameters",
-          "--operator", "--sale_id", "--company_id", "--callback_url", "--alg", "--claims",
-          "--key", "--key-file", "--expires-in"}) {
+          "--operator", "--sale_id", "--company_id", "--callback_url", "--alg", "--claims", "--key",
+          "--key-file", "--expires-in"}) {
         EXPECT_NE(help.output.find(claim), std::string::npos) << claim;
     }
 }
