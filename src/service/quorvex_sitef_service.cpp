@@ -136,7 +136,7 @@ void TQuorvexSiTefService::StopServer() {
 
 bool TQuorvexSiTefService::GravaLog(const std::string& text) {
     // Kept whether or not the line reached the disk: a full disk is what on call must see.
-    last_error_.Offer(text, platform::Now());
+    if (IsErrorLine(text)) last_error_.Offer(text, platform::Now());
     return log_.GravaLog(text);
 }
 

@@ -10,6 +10,7 @@
 #include "requests/json_envelope.h"
 #include "requests/json_writer.h"
 #include "requests/session_token.h"
+#include "session_support.h"
 #include "support/app_folder.h"
 #include "support/child_process.h"
 #include "support/simulated_library.h"
@@ -26,31 +27,11 @@ constexpr const char* kForbidden =
 constexpr const char* kShopKey = "chave-da-loja-com-32-bytes-ou-mais-7f3a";
 
 // Claims of a session the simulated library accepts; `extra` members go at the end.
-std::string Claims(const std::string& extra = "") {
-    return R"({"secctional_code":"12","ip_address":"127.0.0.1","store_code":"00000000",)"
-           R"("additional_parameters":"","operator":"Caixa 1","sale_id":1,"company_id":3,)"
-           R"("callback_url":"https://loja.test/retorno")" +
-           (extra.empty() ? "" : "," + extra) + "}";
-}
+std::string Claims(const std::string& extra = "") { return qvtest::SessionClaims("1", extra); }
 
-std::string StartRequest(const std::string& token) {
-    return requests::JsonObject()
-        .Add("route", "/session/start")
-        .Add("type", "session")
-        .Add("token", token)
-        .ToString();
-}
-
-std::string Error(const std::string& json_text) {
-    return R"({"type":"error","message":")" + json_text + R"("})";
-}
-
-std::string Field(const std::string& json, const std::string& key) {
-    requests::JsonDocument document;
-    if (!document.Parse(json) || !document.IsObject()) return "<not an object>";
-    return requests::HasField(document.Object(), key) ? requests::GetField(document.Object(), key)
-                                                      : "<none>";
-}
+using qvtest::Error;
+using qvtest::Field;
+using qvtest::StartRequest;
 
 int64_t UnixNow() {
     return std::chrono::duration_cast<std::chrono::seconds>(

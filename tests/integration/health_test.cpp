@@ -10,11 +10,11 @@
 #include "platform/file_system.h"
 #include "requests/json_writer.h"
 #include "requests/session_token.h"
+#include "session_support.h"
 #include "support/app_folder.h"
 #include "support/print_stand_in.h"
 #include "support/sample_pdf.h"
 #include "support/simulated_library.h"
-#include "tef/resp_clisitef.h"
 
 namespace {
 
@@ -44,18 +44,10 @@ constexpr const char* kNoLibrary = R"({"loaded":false,"version":null})";
 constexpr const char* kLibraryOnDisk = R"({"loaded":false,"version":")" QV_PROJECT_VERSION R"("})";
 constexpr const char* kLibraryLoaded = R"({"loaded":true,"version":")" QV_PROJECT_VERSION R"("})";
 
-std::string StartRequest(const std::string& claims) {
-    return requests::JsonObject()
-        .Add("route", "/session/start")
-        .Add("type", "session")
-        .Add("token", requests::SignSessionToken(claims, requests::TokenAlgorithm::kHS256))
-        .ToString();
-}
-
-std::string Claims(const std::string& sale_id = "1") {
-    return R"({"secctional_code":"12","ip_address":"127.0.0.1","store_code":"00000000",)"
-           R"("additional_parameters":"","operator":"Caixa 1","sale_id":)" +
-           sale_id + R"(,"company_id":3,"callback_url":"https://loja.test/retorno"})";
+// A session start with a token of `claims` signed with the built-in key.
+std::string StartWith(const std::string& claims) {
+    return qvtest::StartRequest(
+        requests::SignSessionToken(claims, requests::TokenAlgorithm::kHS256));
 }
 
 class Health : public ::testing::Test {
@@ -96,21 +88,14 @@ TEST_F(Health, DuringARunningOperationAndAfterIt) {
     InstallLibrary();
     // A transaction left from an earlier run: the library's start at the first session start
     // recovers it and waits for its client to acknowledge, with the operation running.
-    tef::TKaCliSiTefRespCliSiTef backup;
-    backup.Conteudo.GravaInformacao(899, 100, "CRT");
-    backup.Conteudo.GravaInformacao(899, 101, "4242");
-    backup.Conteudo.GravaInformacao(899, 102, "4242");
-    backup.Conteudo.GravaInformacao(899, 103, "1000");
-    backup.GravaInformacao(133, "000777");
-    ASSERT_TRUE(platform::ForceDirectories(app_ / "TEF"));
-    backup.Conteudo.GravarArquivo(app_ / "TEF/KaCliSiTef_CliSiTef_001.tef", false);
+    qvtest::WriteLeftoverTransaction(app_.path());
     StartService();
 
     auto on_call = app_.Client();
     EXPECT_EQ(Ask(on_call), Expected(kLibraryOnDisk, false, "0", 1));
 
     auto pos = app_.Client();
-    pos.SendText(StartRequest(Claims()));
+    pos.SendText(StartWith(qvtest::SessionClaims()));
     const std::string prompt = pos.ReadText();
     ASSERT_NE(prompt.find(R"("type":"confirmation")"), std::string::npos) << prompt;
     // Asked while the library waits for the answer: served at once, the operation untouched.
@@ -159,7 +144,7 @@ TEST_F(Health, TheLastErrorWithoutCardNumbers) {
     StartService("allowed_origins=https://pdv.loja.test\r\n");
     auto client = app_.Client();
     const auto before = platform::SystemNow();
-    client.SendText(StartRequest(Claims(R"("4111111111111111x")")));
+    client.SendText(StartWith(qvtest::SessionClaims(R"("4111111111111111x")")));
     std::string reply;
     do {
         reply = client.ReadText();

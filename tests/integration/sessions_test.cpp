@@ -11,10 +11,10 @@
 #include "requests/json_envelope.h"
 #include "requests/json_writer.h"
 #include "requests/session_token.h"
+#include "session_support.h"
 #include "support/app_folder.h"
 #include "support/sim_journal.h"
 #include "support/simulated_library.h"
-#include "tef/resp_clisitef.h"
 
 namespace {
 
@@ -68,24 +68,9 @@ private:
     std::vector<std::pair<std::string, std::string>> values_;
 };
 
-std::string StartRequest(const std::string& token) {
-    return requests::JsonObject()
-        .Add("route", "/session/start")
-        .Add("type", "session")
-        .Add("token", token)
-        .ToString();
-}
-
-std::string Field(const std::string& json, const std::string& key) {
-    requests::JsonDocument document;
-    if (!document.Parse(json) || !document.IsObject()) return "<not an object>";
-    return requests::HasField(document.Object(), key) ? requests::GetField(document.Object(), key)
-                                                      : "<none>";
-}
-
-std::string Error(const std::string& json_text) {
-    return R"({"type":"error","message":")" + json_text + R"("})";
-}
+using qvtest::Error;
+using qvtest::Field;
+using qvtest::StartRequest;
 
 // "2024-05-10T17:30:00.000Z" as a moment.
 std::chrono::system_clock::time_point ParseUtc(const std::string& text) {
@@ -354,14 +339,7 @@ TEST_F(ShortSessions, ExpiredOnceThenUnknown) {
 TEST_F(Sessions, ASecondStoreWaitsWhileTheFirstSessionStartsDialogueRuns) {
     // A transaction left from an earlier run: the first set-up recovers it and tells its client,
     // which must acknowledge.
-    tef::TKaCliSiTefRespCliSiTef backup;
-    backup.Conteudo.GravaInformacao(899, 100, "CRT");
-    backup.Conteudo.GravaInformacao(899, 101, "4242");
-    backup.Conteudo.GravaInformacao(899, 102, "4242");
-    backup.Conteudo.GravaInformacao(899, 103, "1000");
-    backup.GravaInformacao(133, "000777");
-    ASSERT_TRUE(platform::ForceDirectories(app_ / "TEF"));
-    backup.Conteudo.GravarArquivo(app_ / "TEF/KaCliSiTef_CliSiTef_001.tef", false);
+    qvtest::WriteLeftoverTransaction(app_.path());
     StartService();
 
     auto first = app_.Client();
