@@ -8,8 +8,10 @@
 namespace transport {
 namespace {
 
-// How often the listener looks for finished connection threads to join when nothing happens.
+// How often the listener looks for finished connections when nothing happens.
 constexpr std::chrono::milliseconds kReapInterval(500);
+// How long a connection's thread waits for the next connection before it ends.
+constexpr std::chrono::seconds kKeepThreadIdle(30);
 
 }  // namespace
 
@@ -19,7 +21,8 @@ TServerThread::TServerThread(uint16_t Port, std::string app_dir, MessageHandler&
       app_dir_(platform::IncludeTrailingSeparator(app_dir)),
       handler_(handler),
       log_(std::move(log)),
-      limits_(ConnectionLimits::FromEnvironment()) {}
+      limits_(ConnectionLimits::FromEnvironment()),
+      workers_(kKeepThreadIdle) {}
 
 TServerThread::~TServerThread() { Stop(); }
 
@@ -58,6 +61,7 @@ void TServerThread::Execute() {
         entries.push_back({wake_.fd()});
         try {
             platform::WaitForAny(entries, kReapInterval);
+            if (entries.back().ready) wake_.Reset();
             for (size_t i = 0; i < listeners_.size(); ++i)
                 if (entries[i].ready) AcceptPending(listeners_[i]);
         } catch (const std::system_error&) {
@@ -77,7 +81,7 @@ void TServerThread::AcceptPending(const platform::Socket& listener) {
         Slot& slot = slots_.emplace_back();
         slot.connection = std::move(connection);
         try {
-            slot.thread = std::thread(&TServerThread::ServeConnection, this, std::ref(slot));
+            workers_.Run([this, &slot] { ServeConnection(slot); });
         } catch (const std::system_error&) {
             slots_.pop_back();  // no thread for it: the connection is dropped
         }
@@ -120,19 +124,12 @@ void TServerThread::ExecuteRun(TClientConnection& connection) {
 }
 
 void TServerThread::ReapFinished() {
-    for (auto it = slots_.begin(); it != slots_.end();) {
-        if (it->finished) {
-            it->thread.join();
-            it = slots_.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    slots_.remove_if([](const Slot& slot) { return slot.finished.load(); });
 }
 
 void TServerThread::EndAllConnections() {
     for (auto& slot : slots_) slot.connection->Abort();
-    for (auto& slot : slots_) slot.thread.join();
+    workers_.Stop();
     slots_.clear();
 }
 
