@@ -22,17 +22,17 @@ int ClampToInt(size_t size) { return static_cast<int>(std::min<size_t>(size, INT
 
 }  // namespace
 
+void TlsStream::Free::operator()(SSL* ssl) const noexcept { SSL_free(ssl); }
+
 TlsStream::TlsStream(SSL_CTX* ctx, platform::Socket socket)
     : socket_(std::move(socket)), ssl_(SSL_new(ctx)) {
-    if (ssl_ == nullptr) throw ConnectionClosed("SSL_new: " + TakeOpenSslError());
+    if (!ssl_) throw ConnectionClosed("SSL_new: " + TakeOpenSslError());
     socket_.SetNonBlocking(true);
     socket_.SetNoDelay();
-    SSL_set_fd(ssl_, socket_.fd());
+    SSL_set_fd(ssl_.get(), socket_.fd());
     // Partial writes let a large frame count progress record by record.
-    SSL_set_mode(ssl_, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER | SSL_MODE_ENABLE_PARTIAL_WRITE);
+    SSL_set_mode(ssl_.get(), SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER | SSL_MODE_ENABLE_PARTIAL_WRITE);
 }
-
-TlsStream::~TlsStream() { SSL_free(ssl_); }
 
 void TlsStream::Fail(int ssl_error) {
     failed_ = true;
@@ -62,27 +62,27 @@ int TlsStream::Drive(Call call, Deadline deadline) {
         ERR_clear_error();
         const int rc = call();
         if (rc > 0) return rc;
-        const int error = SSL_get_error(ssl_, rc);
+        const int error = SSL_get_error(ssl_.get(), rc);
         if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) Fail(error);
         WaitFor(error, deadline);
     }
 }
 
 void TlsStream::Accept(Deadline deadline) {
-    Drive([this] { return SSL_accept(ssl_); }, deadline);
+    Drive([this] { return SSL_accept(ssl_.get()); }, deadline);
 }
 
 size_t TlsStream::Read(char* dst, size_t size, Deadline deadline) {
     return static_cast<size_t>(
-        Drive([&] { return SSL_read(ssl_, dst, ClampToInt(size)); }, deadline));
+        Drive([&] { return SSL_read(ssl_.get(), dst, ClampToInt(size)); }, deadline));
 }
 
 size_t TlsStream::TryRead(char* dst, size_t size) {
     if (failed_) throw ConnectionClosed("Conexão encerrada.");
     ERR_clear_error();
-    const int rc = SSL_read(ssl_, dst, ClampToInt(size));
+    const int rc = SSL_read(ssl_.get(), dst, ClampToInt(size));
     if (rc > 0) return static_cast<size_t>(rc);
-    const int error = SSL_get_error(ssl_, rc);
+    const int error = SSL_get_error(ssl_.get(), rc);
     if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) return 0;
     Fail(error);
 }
@@ -91,12 +91,10 @@ bool TlsStream::WaitReadable(std::chrono::milliseconds timeout) const {
     return platform::WaitReadable(socket_.fd(), timeout);
 }
 
-bool TlsStream::HasPending() const { return SSL_pending(ssl_) > 0; }
-
 void TlsStream::Write(std::string_view data, std::chrono::milliseconds stall) {
     while (!data.empty()) {
         const size_t n = static_cast<size_t>(
-            Drive([&] { return SSL_write(ssl_, data.data(), ClampToInt(data.size())); },
+            Drive([&] { return SSL_write(ssl_.get(), data.data(), ClampToInt(data.size())); },
                   SteadyClock::now() + stall));
         data.remove_prefix(n);
     }
@@ -105,7 +103,7 @@ void TlsStream::Write(std::string_view data, std::chrono::milliseconds stall) {
 void TlsStream::Close() noexcept {
     if (!failed_) {
         ERR_clear_error();
-        SSL_shutdown(ssl_);  // non-blocking: sends our close_notify if the socket takes it
+        SSL_shutdown(ssl_.get());  // non-blocking: sends our close_notify if the socket takes it
         failed_ = true;
     }
     ERR_clear_error();

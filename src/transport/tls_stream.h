@@ -5,6 +5,7 @@
 #include <openssl/types.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,9 +27,6 @@ public:
 class TlsStream {
 public:
     TlsStream(SSL_CTX* ctx, platform::Socket socket);
-    TlsStream(const TlsStream&) = delete;
-    TlsStream& operator=(const TlsStream&) = delete;
-    ~TlsStream();
 
     // Runs the server handshake. ConnectionClosed when it fails, StreamTimeout past `deadline`.
     void Accept(Deadline deadline);
@@ -42,9 +40,6 @@ public:
 
     // True when the socket has bytes to read (or was closed) within `timeout`.
     bool WaitReadable(std::chrono::milliseconds timeout) const;
-
-    // Decrypted bytes held by the TLS layer, readable without waiting.
-    bool HasPending() const;
 
     // Writes all of `data`; each wait for the peer to take bytes ends after `stall`.
     void Write(std::string_view data, std::chrono::milliseconds stall);
@@ -65,8 +60,12 @@ private:
     void WaitFor(int ssl_error, Deadline deadline);
     [[noreturn]] void Fail(int ssl_error);
 
+    struct Free {
+        void operator()(SSL* ssl) const noexcept;
+    };
+
     platform::Socket socket_;
-    SSL* ssl_ = nullptr;
+    std::unique_ptr<SSL, Free> ssl_;
     bool failed_ = false;  // after a fatal TLS error OpenSSL forbids a shutdown
 };
 
