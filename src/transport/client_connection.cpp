@@ -15,8 +15,8 @@ thread_local TClientConnection* current_connection = nullptr;
 constexpr size_t kReadChunk = 64 * 1024;
 // Payload bytes still missing beyond this are read straight into the message.
 constexpr size_t kDirectRead = 16 * 1024;
-// A large payload's buffer grows with what arrives, not with what its header announces.
-constexpr size_t kPayloadStep = 1 << 20;
+// A payload is received and unmasked in steps of this size.
+constexpr size_t kPayloadStep = 256 * 1024;
 // The protocol's bound for a ping, pong or close payload.
 constexpr uint64_t kMaxControlPayload = 125;
 
@@ -185,14 +185,20 @@ FrameHeader TClientConnection::ReadFrameHeader() {
 
 void TClientConnection::ReadPayload(const FrameHeader& header, std::string& into) {
     const size_t start = into.size();
+    // Room for the whole payload is taken at once, so the message is never moved while it
+    // grows; memory is only touched as bytes arrive, so a length announced and never sent
+    // costs nothing.
+    into.reserve(start + static_cast<size_t>(header.length) + kMessagePadding);
     for (uint64_t done = 0; done < header.length;) {
         const size_t step =
             static_cast<size_t>(std::min<uint64_t>(header.length - done, kPayloadStep));
         into.resize(start + done + step);
-        Receive(into.data() + start + done, step);
+        char* chunk = into.data() + start + done;
+        Receive(chunk, step);
+        // Unmasked while the chunk is still in the cache.
+        if (header.masked) Unmask(chunk, step, header.mask, done);
         done += step;
     }
-    if (header.masked) Unmask(into.data() + start, into.size() - start, header.mask, 0);
 }
 
 void TClientConnection::AnswerClose(const FrameHeader& header) {
@@ -218,13 +224,14 @@ void TClientConnection::AnswerControlFrame(const FrameHeader& header) {
     if (header.opcode == kOpPing) SendFrame(kOpPong, payload);
 }
 
-std::string TClientConnection::ConvertMessage(const std::string& message, uint8_t opcode) {
-    if (message.empty()) return {};
+std::string TClientConnection::ConvertMessage(std::string message, uint8_t opcode) {
     try {
-        if (opcode == kOpBinary && IsGzip(message)) {
-            return platform::SanitizeUtf8(InflateGzip(message, limits_.max_message));
-        }
-        return platform::SanitizeUtf8(message);
+        if (opcode == kOpBinary && IsGzip(message))
+            message = InflateGzip(message, limits_.max_message);
+        platform::SanitizeUtf8InPlace(message);
+        if (message.capacity() - message.size() < kMessagePadding)
+            message.reserve(message.size() + kMessagePadding);
+        return message;
     } catch (const MessageTooLarge& e) {
         Fail(e.what());
     } catch (const std::exception& e) {
@@ -262,25 +269,26 @@ std::string TClientConnection::ReadMessage() {
             Fail("mensagem maior que " + std::to_string(limits_.max_message >> 20) + " MiB");
         }
         ReadPayload(header, message);
-        if (header.fin) return ConvertMessage(message, message_opcode);
+        if (header.fin)
+            return message.empty() ? message : ConvertMessage(std::move(message), message_opcode);
     }
 }
 
 bool TClientConnection::WaitForInput(std::chrono::milliseconds timeout) {
     std::lock_guard lock(io_lock_);
-    if (closed_ || Buffered() > 0 || stream_.HasPending()) return true;
     const auto deadline = SteadyClock::now() + timeout;
     try {
         for (;;) {
+            if (closed_ || Buffered() > 0) return true;
+            // Takes what the TLS layer holds or the socket has, decrypted; part of a record
+            // is not input yet.
+            if (begin_ == end_) begin_ = end_ = 0;
+            end_ += Guarded(
+                [&] { return stream_.TryRead(buffer_.data() + end_, buffer_.size() - end_); });
+            if (Buffered() > 0) return true;
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
             if (left.count() <= 0 || !stream_.WaitReadable(left)) return false;
-            // Readable socket bytes may be only part of a TLS record; only decrypted bytes count.
-            if (begin_ == end_) begin_ = end_ = 0;
-            const size_t room = buffer_.size() - end_;
-            if (room == 0) return true;
-            end_ += Guarded([&] { return stream_.TryRead(buffer_.data() + end_, room); });
-            if (Buffered() > 0) return true;
         }
     } catch (const ConnectionClosed&) {
         return true;

@@ -105,7 +105,9 @@ private:
     void ReadPayload(const FrameHeader& header, std::string& into);
     void AnswerClose(const FrameHeader& header);
     void AnswerControlFrame(const FrameHeader& header);
-    std::string ConvertMessage(const std::string& message, uint8_t opcode);
+    // The text of a complete, non-empty message (inflated, malformed UTF-8 replaced), with
+    // kMessagePadding to spare; empty when it cannot be converted.
+    std::string ConvertMessage(std::string message, uint8_t opcode);
     void SendFrame(uint8_t opcode, std::string_view payload);
 
     // Fills `dst` with exactly `size` bytes. With `wait_for_first`, the wait for the first
