@@ -7,7 +7,6 @@
 #include <ctime>
 #include <mutex>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/file_descriptor.h"
@@ -22,10 +21,6 @@ constexpr uint64_t kMaxNoteSection = 1 << 20;
 // The cache holds the executable and the payment library, a few more at most; a stray path
 // must not make it grow for ever.
 constexpr size_t kMaxCachedFiles = 16;
-// File times tick in steps of a few milliseconds, so a file changed again within the same
-// step keeps its identity. An answer read from a file that changed this recently is not
-// remembered.
-constexpr time_t kSettledSeconds = 2;
 
 uint32_t Align4(uint32_t n) { return (n + 3) & ~3u; }
 
@@ -122,55 +117,69 @@ std::optional<FileVersion> ParseElf(int fd, uint64_t file_size) {
     return std::nullopt;
 }
 
-bool ChangedRecently(const struct stat& st) {
+bool ChangedWithin(const struct stat& st, std::chrono::seconds span) {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    return now.tv_sec - st.st_ctim.tv_sec < kSettledSeconds;
+    return now.tv_sec - st.st_ctim.tv_sec < span.count();
 }
-
-struct CachedVersion {
-    FileIdentity identity;
-    std::optional<FileVersion> version;
-};
-
-class VersionCache {
-public:
-    std::optional<FileVersion> Get(const std::string& path) {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-        {
-            std::lock_guard lock(mutex_);
-            auto it = entries_.find(path);
-            if (it != entries_.end() && it->second.identity == FileIdentity(st))
-                return it->second.version;
-        }
-        return ReadAndRemember(path);
-    }
-
-private:
-    std::optional<FileVersion> ReadAndRemember(const std::string& path) {
-        FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        struct stat st {};
-        if (!fd || ::fstat(fd.get(), &st) != 0) return std::nullopt;
-        // The identity of the file actually read, so an answer is never filed under the
-        // identity of a file that replaced it meanwhile.
-        CachedVersion entry{FileIdentity(st),
-                            ParseElf(fd.get(), static_cast<uint64_t>(st.st_size))};
-        if (ChangedRecently(st)) return entry.version;
-        std::lock_guard lock(mutex_);
-        if (entries_.size() >= kMaxCachedFiles) entries_.clear();
-        entries_.insert_or_assign(path, entry);
-        return entry.version;
-    }
-
-    std::mutex mutex_;
-    std::unordered_map<std::string, CachedVersion> entries_;  // guarded by mutex_
-};
 
 }  // namespace
 
+struct FileVersionCache::Entry {
+    FileIdentity identity;
+    std::optional<FileVersion> version;
+    std::chrono::steady_clock::time_point checked;
+};
+
+FileVersionCache::FileVersionCache(std::chrono::milliseconds recheck_after,
+                                   std::chrono::seconds settle_time)
+    : recheck_after_(recheck_after), settle_time_(settle_time) {}
+
+FileVersionCache::~FileVersionCache() = default;
+
+std::optional<FileVersion> FileVersionCache::Get(const std::string& path) {
+    const auto now = std::chrono::steady_clock::now();
+    {
+        std::lock_guard lock(mutex_);
+        auto it = entries_.find(path);
+        if (it != entries_.end() && now - it->second->checked < recheck_after_)
+            return it->second->version;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = entries_.find(path);
+        if (it != entries_.end() && it->second->identity == FileIdentity(st)) {
+            it->second->checked = now;
+            return it->second->version;
+        }
+    }
+    return ReadAndRemember(path);
+}
+
+std::optional<FileVersion> FileVersionCache::ReadAndRemember(const std::string& path) {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0) return std::nullopt;
+    // Filed under the identity of the file actually read, never under that of a file that
+    // replaced it meanwhile.
+    auto entry = std::make_unique<Entry>(
+        Entry{FileIdentity(st), ParseElf(fd.get(), static_cast<uint64_t>(st.st_size)),
+              std::chrono::steady_clock::now()});
+    const std::optional<FileVersion> version = entry->version;
+    std::lock_guard lock(mutex_);
+    if (ChangedWithin(st, settle_time_)) {
+        entries_.erase(path);
+    } else {
+        if (entries_.size() >= kMaxCachedFiles) entries_.clear();
+        entries_.insert_or_assign(path, std::move(entry));
+    }
+    return version;
+}
+
 std::optional<FileVersion> ReadFileVersion(const std::string& path) {
-    static VersionCache cache;
+    static FileVersionCache cache(std::chrono::seconds(1));
     return cache.Get(path);
 }
 

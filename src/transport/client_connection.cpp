@@ -134,7 +134,7 @@ void TClientConnection::SendFrame(uint8_t opcode, std::string_view payload) {
 
 void TClientConnection::SendText(std::string_view text) { SendFrame(kOpText, text); }
 
-bool TClientConnection::Fill(Deadline deadline) {
+bool TClientConnection::Fill(Deadline deadline, bool expect_wait) {
     if (begin_ == end_) begin_ = end_ = 0;
     if (buffer_.size() - end_ < kDirectRead) {
         std::memmove(buffer_.data(), buffer_.data() + begin_, Buffered());
@@ -142,8 +142,12 @@ bool TClientConnection::Fill(Deadline deadline) {
         begin_ = 0;
         if (buffer_.size() - end_ < kDirectRead) buffer_.resize(buffer_.size() * 2);
     }
-    const size_t n = Guarded(
-        [&] { return stream_.Read(buffer_.data() + end_, buffer_.size() - end_, deadline); });
+    char* const dst = buffer_.data() + end_;
+    const size_t room = buffer_.size() - end_;
+    const size_t n = Guarded([&] {
+        return expect_wait ? stream_.ReadWhenReady(dst, room, deadline)
+                           : stream_.Read(dst, room, deadline);
+    });
     end_ += n;
     return n > 0;
 }
@@ -166,7 +170,7 @@ void TClientConnection::Receive(char* dst, size_t size, bool wait_for_first) {
             if (missing >= kDirectRead && Buffered() == 0) {
                 got += Guarded([&] { return stream_.Read(dst + got, missing, deadline); });
             } else {
-                Fill(deadline);
+                Fill(deadline, unlimited);
                 got += TakeBuffered(dst + got, missing);
             }
         } catch (const StreamTimeout&) {

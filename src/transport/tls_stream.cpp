@@ -77,6 +77,11 @@ size_t TlsStream::Read(char* dst, size_t size, Deadline deadline) {
         Drive([&] { return SSL_read(ssl_.get(), dst, ClampToInt(size)); }, deadline));
 }
 
+size_t TlsStream::ReadWhenReady(char* dst, size_t size, Deadline deadline) {
+    if (!failed_ && SSL_has_pending(ssl_.get()) == 0) WaitFor(SSL_ERROR_WANT_READ, deadline);
+    return Read(dst, size, deadline);
+}
+
 size_t TlsStream::TryRead(char* dst, size_t size) {
     if (failed_) throw ConnectionClosed("Conexão encerrada.");
     ERR_clear_error();
@@ -101,6 +106,8 @@ void TlsStream::Write(std::string_view data, std::chrono::milliseconds stall) {
 }
 
 void TlsStream::Close() noexcept {
+    if (closed_) return;
+    closed_ = true;
     if (!failed_) {
         ERR_clear_error();
         SSL_shutdown(ssl_.get());  // non-blocking: sends our close_notify if the socket takes it

@@ -35,6 +35,10 @@ public:
     // or on a failure, StreamTimeout past `deadline`.
     size_t Read(char* dst, size_t size, Deadline deadline);
 
+    // Read for a read that expects to wait (the next message): when the TLS layer holds nothing,
+    // waits for the socket first instead of asking it for bytes that are not there yet.
+    size_t ReadWhenReady(char* dst, size_t size, Deadline deadline);
+
     // Reads what is ready without waiting; 0 when nothing is. ConnectionClosed as Read.
     size_t TryRead(char* dst, size_t size);
 
@@ -67,6 +71,7 @@ private:
     platform::Socket socket_;
     std::unique_ptr<SSL, Free> ssl_;
     bool failed_ = false;  // after a fatal TLS error OpenSSL forbids a shutdown
+    bool closed_ = false;
 };
 
 }  // namespace transport
