@@ -1,6 +1,7 @@
 #include "transport/server_thread.h"
 
 #include "platform/paths.h"
+#include "platform/scope_exit.h"
 #include "transport/tls_context.h"
 #include "transport/transport_errors.h"
 #include "transport/web_socket_handshake.h"
@@ -110,15 +111,12 @@ void TServerThread::ServeConnection(Slot& slot) {
 }
 
 void TServerThread::ExecuteRun(TClientConnection& connection) {
-    struct AfterMessage {
-        MessageHandler& handler;
-        ~AfterMessage() {
-            try {
-                handler.AfterMessage();
-            } catch (const std::exception&) {
-            }
+    platform::ScopeExit after([this]() noexcept {
+        try {
+            handler_.AfterMessage();
+        } catch (const std::exception&) {
         }
-    } after{handler_};
+    });
     const std::string text = connection.ReadMessage();
     if (!text.empty()) handler_.OnMessage(text, connection);
 }
