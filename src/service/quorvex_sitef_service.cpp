@@ -33,8 +33,7 @@ void TQuorvexSiTefService::ServiceAfterInstall() {
 void TQuorvexSiTefService::ServiceStart(bool& Started) {
     try {
         StartServer();
-        // The print queue is created and started here: it prints to the configured printer
-        // (PrinterName, read once now) and logs through PrintQueueLog.
+        // No print queue exists yet; once it does, it starts here, after the listener.
         Started = true;
         GravaLog("O serviço foi inciado.");
     } catch (const std::exception& e) {
@@ -45,7 +44,7 @@ void TQuorvexSiTefService::ServiceStart(bool& Started) {
 
 void TQuorvexSiTefService::ServiceStop(bool& Stopped) {
     try {
-        // The print queue is taken out and destroyed here, before the listener stops.
+        // No print queue exists yet; once it does, it stops here, before the listener.
         StopServer();
         GravaLog("O serviço foi parado.");
         Stopped = true;
