@@ -3,7 +3,6 @@
 #include "platform/clock.h"
 #include "service/quorvex_sitef_service.h"
 #include "service/service_log.h"
-#include "transport/server_thread.h"
 
 namespace requests {
 
@@ -22,24 +21,15 @@ void TDmSitef::DataModuleDestroy() {
     // The session list frees its sessions with the data module.
 }
 
-void TDmSitef::OnMessage(const std::string& text, transport::TClientConnection& connection) {
-    RouteTargeting(text, connection);
+void TDmSitef::OnMessage(const std::string& text, transport::ClientChannel& client) {
+    RouteTargeting(text, client);
 }
 
 void TDmSitef::AfterMessage() { FProcessandoMsg = false; }
 
-void TDmSitef::OnDisconnect(transport::TClientConnection&) {
-    // Undoing the pending TEF transactions of a closed connection belongs here; it arrives
-    // with the TEF component.
-}
-
-void TDmSitef::SendClientMessage(const std::string& pMsg) {
-    transport::TServerThread::SendClientMessage(pMsg);
-}
-
-void TDmSitef::DecodeWebSocketFrame(std::string& DecodedMessage) {
-    DecodedMessage.clear();
-    transport::TServerThread::DecodeWebSocketFrame(DecodedMessage);
+void TDmSitef::OnDisconnect(transport::ClientChannel&) {
+    // Nothing of a client outlives its connection yet: the request layer has no operation
+    // that keeps running for a client.
 }
 
 }  // namespace requests

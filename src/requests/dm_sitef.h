@@ -7,12 +7,11 @@
 // The session list has its own lock; the flags shared with a running operation are atomic.
 #pragma once
 
-#include <simdjson.h>
-
 #include <atomic>
 #include <optional>
 #include <string>
 
+#include "requests/client_request.h"
 #include "requests/session_list.h"
 #include "transport/message_handler.h"
 
@@ -31,31 +30,29 @@ public:
     TDmSitef& operator=(const TDmSitef&) = delete;
 
     // transport::MessageHandler
-    void OnMessage(const std::string& text, transport::TClientConnection& connection) override;
+    void OnMessage(const std::string& text, transport::ClientChannel& client) override;
     void AfterMessage() override;
-    void OnDisconnect(transport::TClientConnection& connection) override;
+    void OnDisconnect(transport::ClientChannel& client) override;
 
-    // Handles one message completely. Raises only when the message is JSON but not an object
-    // (NotAnObjectError) or when even the error reply cannot be sent.
-    void RouteTargeting(const std::string& pContent, transport::TClientConnection& pIdContext);
-
-    // Frames of the connection that delivered the message being handled.
-    void SendClientMessage(const std::string& pMsg);
-    void DecodeWebSocketFrame(std::string& DecodedMessage);
+    // Handles one message completely: parses it once, checks the session where the route
+    // needs one and runs the route's handler, every reply going to `pIdContext`. Raises only
+    // when the message is JSON but not an object (NotAnObjectError) or when even the error
+    // reply cannot be sent.
+    void RouteTargeting(const std::string& pContent, transport::ClientChannel& pIdContext);
 
     // The session check of every route that needs one. On failure it has sent the error reply
     // itself; a session found expired is removed.
-    bool ValidateSession(const std::string& pContent, std::optional<TSession>& pSession);
+    bool ValidateSession(const TClientRequest& pContent, std::optional<TSession>& pSession);
 
-    // Route handlers.
-    void CreateSession(const std::string& pConfig, transport::TClientConnection& pIdContext);
-    void FinishSession(const std::string& pContent, const TSession& pSession);
-    void InitializeSiTef(const std::string& pContent, const TSession& pSession);
-    void CheckPinpad(const std::string& pContent, const TSession& pSession);
-    void CheckFileVersion(const std::string& pContent);
-    void StartTransaction(const std::string& pContent, const std::optional<TSession>& pSession);
-    void CancelTransactionInProgress(const std::string& pContent);
-    void Print(const std::string& pContent);
+    // Route handlers; each replies to the request's client.
+    void CreateSession(const TClientRequest& pConfig);
+    void FinishSession(const TClientRequest& pContent, const TSession& pSession);
+    void InitializeSiTef(const TClientRequest& pContent, const TSession& pSession);
+    void CheckPinpad(const TClientRequest& pContent, const TSession& pSession);
+    void CheckFileVersion(const TClientRequest& pContent);
+    void StartTransaction(const TClientRequest& pContent, const std::optional<TSession>& pSession);
+    void CancelTransactionInProgress(const TClientRequest& pContent);
+    void Print(const TClientRequest& pContent);
 
     TSessionList& SessionList() { return FSessionList; }
     // Trace file of the TEF component, fixed at creation from the day the process started.
@@ -68,8 +65,8 @@ private:
     void DataModuleCreate();
     void DataModuleDestroy();
     // Whether `route` needs the session check (reads "type" for "/transaction").
-    static bool NeedsSessionCheck(const std::string& route, simdjson::dom::object request);
-    void Dispatch(const std::string& route, const std::string& pContent,
+    static bool NeedsSessionCheck(const std::string& route, const TClientRequest& request);
+    void Dispatch(const std::string& route, const TClientRequest& request,
                   const std::optional<TSession>& pSession);
     std::string LibraryFileForVersion() const;
 

@@ -5,12 +5,12 @@
 
 namespace requests {
 
-void TDmSitef::CreateSession(const std::string&, transport::TClientConnection&) {}
-void TDmSitef::FinishSession(const std::string&, const TSession&) {}
-void TDmSitef::InitializeSiTef(const std::string&, const TSession&) {}
-void TDmSitef::CheckPinpad(const std::string&, const TSession&) {}
-void TDmSitef::StartTransaction(const std::string&, const std::optional<TSession>&) {}
-void TDmSitef::CancelTransactionInProgress(const std::string&) {}
-void TDmSitef::Print(const std::string&) {}
+void TDmSitef::CreateSession(const TClientRequest&) {}
+void TDmSitef::FinishSession(const TClientRequest&, const TSession&) {}
+void TDmSitef::InitializeSiTef(const TClientRequest&, const TSession&) {}
+void TDmSitef::CheckPinpad(const TClientRequest&, const TSession&) {}
+void TDmSitef::StartTransaction(const TClientRequest&, const std::optional<TSession>&) {}
+void TDmSitef::CancelTransactionInProgress(const TClientRequest&) {}
+void TDmSitef::Print(const TClientRequest&) {}
 
 }  // namespace requests

@@ -1,7 +1,6 @@
 // RouteTargeting: parses a client message, applies the session check and calls the handler
 // of its route.
 #include "requests/dm_sitef.h"
-#include "requests/json_envelope.h"
 
 namespace requests {
 namespace {
@@ -10,54 +9,54 @@ constexpr const char* kSessionStart = "/session/start";
 
 }  // namespace
 
-void TDmSitef::RouteTargeting(const std::string& pContent,
-                              transport::TClientConnection& pIdContext) {
+void TDmSitef::RouteTargeting(const std::string& pContent, transport::ClientChannel& pIdContext) {
+    // The one parse of the message; the session check and the handler read this document.
     JsonDocument document;
-    if (!document.Parse(pContent)) return;              // not JSON: no reply, no log line
-    simdjson::dom::object request = document.Object();  // not an object: ends the connection
+    if (!document.Parse(pContent)) return;  // not JSON: no reply, no log line
+    const TClientRequest request(pContent, document.Object(), pIdContext);  // not an object: raises
 
     try {
-        std::string route = GetField(request, "route");
+        std::string route = request.Field("route");
         if (route == kSessionStart) {
             try {
-                CreateSession(pContent, pIdContext);
+                CreateSession(request);
             } catch (const std::exception&) {
-                SendClientMessage(ErrorReply("Dados de sessão inválidos."));
+                request.ReplyError("Dados de sessão inválidos.");
             }
             return;
         }
         std::optional<TSession> session;
-        if (NeedsSessionCheck(route, request) && !ValidateSession(pContent, session)) return;
-        Dispatch(route, pContent, session);
+        if (NeedsSessionCheck(route, request) && !ValidateSession(request, session)) return;
+        Dispatch(route, request, session);
     } catch (const std::exception& e) {
-        SendClientMessage(ErrorReply(e.what()));
+        request.ReplyError(e.what());
     }
 }
 
-bool TDmSitef::NeedsSessionCheck(const std::string& route, simdjson::dom::object request) {
+bool TDmSitef::NeedsSessionCheck(const std::string& route, const TClientRequest& request) {
     if (route == "/version" || route == "/print") return false;
     if (route != "/transaction") return true;
-    return GetField(request, "type") != "confirmation";
+    return request.Field("type") != "confirmation";
 }
 
-void TDmSitef::Dispatch(const std::string& route, const std::string& pContent,
+void TDmSitef::Dispatch(const std::string& route, const TClientRequest& request,
                         const std::optional<TSession>& pSession) {
     // Routes are compared exactly; a route that matches none gets no reply. The routes below
     // passed the session check, so a session is present wherever a handler takes one.
     if (route == "/session/finish") {
-        FinishSession(pContent, *pSession);
+        FinishSession(request, *pSession);
     } else if (route == "/initialize") {
-        InitializeSiTef(pContent, *pSession);
+        InitializeSiTef(request, *pSession);
     } else if (route == "/pinpad/status") {
-        CheckPinpad(pContent, *pSession);
+        CheckPinpad(request, *pSession);
     } else if (route == "/version") {
-        CheckFileVersion(pContent);
+        CheckFileVersion(request);
     } else if (route == "/transaction") {
-        StartTransaction(pContent, pSession);
+        StartTransaction(request, pSession);
     } else if (route == "/transaction/cancel") {
-        CancelTransactionInProgress(pContent);
+        CancelTransactionInProgress(request);
     } else if (route == "/print") {
-        Print(pContent);
+        Print(request);
     }
 }
 

@@ -5,7 +5,7 @@
 namespace requests {
 
 void TSessionList::AddItem(std::string session_uuid, platform::TDateTime expiration,
-                           transport::TClientConnection* id_context) {
+                           transport::ClientChannel* id_context) {
     auto session = std::make_unique<TSession>(std::move(session_uuid), expiration, id_context);
     std::lock_guard lock(mutex_);
     FList.push_back(std::move(session));

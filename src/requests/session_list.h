@@ -12,7 +12,7 @@
 #include "platform/clock.h"
 
 namespace transport {
-class TClientConnection;
+class ClientChannel;
 }
 
 namespace requests {
@@ -20,18 +20,18 @@ namespace requests {
 class TSession {
 public:
     TSession(std::string session_uuid, platform::TDateTime expiration,
-             transport::TClientConnection* id_context)
+             transport::ClientChannel* id_context)
         : FIdContext(id_context),
           FSession_UUID(std::move(session_uuid)),
           FExpirationDateTime(expiration) {}
 
     // The connection that opened the session; recorded only, never used to reach it.
-    transport::TClientConnection* IdContext() const { return FIdContext; }
+    transport::ClientChannel* IdContext() const { return FIdContext; }
     const std::string& Session_UUID() const { return FSession_UUID; }
     platform::TDateTime ExpirationDateTime() const { return FExpirationDateTime; }
 
 private:
-    transport::TClientConnection* FIdContext;
+    transport::ClientChannel* FIdContext;
     std::string FSession_UUID;
     platform::TDateTime FExpirationDateTime;
 };
@@ -41,7 +41,7 @@ private:
 class TSessionList {
 public:
     void AddItem(std::string session_uuid, platform::TDateTime expiration,
-                 transport::TClientConnection* id_context);
+                 transport::ClientChannel* id_context);
 
     // The first session whose identifier equals `session_uuid` exactly.
     std::optional<TSession> GetSession(std::string_view session_uuid) const;

@@ -3,7 +3,6 @@
 #include "platform/file_version.h"
 #include "platform/paths.h"
 #include "requests/dm_sitef.h"
-#include "requests/json_envelope.h"
 #include "requests/json_writer.h"
 #include "requests/version_text.h"
 #include "service/quorvex_sitef_service.h"
@@ -25,39 +24,36 @@ std::string TDmSitef::LibraryFileForVersion() const {
     return service_.AppDir() + tef::kCliSiTefLibraryName;
 }
 
-void TDmSitef::CheckFileVersion(const std::string& pContent) {
-    JsonDocument document;
-    document.Parse(pContent);
-    simdjson::dom::object request = document.Object();
+void TDmSitef::CheckFileVersion(const TClientRequest& pContent) {
     std::string type;
     try {
-        type = GetField(request, "type");
+        type = pContent.Field("type");
     } catch (const RequestError& e) {
-        SendClientMessage(ErrorReply(e.what()));
+        pContent.ReplyError(e.what());
         return;
     }
     if (type != "version") {
-        SendClientMessage(ErrorReply("Campo type diferente de version."));
+        pContent.ReplyError("Campo type diferente de version.");
         return;
     }
     try {
-        std::string category = GetField(request, "category");
+        std::string category = pContent.Field("category");
         std::string file;
         if (category == "service_exe") {
             file = platform::ExecutablePath();
         } else if (category == "clisitef_dll") {
             file = LibraryFileForVersion();
         } else {
-            SendClientMessage(
-                ErrorReply("Categoria inválida. Valores permitidos [service_exe, clisitef_dll]"));
+            pContent.ReplyError(
+                "Categoria inválida. Valores permitidos [service_exe, clisitef_dll]");
             return;
         }
         std::string installed = InstalledVersion(file);
         bool updating = false;
-        if (HasField(request, "version") && HasField(request, "download_url")) {
+        if (pContent.Has("version") && pContent.Has("download_url")) {
             service_.GravaLog("Validando versão..");
-            std::string download_url = GetField(request, "download_url");
-            std::string announced = GetField(request, "version");
+            std::string download_url = pContent.Field("download_url");
+            std::string announced = pContent.Field("version");
             updating = IsNewerVersion(ParseVersionText(announced), ParseVersionText(installed));
             if (updating) {
                 service_.GravaLog("Nova versão encontrada: " + announced);
@@ -67,14 +63,14 @@ void TDmSitef::CheckFileVersion(const std::string& pContent) {
                 service::WriteAnnouncedVersion(service_.iniConfig(), false, "", "");
             }
         }
-        SendClientMessage(JsonObject()
-                              .Add("type", "version")
-                              .Add("category", category)
-                              .Add("version", installed)
-                              .Add("updating", updating)
-                              .ToString());
+        pContent.Reply(JsonObject()
+                           .Add("type", "version")
+                           .Add("category", category)
+                           .Add("version", installed)
+                           .Add("updating", updating)
+                           .ToString());
     } catch (const std::exception& e) {
-        SendClientMessage(ErrorReply(e.what()));
+        pContent.ReplyError(e.what());
     }
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/socket.h"
+#include "transport/client_channel.h"
 #include "transport/tls_stream.h"
 #include "transport/web_socket_frame.h"
 
@@ -40,7 +41,7 @@ struct ConnectionLimits {
 
 using LogFunction = std::function<void(const std::string&)>;
 
-class TClientConnection {
+class TClientConnection : public ClientChannel {
 public:
     // `log` must outlive the connection.
     TClientConnection(SSL_CTX* tls, platform::Socket socket, const ConnectionLimits& limits,
@@ -76,17 +77,17 @@ public:
     // close frame (answered and the connection closed) or when the text cannot be converted.
     // Pings are answered and pongs skipped in between. Raises ConnectionClosed when the
     // connection ends or fails.
-    std::string ReadMessage();
+    std::string ReadMessage() override;
 
     // Writes `text` (UTF-8) as one text frame. Raises ConnectionClosed when it cannot.
-    void SendText(std::string_view text);
+    void SendText(std::string_view text) override;
 
     // True when a read would find input: bytes are buffered or arrive within `timeout`, or
     // the connection has ended (the read then raises).
-    bool WaitForInput(std::chrono::milliseconds timeout);
+    bool WaitForInput(std::chrono::milliseconds timeout) override;
 
     // The upgrade was answered and the connection has not ended.
-    bool IsConnected() const { return !closed_ && Data.State == csConnected; }
+    bool IsConnected() const override { return !closed_ && Data.State == csConnected; }
     bool IsOpen() const { return !closed_; }
 
     // Ends the connection from its own thread.

@@ -6,8 +6,10 @@
 // connection and joins all threads. When the server cannot be activated (port taken, a
 // certificate file missing) the listener thread ends quietly and nothing is accepted.
 //
-// The static operations act on the connection bound to the calling thread (the connection
-// whose thread runs the handler); on a thread without one they read nothing and send nothing.
+// Handlers get the connection a message came on and talk to it directly. The static
+// operations are thin wrappers for code that has no connection in hand: they act on the
+// connection bound to the calling thread; on a thread without one they read nothing and send
+// nothing.
 #pragma once
 
 #include <atomic>

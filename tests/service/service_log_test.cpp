@@ -98,7 +98,7 @@ TEST_F(ServiceLogTest, TefTraceFileIsNamedAfterTheGivenDay) {
 // The service object needs a request layer; this one drops every message.
 class DroppingHandler : public transport::MessageHandler {
 public:
-    void OnMessage(const std::string&, transport::TClientConnection&) override {}
+    void OnMessage(const std::string&, transport::ClientChannel&) override {}
 };
 
 TEST_F(ServiceLogTest, PrintQueueLinesCarryTheirPrefix) {

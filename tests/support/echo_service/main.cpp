@@ -1,6 +1,6 @@
 // The service with a message handler that answers every message on the connection that sent
 // it, for the tests and benchmarks of the transport. A few messages ask the handler to use the
-// connection the way the request layer does:
+// thread-bound entry points of the listener:
 //   "/wait-input <ms>"  → "input:true" or "input:false" (TServerThread::WaitForInput)
 //   "/read-next"        → reads the next message itself and answers "next:" + that message
 //   "/connected"        → "connected:true" or "connected:false"
@@ -19,11 +19,11 @@ class EchoMessageHandler : public transport::MessageHandler {
 public:
     explicit EchoMessageHandler(service::TQuorvexSiTefService& service) : service_(service) {}
 
-    void OnMessage(const std::string& text, transport::TClientConnection&) override {
-        TServerThread::SendClientMessage(Answer(text));
+    void OnMessage(const std::string& text, transport::ClientChannel& client) override {
+        client.SendText(Answer(text));
     }
 
-    void OnDisconnect(transport::TClientConnection&) override {
+    void OnDisconnect(transport::ClientChannel&) override {
         service_.GravaLog("Echo: conexão encerrada");
     }
 
