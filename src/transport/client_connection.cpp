@@ -96,6 +96,14 @@ void TClientConnection::AcceptTls(Deadline deadline) {
     }
 }
 
+void TClientConnection::BeginMessages() {
+    try {
+        stream_.UseBlockingIo(limits_.stall_timeout);
+    } catch (const std::system_error& e) {
+        Fail(e.what());
+    }
+}
+
 std::string TClientConnection::ReadUpgradeRequest(Deadline deadline) {
     std::lock_guard lock(io_lock_);
     for (;;) {

@@ -67,6 +67,10 @@ public:
     // The TLS server handshake, bounded by `deadline`.
     void AcceptTls(Deadline deadline);
 
+    // After the upgrade: every later read and write blocks in the socket, bounded by the stall
+    // time-out (see TlsStream::UseBlockingIo).
+    void BeginMessages();
+
     // The HTTP request up to and including its empty line.
     std::string ReadUpgradeRequest(Deadline deadline);
 

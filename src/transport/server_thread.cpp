@@ -96,6 +96,7 @@ void TServerThread::ServeConnection(Slot& slot) {
     try {
         connection.AcceptTls(handshake_deadline);
         WebSocketHandshake(connection, handshake_deadline);
+        connection.BeginMessages();
         while (connection.IsOpen()) ExecuteRun(connection);
     } catch (const std::exception&) {
         // A failed TLS start, a client gone or an error out of the handler: this connection

@@ -64,12 +64,23 @@ int TlsStream::Drive(Call call, Deadline deadline) {
         if (rc > 0) return rc;
         const int error = SSL_get_error(ssl_.get(), rc);
         if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) Fail(error);
-        WaitFor(error, deadline);
+        if (!blocking_) {
+            WaitFor(error, deadline);
+        } else if (deadline && SteadyClock::now() >= *deadline) {
+            // The socket gave up waiting (its time-out), and so does the caller.
+            throw StreamTimeout("tempo esgotado");
+        }
     }
 }
 
 void TlsStream::Accept(Deadline deadline) {
     Drive([this] { return SSL_accept(ssl_.get()); }, deadline);
+}
+
+void TlsStream::UseBlockingIo(std::chrono::milliseconds stall) {
+    socket_.SetTimeouts(stall);
+    socket_.SetNonBlocking(false);
+    blocking_ = true;
 }
 
 size_t TlsStream::Read(char* dst, size_t size, Deadline deadline) {
@@ -78,16 +89,20 @@ size_t TlsStream::Read(char* dst, size_t size, Deadline deadline) {
 }
 
 size_t TlsStream::ReadWhenReady(char* dst, size_t size, Deadline deadline) {
-    if (!failed_ && SSL_has_pending(ssl_.get()) == 0) WaitFor(SSL_ERROR_WANT_READ, deadline);
+    if (!blocking_ && !failed_ && SSL_has_pending(ssl_.get()) == 0)
+        WaitFor(SSL_ERROR_WANT_READ, deadline);
     return Read(dst, size, deadline);
 }
 
 size_t TlsStream::TryRead(char* dst, size_t size) {
     if (failed_) throw ConnectionClosed("Conexão encerrada.");
+    // A blocking socket would wait here for the rest of a record that has only partly come.
+    if (blocking_) socket_.SetNonBlocking(true);
     ERR_clear_error();
     const int rc = SSL_read(ssl_.get(), dst, ClampToInt(size));
+    const int error = rc > 0 ? SSL_ERROR_NONE : SSL_get_error(ssl_.get(), rc);
+    if (blocking_) socket_.SetNonBlocking(false);
     if (rc > 0) return static_cast<size_t>(rc);
-    const int error = SSL_get_error(ssl_.get(), rc);
     if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) return 0;
     Fail(error);
 }
@@ -108,6 +123,11 @@ void TlsStream::Write(std::string_view data, std::chrono::milliseconds stall) {
 void TlsStream::Close() noexcept {
     if (closed_) return;
     closed_ = true;
+    try {
+        if (blocking_) socket_.SetNonBlocking(true);  // the goodbye must not wait for the peer
+    } catch (const std::system_error&) {
+        failed_ = true;  // no goodbye then, only the shutdown
+    }
     if (!failed_) {
         ERR_clear_error();
         SSL_shutdown(ssl_.get());  // non-blocking: sends our close_notify if the socket takes it

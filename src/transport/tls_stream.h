@@ -1,5 +1,7 @@
-// One TLS connection over a non-blocking socket, with bounded waits. Used by one thread at a
-// time (the connection's own); only Abort() may be called from another thread.
+// One TLS connection over a socket, with bounded waits. The socket starts non-blocking, each wait
+// a poll against its deadline; once the connection carries messages it may switch to blocking
+// reads and writes bounded by the socket's own time-out (UseBlockingIo). Used by one thread at
+// a time (the connection's own); only Abort() may be called from another thread.
 #pragma once
 
 #include <openssl/types.h>
@@ -31,12 +33,18 @@ public:
     // Runs the server handshake. ConnectionClosed when it fails, StreamTimeout past `deadline`.
     void Accept(Deadline deadline);
 
+    // From now on a read or write blocks in the socket, which gives up after `stall` without
+    // progress: waiting for the next message then costs one read instead of a poll and a read.
+    // Deadlines still hold, checked whenever the socket gives up.
+    void UseBlockingIo(std::chrono::milliseconds stall);
+
     // Reads at least one and at most `size` bytes. ConnectionClosed at the end of the stream
     // or on a failure, StreamTimeout past `deadline`.
     size_t Read(char* dst, size_t size, Deadline deadline);
 
-    // Read for a read that expects to wait (the next message): when the TLS layer holds nothing,
-    // waits for the socket first instead of asking it for bytes that are not there yet.
+    // Read for a read that expects to wait (the next message): on a non-blocking socket, when
+    // the TLS layer holds nothing, waits for the socket first instead of asking it for bytes
+    // that are not there yet.
     size_t ReadWhenReady(char* dst, size_t size, Deadline deadline);
 
     // Reads what is ready without waiting; 0 when nothing is. ConnectionClosed as Read.
@@ -72,6 +80,7 @@ private:
     std::unique_ptr<SSL, Free> ssl_;
     bool failed_ = false;  // after a fatal TLS error OpenSSL forbids a shutdown
     bool closed_ = false;
+    bool blocking_ = false;
 };
 
 }  // namespace transport
