@@ -20,6 +20,12 @@ std::chrono::milliseconds TimeLeft(const Deadline& deadline) {
 
 int ClampToInt(size_t size) { return static_cast<int>(std::min<size_t>(size, INT_MAX)); }
 
+// OpenSSL reads the outcome of an I/O call from the thread's error queue, which must be empty
+// before it. Looking costs little; clearing always cost more than the rest of a small read.
+void EnsureNoQueuedError() {
+    if (ERR_peek_error() != 0) ERR_clear_error();
+}
+
 }  // namespace
 
 void TlsStream::Free::operator()(SSL* ssl) const noexcept { SSL_free(ssl); }
@@ -59,7 +65,7 @@ template <class Call>
 int TlsStream::Drive(Call call, Deadline deadline) {
     if (failed_) throw ConnectionClosed("Conexão encerrada.");
     for (;;) {
-        ERR_clear_error();
+        EnsureNoQueuedError();
         const int rc = call();
         if (rc > 0) return rc;
         const int error = SSL_get_error(ssl_.get(), rc);
@@ -98,7 +104,7 @@ size_t TlsStream::TryRead(char* dst, size_t size) {
     if (failed_) throw ConnectionClosed("Conexão encerrada.");
     // A blocking socket would wait here for the rest of a record that has only partly come.
     if (blocking_) socket_.SetNonBlocking(true);
-    ERR_clear_error();
+    EnsureNoQueuedError();
     const int rc = SSL_read(ssl_.get(), dst, ClampToInt(size));
     const int error = rc > 0 ? SSL_ERROR_NONE : SSL_get_error(ssl_.get(), rc);
     if (blocking_) socket_.SetNonBlocking(false);
