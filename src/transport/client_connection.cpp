@@ -53,7 +53,8 @@ TClientConnection::TClientConnection(SSL_CTX* tls, platform::Socket socket,
       limits_(limits),
       log_(log),
       peer_(stream_.PeerAddress()),
-      buffer_(kReadChunk) {}
+      buffer_(std::make_unique_for_overwrite<char[]>(kReadChunk)),
+      buffer_size_(kReadChunk) {}
 
 TClientConnection* TClientConnection::Current() { return current_connection; }
 
@@ -107,7 +108,7 @@ void TClientConnection::BeginMessages() {
 std::string TClientConnection::ReadUpgradeRequest(Deadline deadline) {
     std::lock_guard lock(io_lock_);
     for (;;) {
-        const std::string_view data(buffer_.data() + begin_, Buffered());
+        const std::string_view data(buffer_.get() + begin_, Buffered());
         const size_t length = RequestLength(data);
         if (length > limits_.max_upgrade_request ||
             (length == 0 && data.size() >= limits_.max_upgrade_request)) {
@@ -144,14 +145,14 @@ void TClientConnection::SendText(std::string_view text) { SendFrame(kOpText, tex
 
 bool TClientConnection::Fill(Deadline deadline, bool expect_wait) {
     if (begin_ == end_) begin_ = end_ = 0;
-    if (buffer_.size() - end_ < kDirectRead) {
-        std::memmove(buffer_.data(), buffer_.data() + begin_, Buffered());
+    if (buffer_size_ - end_ < kDirectRead) {
+        std::memmove(buffer_.get(), buffer_.get() + begin_, Buffered());
         end_ -= begin_;
         begin_ = 0;
-        if (buffer_.size() - end_ < kDirectRead) buffer_.resize(buffer_.size() * 2);
+        if (buffer_size_ - end_ < kDirectRead) GrowBuffer();
     }
-    char* const dst = buffer_.data() + end_;
-    const size_t room = buffer_.size() - end_;
+    char* const dst = buffer_.get() + end_;
+    const size_t room = buffer_size_ - end_;
     const size_t n = Guarded([&] {
         return expect_wait ? stream_.ReadWhenReady(dst, room, deadline)
                            : stream_.Read(dst, room, deadline);
@@ -160,9 +161,16 @@ bool TClientConnection::Fill(Deadline deadline, bool expect_wait) {
     return n > 0;
 }
 
+void TClientConnection::GrowBuffer() {
+    auto bigger = std::make_unique_for_overwrite<char[]>(buffer_size_ * 2);
+    std::memcpy(bigger.get(), buffer_.get(), end_);
+    buffer_ = std::move(bigger);
+    buffer_size_ *= 2;
+}
+
 size_t TClientConnection::TakeBuffered(char* dst, size_t size) {
     const size_t n = std::min(size, Buffered());
-    std::memcpy(dst, buffer_.data() + begin_, n);
+    std::memcpy(dst, buffer_.get() + begin_, n);
     begin_ += n;
     return n;
 }
@@ -295,8 +303,8 @@ bool TClientConnection::WaitForInput(std::chrono::milliseconds timeout) {
             // Takes what the TLS layer holds or the socket has, decrypted; part of a record
             // is not input yet.
             if (begin_ == end_) begin_ = end_ = 0;
-            end_ += Guarded(
-                [&] { return stream_.TryRead(buffer_.data() + end_, buffer_.size() - end_); });
+            end_ +=
+                Guarded([&] { return stream_.TryRead(buffer_.get() + end_, buffer_size_ - end_); });
             if (Buffered() > 0) return true;
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());

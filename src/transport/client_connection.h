@@ -10,10 +10,10 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/socket.h"
 #include "transport/client_channel.h"
@@ -123,6 +123,7 @@ private:
     // likely to have arrived yet (see TlsStream::ReadWhenReady).
     bool Fill(Deadline deadline, bool expect_wait = false);
     size_t Buffered() const { return end_ - begin_; }
+    void GrowBuffer();
     void EnsureOpen() const;
     // Logs why a hostile or stalled connection is ended, closes it and raises.
     [[noreturn]] void Fail(const std::string& reason);
@@ -136,7 +137,10 @@ private:
     const std::string peer_;
     std::recursive_mutex io_lock_;
     std::atomic<bool> closed_{false};
-    std::vector<char> buffer_;  // guarded by io_lock_; unread bytes are [begin_, end_)
+    // Received and not yet read, [begin_, end_); guarded by io_lock_. Not zeroed when made:
+    // every connection has one.
+    std::unique_ptr<char[]> buffer_;
+    size_t buffer_size_ = 0;
     size_t begin_ = 0, end_ = 0;
 };
 
