@@ -77,8 +77,9 @@ public:
     // Writes bytes as they are (the handshake answer).
     void WriteRaw(std::string_view bytes);
 
-    // Reads one complete message and returns its text; empty for an empty message, after a
-    // close frame (answered and the connection closed) or when the text cannot be converted.
+    // Reads one complete message and returns its text, with kMessagePadding to spare behind
+    // it; empty for an empty message, after a close frame (answered and the connection
+    // closed) or when the text cannot be converted.
     // Pings are answered and pongs skipped in between. Raises ConnectionClosed when the
     // connection ends or fails.
     std::string ReadMessage() override;
