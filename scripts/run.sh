@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 cmake -S . -B build -G Ninja >/dev/null
-cmake --build build -j "$(nproc)" --target QuorvexSiTefService clisitef_sim
+cmake --build build -j "$(nproc)" --target QuorvexSiTefService clisitef_sim QuorvexPrintPDF quorvex_print
 
 demo=build/demo
 mkdir -p "$demo/dll"
@@ -22,6 +22,10 @@ ln -f build/src/QuorvexSiTefService "$demo/QuorvexSiTefService" 2>/dev/null ||
 # goes to dll/clisitef-sim.log.
 cp -f build/tools/clisitef-sim/libclisitef.so "$demo/dll/libclisitef.so"
 [ -f "$demo/dll/clisitef-sim.json" ] || cp tools/clisitef-sim/demo-scenario.json "$demo/dll/clisitef-sim.json"
+
+# The print program and its library, beside the service. "/print" prints on the CUPS
+# printer named by printer= in the INI file (none by default).
+cp -f build/tools/print-pdf/QuorvexPrintPDF build/tools/print-pdf/libquorvexprint.so "$demo/"
 
 echo "Quorvex TEF Server: wss://localhost:$(sed -n 's/^server_port *= *//p' "$demo/QuorvexSiTefService.ini" | tr -d '\r') (folder $demo)"
 exec "$demo/QuorvexSiTefService"

@@ -6,6 +6,9 @@ packages=(
     build-essential cmake ninja-build pkg-config
     libssl-dev openssl zlib1g-dev libsimdjson-dev libsimpleini-dev libcups2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    # A private CUPS scheduler for the real print tests (cupsd, and the pass-through filter
+    # its test printer uses).
+    cups-daemon cups-core-drivers
 )
 
 missing=()

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "requests/client_request.h"
 #include "requests/session_list.h"
@@ -69,6 +70,10 @@ private:
     void Dispatch(const std::string& route, const TClientRequest& request,
                   const std::optional<TSession>& pSession);
     std::string LibraryFileForVersion() const;
+    // "/print" once the request passed its checks: configuration and program files, the
+    // temporary file, the queue. Replies itself to what it finds wrong; raises otherwise.
+    void PrintData(const TClientRequest& pRequest, const std::string& pFileType,
+                   std::string_view pData);
 
     service::TQuorvexSiTefService& service_;
     TSessionList FSessionList;

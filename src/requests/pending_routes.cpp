@@ -1,6 +1,6 @@
 // Handlers whose routes are served by later parts of the request layer (sessions, TEF
-// initialisation, PIN pad, transactions, printing). Until each arrives, its route is routed
-// here and, like an unknown route, gets no reply.
+// initialisation, PIN pad, transactions). Until each arrives, its route is routed here and,
+// like an unknown route, gets no reply.
 #include "requests/dm_sitef.h"
 
 namespace requests {
@@ -11,6 +11,5 @@ void TDmSitef::InitializeSiTef(const TClientRequest&, const TSession&) {}
 void TDmSitef::CheckPinpad(const TClientRequest&, const TSession&) {}
 void TDmSitef::StartTransaction(const TClientRequest&, const std::optional<TSession>&) {}
 void TDmSitef::CancelTransactionInProgress(const TClientRequest&) {}
-void TDmSitef::Print(const TClientRequest&) {}
 
 }  // namespace requests

@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 #include "platform/service_control.h"
 #include "platform/service_registration.h"
+#include "printing/print_program.h"
 
 namespace service {
 
@@ -20,6 +21,7 @@ void TQuorvexSiTefService::ServiceCreate(const HandlerFactory& create_handler) {
 }
 
 void TQuorvexSiTefService::ServiceDestroy() {
+    FPrintQueue.Take().reset();
     if (FServerThread) StopServer();
     handler_.reset();
     iniConfig_.reset();
@@ -33,7 +35,7 @@ void TQuorvexSiTefService::ServiceAfterInstall() {
 void TQuorvexSiTefService::ServiceStart(bool& Started) {
     try {
         StartServer();
-        // No print queue exists yet; once it does, it starts here, after the listener.
+        StartPrintQueue();
         Started = true;
         GravaLog("O serviço foi inciado.");
     } catch (const std::exception& e) {
@@ -44,7 +46,8 @@ void TQuorvexSiTefService::ServiceStart(bool& Started) {
 
 void TQuorvexSiTefService::ServiceStop(bool& Stopped) {
     try {
-        // No print queue exists yet; once it does, it stops here, before the listener.
+        // Requests still served meanwhile find no queue rather than one being destroyed.
+        FPrintQueue.Take().reset();
         StopServer();
         GravaLog("O serviço foi parado.");
         Stopped = true;
@@ -93,6 +96,16 @@ void TQuorvexSiTefService::ProcessRequests(std::chrono::milliseconds wait) {
         case platform::ServiceControl::kNone:
             break;
     }
+}
+
+void TQuorvexSiTefService::StartPrintQueue() {
+    // The printer is read once: a change of the configuration takes effect at the next start.
+    auto queue = std::make_unique<printing::TPrintQueue>(app_dir_ + printing::kPrintProgramName,
+                                                         PrinterName(iniConfig()),
+                                                         printing::PrintWaits::FromEnvironment());
+    queue->FOnLog = [this](const std::string& message) { PrintQueueLog(message); };
+    queue->Start();
+    FPrintQueue.Put(std::move(queue));
 }
 
 void TQuorvexSiTefService::StartServer() {

@@ -1,10 +1,11 @@
 // The service object: root of everything that runs. It owns the configuration file, the
-// service log, the message handler (the request layer) and, while running, the listener.
+// service log, the message handler (the request layer) and, while running, the listener and
+// the print queue.
 // Its handlers follow the service manager's requests: create, after-install, start, execute,
 // pause, continue, stop, destroy. Construction runs ServiceCreate, destruction ServiceDestroy.
 //
-// Thread contract: the lifecycle handlers run on the service thread; GravaLog, PrintQueueLog
-// and iniConfig() may be used from any thread.
+// Thread contract: the lifecycle handlers run on the service thread; GravaLog, PrintQueueLog,
+// iniConfig() and PrintQueue() may be used from any thread.
 #pragma once
 
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "printing/print_queue_slot.h"
 #include "service/config_file.h"
 #include "service/service_log.h"
 #include "transport/message_handler.h"
@@ -57,6 +59,8 @@ public:
     // The running listener, or nullptr (before the first start, while paused, after a stop).
     transport::TServerThread* ServerThread() { return FServerThread.get(); }
     transport::MessageHandler& MessageHandler() { return *handler_; }
+    // The print queue, from a successful start until the stop begins.
+    printing::PrintQueueSlot& PrintQueue() { return FPrintQueue; }
     const std::string& AppDir() const { return app_dir_; }
 
 private:
@@ -66,12 +70,14 @@ private:
     void ServiceDestroy();
     // Takes one control request (waiting up to `wait`) and runs its handler.
     void ProcessRequests(std::chrono::milliseconds wait);
+    void StartPrintQueue();
 
     const std::string app_dir_;
     ServiceLog log_;
     std::unique_ptr<ConfigFile> iniConfig_;
     std::unique_ptr<transport::MessageHandler> handler_;
     std::unique_ptr<transport::TServerThread> FServerThread;
+    printing::PrintQueueSlot FPrintQueue;  // after log_, which its queue writes to
     State state_ = State::kCreated;
     bool terminated_ = false;
 };

@@ -8,6 +8,7 @@
 #include "platform/paths.h"
 #include "tef/ansi_text.h"
 #include "tef/errors.h"
+#include "tef/impressao_relatorio.h"
 #include "tef/kaclisitef.h"
 #include "tef/resp_clisitef.h"
 #include "tef/trace_log.h"
@@ -261,11 +262,7 @@ void TKaCliSiTefClass::CancelarTransacoesPendentesClass() {
     if (primeiraFalha) std::rethrow_exception(primeiraFalha);
 }
 
-void TKaCliSiTefClass::ImprimirRelatorio() {
-    VerificaRequisicaoIniciada();
-    if (fpResp->QtdLinhasComprovante <= 0) return;
-    throw EKaCliSiTefErro(kImpressaoIndisponivel);
-}
+void TKaCliSiTefClass::ImprimirRelatorio() { TImpressaoRelatorio(*this).Executar(); }
 
 void TKaCliSiTefClass::GravaLog(const AnsiString& AString) const noexcept {
     fTrace.Write(fArqLOG, AString);

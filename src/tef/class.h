@@ -27,11 +27,6 @@ namespace tef {
 
 class TKaCliSiTef;
 
-// Raised (as EKaCliSiTefErro) by the receipt printing through the fiscal printer, which is not
-// available yet.
-inline constexpr const char* kImpressaoIndisponivel =
-    "Impressão de comprovantes fora do modo serviço ainda não está disponível.";
-
 class TKaCliSiTefClass {
 public:
     TKaCliSiTefClass(const TKaCliSiTefClass&) = delete;
@@ -148,8 +143,10 @@ public:
     // first failure is raised.
     virtual void CancelarTransacoesPendentesClass();
 
-    // Prints the receipt of an administrative function through the fiscal-printer events.
-    // Not available yet: with receipt lines to print it raises EKaCliSiTefErro.
+    // Prints the receipt of an administrative function (the current response) into a
+    // management report through the fiscal-printer events, then confirms the function (or
+    // undoes it when the operator gave up, raising EKaCliSiTefECF "Impressão de Relatório
+    // Falhou") and removes its backup file. Nothing without receipt lines.
     virtual void ImprimirRelatorio();
 
     // Appends one trace line (Windows-1252) to ArqLOG; never fails.

@@ -8,6 +8,7 @@
 #include "tef/clisitef_dialogo.h"
 #include "tef/errors.h"
 #include "tef/evento.h"
+#include "tef/impressora_fiscal.h"
 #include "tef/kaclisitef.h"
 #include "tef/resp_clisitef.h"
 
@@ -162,6 +163,10 @@ int32_t TKaCliSiTefCliSiTef::IniciarFuncao(int Modalidade, const AnsiString& Hea
     if (fpAguardandoResposta) throw EKaCliSiTef("Requisição anterior não concluida");
     const TCliSiTefEntryPoints& biblioteca = Biblioteca();
     fIniciouRequisicao = true;
+    fDocumentosFinalizados.clear();
+    // The recovery's flag describes what it found at start-up; left set, it would keep every
+    // later function outside service mode from being finished with the library.
+    Owner().TransacaoConfirmada = false;
     const platform::LocalDateTime agora = platform::Now();
     const AnsiString data = platform::FormatDateTime("yyyymmdd", agora);
     const AnsiString hora = platform::FormatDateTime("hhnnss", agora);
@@ -308,7 +313,9 @@ bool TKaCliSiTefCliSiTef::CNC(const std::string&, const std::string& NSU,
 
 void TKaCliSiTefCliSiTef::CNF(const std::string&, const std::string&, const std::string&,
                               const std::string& DocumentoVinculado) {
-    if (ModoServico) FinalizarTransacao(true, Ansi(DocumentoVinculado));
+    // Also outside service mode: a function left unconfirmed is undone by the library, though
+    // its receipt was printed and the sale closed.
+    FinalizarTransacao(true, Ansi(DocumentoVinculado));
 }
 
 void TKaCliSiTefCliSiTef::NCN(const std::string&, const std::string&, const std::string&, Money,
@@ -322,13 +329,21 @@ void TKaCliSiTefCliSiTef::FinalizarTransacao(bool Confirma, const AnsiString& Do
     // The flags describe the function being finished; left set, they would make a later
     // confirmation (one recovered from a backup file, say) skip the library.
     platform::ScopeExit esquece([this] { fReimpressao = fDevolucao = false; });
-    // A reprint leaves nothing to confirm.
-    if (fReimpressao) return;
-    if (ModoServico) {
-        FinalizarModoServico(Confirma, DocumentoVinculado);
-    } else {
-        Confirma = FinalizarComImpressao(Confirma, DocumentoVinculado);
+    // Settled once, whichever path comes first: an administrative receipt is confirmed by its
+    // printing and then once more by the host that reports it.
+    if (fDocumentosFinalizados.contains(DocumentoVinculado)) {
+        GravaLog("FinalizarTransacao: Documento " + DocumentoVinculado + Ansi(" já finalizado"));
+        return;
     }
+    // A reprint leaves nothing to confirm.
+    if (!fReimpressao) {
+        if (ModoServico) {
+            FinalizarModoServico(Confirma, DocumentoVinculado);
+        } else {
+            Confirma = FinalizarComImpressao(Confirma, DocumentoVinculado);
+        }
+    }
+    fDocumentosFinalizados.insert(DocumentoVinculado);
     if (!Confirma) {
         Owner().DoExibeMsg(opmOK, "Transação \"TEF\" não efetuada.");
         GravaLog(Ansi("Transação \"TEF\" não efetuada. Documento: ") + DocumentoVinculado);
@@ -351,14 +366,18 @@ void TKaCliSiTefCliSiTef::FinalizarModoServico(bool Confirma,
 bool TKaCliSiTefCliSiTef::FinalizarComImpressao(bool Confirma,
                                                 const AnsiString& DocumentoVinculado) {
     TKaCliSiTef& componente = Owner();
-    // Without a receipt, or once the start-up recovery confirmed, the library is not called.
-    if (!Resp().MsgImpressao || componente.TransacaoConfirmada) return Confirma;
+    // What the start-up recovery found counts as settled by it.
+    if (componente.TransacaoConfirmada) return Confirma;
     const TCliSiTefEntryPoints& biblioteca = Biblioteca();
-    int retorno = -1;
-    Evento(componente.OnComandaImpressao, "OnComandaImpressão")(retorno, Resp(), fDevolucao);
-    // A receipt that could not be printed turns a confirmation into an undo; it never turns
-    // an undo into a confirmation.
-    if (!componente.ModoServico) Confirma = Confirma && retorno != 0;
+    // The library is called with or without a receipt: an approved function that is never
+    // finished is undone by it later.
+    if (Resp().MsgImpressao) {
+        int retorno = -1;
+        Evento(componente.OnComandaImpressao, "OnComandaImpressão")(retorno, Resp(), fDevolucao);
+        // A receipt that could not be printed turns a confirmation into an undo; it never
+        // turns an undo into a confirmation.
+        if (!componente.ModoServico) Confirma = Confirma && retorno != 0;
+    }
     const Momento agora = Agora();
     GravaLog(Ansi(Confirma
                       ? "*** FinalizaTransacaoSiTefInterativo -> Confirmação: SIM Documento: "
@@ -410,9 +429,7 @@ void TKaCliSiTefCliSiTef::RegistrarPagamentoECF(const std::string& IndiceFPG_ECF
             copia.SetOrdemPagamento(pendentes.Count() + 1);
             return;
         } catch (const EKaCliSiTefECF&) {
-            if (componente.DoExibeMsg(
-                    opmYesNo, "Impressora não responde\r\nDeseja imprimir novamente ?") == mrYes)
-                continue;
+            if (DesejaImprimirNovamente(componente)) continue;
         } catch (...) {
             DesfazerPendentes();
             throw;

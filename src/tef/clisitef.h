@@ -12,6 +12,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "tef/class.h"
@@ -107,7 +108,7 @@ public:
     // Cancels an earlier payment (function OperacaoCNC) answering its date, NSU and amount.
     bool CNC(const std::string& Rede, const std::string& NSU, platform::TDateTime DataHoraTransacao,
              Money Valor) override;
-    // In service mode confirms the running function; otherwise nothing.
+    // Confirms the function of `DocumentoVinculado` (in service mode and outside it).
     void CNF(const std::string& Rede, const std::string& NSU, const std::string& Finalizacao,
              const std::string& DocumentoVinculado) override;
     // Undoes the running function.
@@ -115,7 +116,11 @@ public:
              Money Valor, const std::string& DocumentoVinculado) override;
 
     // Confirms or undoes the running function of document `DocumentoVinculado` and forgets the
-    // preset answers. After a reprint the library is not called.
+    // preset answers. The library is not called after a reprint, nor for a document already
+    // finished since the current function started (each function is settled once), nor
+    // outside service mode for what the start-up recovery found. Outside service mode the
+    // host's OnComandaImpressao is asked first when there is a receipt; its answer 0 turns a
+    // confirmation into an undo.
     void FinalizarTransacao(bool Confirma, const AnsiString& DocumentoVinculado);
 
     void ProcessarResposta() override;
@@ -177,6 +182,8 @@ private:
     void DesfazerPendentes() noexcept;
     void MensagemAoOperador(const std::string& mensagem);
 
+    // Documents confirmed or undone since the current function started.
+    std::set<AnsiString> fDocumentosFinalizados;
     bool fIniciouRequisicao = false;
     bool fReimpressao = false;
     bool fDevolucao = false;

@@ -6,12 +6,14 @@
 #include <exception>
 
 #include "platform/code_page.h"
+#include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "tef/ansi_text.h"
 #include "tef/clisitef.h"
 #include "tef/errors.h"
 #include "tef/evento.h"
+#include "tef/impressao_transacoes.h"
 #include "tef/trace_log.h"
 
 namespace tef {
@@ -32,7 +34,8 @@ void ApagarArquivo(const std::string& nome) {
 
 }  // namespace
 
-TKaCliSiTef::TKaCliSiTef() {
+TKaCliSiTef::TKaCliSiTef()
+    : TempoMinimoTextos(platform::EnvMilliseconds("QV_RECEIPT_TEXTS_MS", std::chrono::seconds(5))) {
     auto engine = std::make_unique<TKaCliSiTefCliSiTef>(this);
     fTEFCliSiTef = engine.get();
     fListaGP.Add(std::move(engine));
@@ -347,11 +350,7 @@ void TKaCliSiTef::CancelarTransacoesPendentes() {
     if (primeiraFalha) std::rethrow_exception(primeiraFalha);
 }
 
-void TKaCliSiTef::ImprimirTransacoesPendentes() {
-    if (fRespostasPendentes.Empty()) return;
-    GravaLog("ImprimirTransacoesPendentes");
-    throw EKaCliSiTefErro(kImpressaoIndisponivel);
-}
+void TKaCliSiTef::ImprimirTransacoesPendentes() { TImpressaoTransacoes(*this).Executar(); }
 
 void TKaCliSiTef::AgruparRespostasPendentes(TKaCliSiTefArrayGrupoRespostasPendentes& Grupo) const {
     Grupo.clear();

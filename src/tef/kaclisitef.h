@@ -12,9 +12,9 @@
 // an approved payment reaches OnDepoisConfirmarTransacoes at once; its handler reports it and
 // settles it with ConfirmarTransacao.
 //
-// Receipt printing through the fiscal-printer events (ImprimirTransacoesPendentes and the
-// engine's ImprimirRelatorio, used only outside service mode and for administrative receipts)
-// is not available yet: with something to print they raise EKaCliSiTefErro.
+// Outside service mode the component prints the receipts itself through the fiscal-printer
+// events (ImprimirTransacoesPendentes, and the engine's ImprimirRelatorio for administrative
+// receipts, which also runs in service mode) and then confirms or undoes the transactions.
 //
 // There is no desktop on this platform: RestaurarFocoAplicacao and LimparTeclado call their
 // events and otherwise do nothing; message boxes go through OnExibeMsg.
@@ -23,6 +23,7 @@
 // read from another thread. No other locking.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "platform/clock.h"
@@ -30,6 +31,7 @@
 #include "tef/events.h"
 #include "tef/identificacao.h"
 #include "tef/money.h"
+#include "tef/relogio.h"
 #include "tef/respostas_pendentes.h"
 #include "tef/trace_log.h"
 #include "tef/types.h"
@@ -167,6 +169,12 @@ public:
     std::string fNewCodigoAutorizacao;
     std::string CartaoLido;
 
+    // The clock of the waits that keep a receipt's operator and customer texts on screen, and
+    // how long they stay at least (5 s; QV_RECEIPT_TEXTS_MS for tests). Tests put in a clock
+    // that does not sleep.
+    TRelogio Relogio = TRelogio::Sistema();
+    std::chrono::milliseconds TempoMinimoTextos;
+
     // Consulted by the dialogue before it asks for a boarding or a service fee.
     bool FornecerTaxaDeServico = false;
     bool FornecerTaxaDeEmbarque = false;
@@ -229,9 +237,11 @@ public:
     // list goes to OnDepoisCancelarTransacoes and is emptied (the first failure is raised
     // afterwards). In service mode it does nothing.
     void CancelarTransacoesPendentes();
-    // Prints the pending receipts through the fiscal-printer events, then confirms or undoes
-    // them. Not available yet: with responses pending it raises EKaCliSiTefErro and leaves
-    // them pending.
+    // Prints the pending receipts through the fiscal-printer events, asking the operator to
+    // retry while the printer fails; then, outside service mode, confirms them (printed) or
+    // cancels the coupon and undoes them (given up), and empties the list. A printer that
+    // cannot be freed first raises EKaCliSiTefECF "ECF não está LIVRE" and changes nothing;
+    // an error other than the printer's leaves the list as it is.
     void ImprimirTransacoesPendentes();
     // Groups the pending responses by payment form and order (totals summed), sorted by order.
     void AgruparRespostasPendentes(TKaCliSiTefArrayGrupoRespostasPendentes& Grupo) const;
@@ -277,6 +287,7 @@ public:
 
 private:
     friend class TCliSiTefDialogo;
+    friend class TImpressaoTransacoes;
 
     TKaCliSiTefClass& AtivoGP() const;
     // The active engine's name (empty without one), which starts most trace lines.

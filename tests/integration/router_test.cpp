@@ -52,7 +52,8 @@ TEST_F(Router, AnswersOrIgnoresEachKindOfMessage) {
          R"({"type":"error","message":"Sess\u00E3o inv\u00E1lida."})"},
         {R"({"route":42,"session_uuid":"NOPE"})",
          R"({"type":"error","message":"Sess\u00E3o inv\u00E1lida."})"},
-        {R"({"route":"/print","type":"print"})", ""},
+        {R"({"route":"/print","type":"print"})",
+         R"({"type":"error","message":"Campo data nao encontrado."})"},
         {R"({"route":"/transaction","type":"confirmation"})", ""},
     };
     auto client = app_.Client();

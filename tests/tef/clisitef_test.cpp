@@ -326,23 +326,71 @@ TEST_F(Engine, FinishingAReprintCallsNothing) {
     EXPECT_EQ(Journal("FinalizaFuncaoSiTefInterativo").size(), 1u);
 }
 
-TEST_F(Engine, ConfirmAndUndoBySettings) {
+TEST_F(Engine, ConfirmAndUndoInEitherModeOncePerDocument) {
     UseScript(R"([{"status": 0}])");
     Start();
-    host_.Reset();
-    engine_.ModoServico = false;
-    engine_.CNF("rede", "nsu", "fin", "123");  // nothing outside service mode
-    EXPECT_TRUE(Journal("FinalizaFuncaoSiTefInterativo").empty());
-    engine_.ModoServico = true;
-    engine_.NCN("rede", "nsu", "fin", 0, "124");
-    const Lines finaliza = Journal("FinalizaFuncaoSiTefInterativo");
-    ASSERT_EQ(finaliza.size(), 1u);
-    EXPECT_EQ(JournalValue(finaliza[0], "confirma"), "0");
-    EXPECT_EQ(JournalValue(finaliza[0], "cupomFiscal"), "124");
-    EXPECT_EQ(host_.calls, (Lines{"Foco", "Msg opmOK Transação \"TEF\" não efetuada."}));
-    EXPECT_NE(
-        Trace().find("*** FinalizaFuncaoSiTefInterativo -> Cancelamento: N\xC3O Documento: 124"),
-        std::string::npos);
+    const std::string naoEfetuada = "Msg opmOK Transação \"TEF\" não efetuada.";
+    struct Case {
+        bool servico;
+        bool confirma;
+        std::string doc;
+        std::string finaliza;  // "<export> <confirma>", or empty: the library is not called
+        Lines host;
+        std::string trace;
+    } cases[] = {
+        {true,
+         true,
+         "121",
+         "FinalizaFuncaoSiTefInterativo 1",
+         {},
+         "*** FinalizaFuncaoSiTefInterativo -> Confirma\xE7\xE3o: SIM Documento: 121"},
+        {true,
+         false,
+         "122",
+         "FinalizaFuncaoSiTefInterativo 0",
+         {"Foco", naoEfetuada},
+         "*** FinalizaFuncaoSiTefInterativo -> Cancelamento: N\xC3O Documento: 122"},
+        {false,
+         true,
+         "123",
+         "FinalizaTransacaoSiTefInterativo 1",
+         {},
+         "*** FinalizaTransacaoSiTefInterativo -> Confirma\xE7\xE3o: SIM Documento: 123"},
+        {false,
+         false,
+         "124",
+         "FinalizaTransacaoSiTefInterativo 0",
+         {"Foco", naoEfetuada},
+         "*** FinalizaTransacaoSiTefInterativo -> Cancelamento: N\xC3O Documento: 124"},
+        // Settled already: whichever way, and in whichever mode, it is not finished again.
+        {true, true, "123", "", {}, "FinalizarTransacao: Documento 123 j\xE1 finalizado"},
+        {false, false, "121", "", {}, "FinalizarTransacao: Documento 121 j\xE1 finalizado"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.doc + (c.servico ? " in service mode" : " outside"));
+        engine_.ModoServico = component_.ModoServico = c.servico;
+        host_.Reset();
+        platform::DeleteFile(folder_ / "journal.log");
+        if (c.confirma) {
+            component_.CNF("rede", "nsu", "fin", c.doc);
+        } else {
+            component_.NCN("rede", "nsu", "fin", 0, c.doc);
+        }
+        Lines finaliza;
+        for (const auto& line : Journal()) {
+            finaliza.push_back(line.substr(0, line.find(' ')) + " " +
+                               JournalValue(line, "confirma"));
+            EXPECT_EQ(JournalValue(line, "cupomFiscal"), c.doc);
+        }
+        EXPECT_EQ(finaliza, c.finaliza.empty() ? Lines{} : Lines{c.finaliza});
+        EXPECT_EQ(host_.calls, c.host);
+        EXPECT_NE(Trace().find(c.trace), std::string::npos);
+    }
+    // A new function starts afresh.
+    component_.ATV(gpCliSiTef);
+    platform::DeleteFile(folder_ / "journal.log");
+    component_.CNF("rede", "nsu", "fin", "123");
+    EXPECT_EQ(Journal("FinalizaTransacaoSiTefInterativo").size(), 1u);
 }
 
 TEST_F(Engine, PinPadAndPendingCount) {
@@ -425,13 +473,13 @@ TEST_F(Engine, AdministrativeFunctions) {
     EXPECT_EQ(JournalValue(Journal("IniciaFuncaoSiTefInterativo").back(), "funcao"), "110");
     EXPECT_EQ(host_.Calls("Msg"), (Lines{"Msg opmExcept Negada pelo autorizador (4)"}));
 
-    // An administrative receipt would be printed through the fiscal printer: not available yet.
-    UseScript(R"([{"command": 0, "field": 121, "text": "TESTE DE COMUNICACAO"}, {"status": 0}])");
+    // The communication test.
+    UseScript(R"([{"status": 0}])");
     component_.DesInicializar(gpCliSiTef);
     Start();
-    EXPECT_THROW(component_.ATV(gpCliSiTef), EKaCliSiTefErro);
+    component_.ATV(gpCliSiTef);
     EXPECT_EQ(JournalValue(Journal("IniciaFuncaoSiTefInterativo").back(), "funcao"), "111");
-    EXPECT_TRUE(component_.RespostasPendentes().Empty());
+    EXPECT_EQ(JournalValue(Journal("IniciaFuncaoSiTefInterativo").back(), "restricoes"), "");
 }
 
 TEST_F(Engine, ChequePresets) {
@@ -457,28 +505,12 @@ TEST_F(Engine, ChequePresets) {
 class OutsideServiceMode : public Engine {
 protected:
     OutsideServiceMode() {
-        engine_.ModoServico = false;
-        component_.ModoServico = false;
+        DesktopMode();
         UseScript(R"([{"command": 0, "field": 133, "text": "000321"},
                       {"command": 0, "field": 121, "text": "VIA"},
                       {"status": 0, "record": "payment"}])");
     }
 };
-
-TEST_F(OutsideServiceMode, ReceiptPrintingIsNotAvailableYet) {
-    Start();
-    try {
-        component_.CRT(10, "01", "1", 0, "", "", "", "00");
-        FAIL() << "no error";
-    } catch (const EKaCliSiTefErro& e) {
-        EXPECT_STREQ(e.what(), kImpressaoIndisponivel);
-    }
-    // Nothing was lost: the payment is pending with its backup file.
-    ASSERT_EQ(component_.RespostasPendentes().Count(), 1);
-    const std::string backup = component_.RespostasPendentes().Objects(0).ArqBackup();
-    EXPECT_EQ(backup, engine_.NomeArquivoBackup(1));
-    EXPECT_TRUE(platform::FileExists(backup));
-}
 
 TEST_F(OutsideServiceMode, ConfirmingRemovesTheBackupFile) {
     component_.SetAutoFinalizarCupom(false);
@@ -516,6 +548,29 @@ TEST_F(OutsideServiceMode, FiscalPrinterThatKeepsFailingUndoesThePayment) {
     EXPECT_EQ(JournalValue(finaliza[0], "confirma"), "0");
     EXPECT_FALSE(platform::FileExists(engine_.NomeArquivoBackup(1)));
     EXPECT_TRUE(component_.RespostasPendentes().Empty());
+}
+
+TEST_F(OutsideServiceMode, AfterAStartUpRecoveryLaterPaymentsStillReachTheLibrary) {
+    platform::ForceDirectories(component_.PathBackup());
+    TKaCliSiTefRespCliSiTef recuperada;
+    recuperada.Conteudo.GravaInformacao(899, 100, "CRT");
+    recuperada.Conteudo.GravaInformacao(899, 102, "41000");
+    recuperada.Conteudo.GravarArquivo(engine_.NomeArquivoBackup(1), true);
+    Start();
+    EXPECT_TRUE(component_.TransacaoConfirmada);
+    EXPECT_EQ(host_.Calls("DepoisConfirmar"), (Lines{"DepoisConfirmar 1"}));
+    // What the recovery found counts as settled by it.
+    EXPECT_TRUE(Journal("FinalizaTransacaoSiTefInterativo").empty());
+
+    // Paid, printed and confirmed.
+    EXPECT_TRUE(component_.CRT(10, "01", "1", 0, "", "", "", "00"));
+    EXPECT_FALSE(component_.TransacaoConfirmada);
+    const Lines finaliza = Journal("FinalizaTransacaoSiTefInterativo");
+    ASSERT_EQ(finaliza.size(), 1u);
+    EXPECT_EQ(JournalValue(finaliza[0], "confirma"), "1");
+    EXPECT_EQ(JournalValue(finaliza[0], "cupomFiscal"),
+              JournalValue(Journal("IniciaFuncaoSiTefInterativo").at(0), "cupomFiscal"));
+    EXPECT_EQ(engine_.ObtemQuantidadeTransacoesPendentes(0, ""), 0);
 }
 
 TEST_F(Engine, StartUpConfirmsBackedUpTransactions) {

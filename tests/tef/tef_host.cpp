@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include <memory>
+
 #include "platform/file_system.h"
 #include "support/simulated_library.h"
 #include "tef/respostas_pendentes.h"
@@ -71,6 +73,17 @@ void TestHost::Registrar(const std::string& linha) {
     if (!interceptar.empty() && linha.starts_with(interceptar) && aoInterceptar) aoInterceptar();
 }
 
+int TestHost::ComandoECF(const std::string& linha) {
+    Registrar(linha);
+    for (auto falha = falharECF.begin(); falha != falharECF.end(); ++falha) {
+        if (linha.starts_with(*falha)) {
+            falharECF.erase(falha);
+            return 0;
+        }
+    }
+    return retornoECF;
+}
+
 void TestHost::Bind() {
     using namespace tef;
     c_.OnExibeMsg = [this](TKaCliSiTefOperacaoMensagem op, const std::string& msg,
@@ -119,34 +132,37 @@ void TestHost::Bind() {
         if (++esperas_ == interromperNaEspera) interromper = true;
     };
     c_.OnComandaECF = [this](TKaCliSiTefOperacaoECF op, TKaCliSiTefResp&, int& retorno) {
-        Registrar("ECF " + ToString(op));
-        retorno = retornoECF;
+        retorno = ComandoECF("ECF " + ToString(op));
     };
     c_.OnComandaImpressao = [this](int& retorno, TKaCliSiTefResp&, bool cancelado) {
         Registrar(std::string("Impressao ") + (cancelado ? "devolucao" : "venda"));
         retorno = retornoImpressao;
     };
     c_.OnComandaECFSubtotaliza = [this](Money desconto, int& retorno) {
-        Registrar("Subtotaliza " + Valor(desconto));
-        retorno = retornoECF;
+        retorno = ComandoECF("Subtotaliza " + Valor(desconto));
     };
     c_.OnComandaECFPagamento = [this](const std::string& indice, Money valor, int& retorno) {
-        Registrar("Pagamento " + indice + " " + Valor(valor));
-        retorno = retornoECF;
+        retorno = ComandoECF("Pagamento " + indice + " " + Valor(valor));
     };
     c_.OnComandaECFAbreVinculado = [this](const std::string& coo, const std::string& indice,
                                           Money valor, int& retorno) {
-        Registrar("AbreVinculado " + coo + " " + indice + " " + Valor(valor));
-        retorno = retornoECF;
+        retorno = ComandoECF("AbreVinculado " + coo + " " + indice + " " + Valor(valor));
     };
-    c_.OnComandaECFImprimeVia = [this](TKaCliSiTefTipoRelatorio tipo, int via, const TextLines&,
-                                       int& retorno) {
-        Registrar("ImprimeVia " + ToString(tipo) + " " + std::to_string(via));
-        retorno = retornoECF;
+    c_.OnComandaECFImprimeVia = [this](TKaCliSiTefTipoRelatorio tipo, int via,
+                                       const TextLines& imagem, int& retorno) {
+        retorno = ComandoECF("ImprimeVia " + ToString(tipo) + " " + std::to_string(via) + " " +
+                             (imagem.empty() ? "" : imagem.front()));
     };
     c_.OnInfoECF = [this](TKaCliSiTefInfoECF op, std::string& retorno) {
         Registrar("InfoECF " + ToString(op));
-        retorno = op == ineEstadoECF ? estadoECF : "0";
+        if (op != ineEstadoECF) {
+            retorno = "0";
+        } else if (!estadosECF.empty()) {
+            retorno = estadosECF.front();
+            estadosECF.pop_front();
+        } else {
+            retorno = estadoECF;
+        }
     };
     c_.OnDepoisConfirmarTransacoes = [this](TKaCliSiTefRespostasPendentes& lista) {
         Registrar("DepoisConfirmar " + std::to_string(lista.Count()));
@@ -185,6 +201,12 @@ SimFixture::SimFixture() : engine_(component_.TEFCliSiTef()), host_(component_) 
     component_.ModoServico = true;
     component_.SetPathBackup(folder_ / "TEF");
     component_.SetArqLOG(folder_ / "trace.log");
+    auto agora = std::make_shared<tef::TRelogio::Instante>();
+    component_.Relogio.Agora = [agora] { return *agora; };
+    component_.Relogio.Dormir = [this, agora](std::chrono::milliseconds duracao) {
+        sleeps_.push_back(duracao);
+        *agora += duracao;
+    };
 }
 
 void SimFixture::UseScenario(const std::string& json) {
@@ -198,6 +220,11 @@ void SimFixture::UseScript(const std::string& steps) {
 void SimFixture::Start() {
     ASSERT_NO_THROW(component_.Inicializar(tef::gpCliSiTef));
     ASSERT_TRUE(component_.Inicializado(tef::gpCliSiTef));
+}
+
+void SimFixture::DesktopMode() {
+    engine_.ModoServico = false;
+    component_.ModoServico = false;
 }
 
 std::vector<std::string> SimFixture::Journal() const {

@@ -1,7 +1,8 @@
 // Test side of the TEF component: a host that binds every event of a TKaCliSiTef, records each
-// call as one line of text, and answers prompts from scripted queues; and a fixture with a
-// private copy of the simulated payment library in a temporary application folder, its journal,
-// TZ pinned and the component configured as the service configures it.
+// call as one line of text, answers prompts from scripted queues and plays a fiscal printer;
+// and a fixture with a private copy of the simulated payment library in a temporary application
+// folder, its journal, TZ pinned, a clock that never sleeps, and the component configured as
+// the service configures it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -55,7 +56,8 @@ public:
     void Reset();
 
     // Every event call, in order, e.g. "Msg opmExcept Negada pelo autorizador (5)",
-    // "Menu Titulo [1:A;2:B]", "Campo 512 tcString Forneca o numero", "Aguarda 23 0".
+    // "Menu Titulo [1:A;2:B]", "Campo 512 tcString Forneca o numero", "Aguarda 23 0",
+    // "ImprimeVia trVinculado 1 VIA DO CLIENTE" (the copy's first line).
     std::vector<std::string> calls;
     // The calls that start with `prefix`.
     std::vector<std::string> Calls(const std::string& prefix) const;
@@ -67,8 +69,13 @@ public:
     // The wait (command 23) at which the host interrupts (1 = first); 0 never.
     int interromperNaEspera = 0;
     std::string estadoECF = "L";
-    int retornoECF = 1;        // every fiscal-printer command and OnComandaImpressao
+    // Answers to the printer-state question before estadoECF, first to last.
+    std::deque<std::string> estadosECF;
+    int retornoECF = 1;        // every fiscal-printer command
     int retornoImpressao = 1;  // OnComandaImpressao
+    // A fiscal-printer command whose call line starts with one of these fails (answers 0); each
+    // entry fails one command and is then forgotten.
+    std::vector<std::string> falharECF;
 
     // Responses handed to OnDepoisConfirmarTransacoes / OnDepoisCancelarTransacoes.
     std::vector<RespostaVista> confirmadas, canceladas;
@@ -81,6 +88,8 @@ public:
 
 private:
     void Registrar(const std::string& linha);
+    // Records a fiscal-printer command and gives its answer.
+    int ComandoECF(const std::string& linha);
     void Bind();
 
     tef::TKaCliSiTef& c_;
@@ -99,6 +108,8 @@ protected:
     void UseScript(const std::string& steps);
     // Inicializar(gpCliSiTef) on the component; fails the test on an error.
     void Start();
+    // Runs the component and its engine outside service mode, as a desktop program does.
+    void DesktopMode();
 
     // Journal lines without the simulator's notes, and those of one export.
     std::vector<std::string> Journal() const;
@@ -113,6 +124,9 @@ protected:
     tef::TKaCliSiTef component_;
     tef::TKaCliSiTefCliSiTef& engine_;
     TestHost host_;
+    // The component's clock only moves when the component sleeps, so no test sleeps; these are
+    // its sleeps.
+    std::vector<std::chrono::milliseconds> sleeps_;
 };
 
 // The value of `name="..."` or `name=...` in a journal line (text values unquoted, escapes

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 #include "amount_text.h"
 #include "platform/clock.h"
@@ -73,17 +74,24 @@ void PaymentBook::AddPending(RecordKind kind, Variables variables, std::optional
 }
 
 bool PaymentBook::Finish(const std::string& document, bool confirm) {
-    auto it = std::find_if(pending_.rbegin(), pending_.rend(),
-                           [&](const Pending& p) { return Get(p.variables, "doc") == document; });
-    if (it == pending_.rend()) return false;
-    Pending done = std::move(*it);
-    pending_.erase(std::next(it).base());
-    if (!confirm) return true;
+    auto of_document = [&](const Pending& p) { return Get(p.variables, "doc") == document; };
+    auto first_done = std::stable_partition(pending_.begin(), pending_.end(),
+                                            [&](const Pending& p) { return !of_document(p); });
+    if (first_done == pending_.end()) return false;
+    std::vector<Pending> done(std::make_move_iterator(first_done),
+                              std::make_move_iterator(pending_.end()));
+    pending_.erase(first_done, pending_.end());
+    if (confirm) {
+        for (Pending& p : done) Confirm(std::move(p));
+    }
+    return true;
+}
+
+void PaymentBook::Confirm(Pending done) {
     if (done.kind == RecordKind::kCancellation && done.target) {
         if (Entry* target = FindById(*done.target)) target->cancelled = true;
     }
     known_.push_back({next_id_++, done.kind, std::move(done.variables), false});
-    return true;
 }
 
 int PaymentBook::CountPending(const std::string& date, const std::string& document) const {

@@ -36,8 +36,9 @@ public:
     // cancellation cancels.
     void AddPending(RecordKind kind, Variables variables, std::optional<int> target);
 
-    // Confirms (the entry becomes known, a cancellation cancels its target) or undoes the
-    // pending function of fiscal document `document`. False when none is pending for it.
+    // Confirms (the entry becomes known, a cancellation cancels its target) or undoes every
+    // pending function of fiscal document `document`, in the order they were approved (a
+    // sale paid with several cards shares one document). False when none is pending for it.
     bool Finish(const std::string& document, bool confirm);
 
     // Pending functions of date `date` (YYYYMMDD) and fiscal document `document`; an empty
@@ -52,6 +53,7 @@ private:
     };
 
     static bool Matches(const Entry& entry, const Variables& answers);
+    void Confirm(Pending done);
     Entry* FindById(int id);
 
     std::vector<Entry> known_;

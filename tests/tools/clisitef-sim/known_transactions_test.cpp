@@ -128,6 +128,19 @@ TEST_F(KnownTransactions, ApprovedFunctionsArePendingUntilFinished) {
               1u);
 }
 
+TEST_F(KnownTransactions, OneCallFinishesEveryFunctionOfTheDocument) {
+    // The card payments of one sale share its fiscal document.
+    auto first = Pay("10,00", "300", false);
+    auto second = Pay("20,00", "300", false);
+    Pay("5,00", "301", false);
+    EXPECT_EQ(Lib().finaliza_transacao(1, "300", "20251126", "155000"), 0);
+    EXPECT_EQ(Lib().obtem_pendentes("", ""), 1);
+    EXPECT_EQ(Lib().obtem_pendentes("", "301"), 1);
+    // Both became known: either can be cancelled.
+    EXPECT_EQ(Cancel("26112025", first[134], "10,00").status, 0);
+    EXPECT_EQ(Cancel("26112025", second[134], "20,00", "9001").status, 0);
+}
+
 TEST_F(KnownTransactions, DeclinedAndCancelledFunctionsLeaveNothingPending) {
     EXPECT_EQ(Lib().Run(3, "10,51", {}, "", "100").status, 5);
     EXPECT_EQ(Lib().Run(3, "10,00", {Abort()}, "", "101").status, -2);
