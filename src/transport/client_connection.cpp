@@ -143,7 +143,7 @@ void TClientConnection::SendFrame(uint8_t opcode, std::string_view payload) {
 
 void TClientConnection::SendText(std::string_view text) { SendFrame(kOpText, text); }
 
-bool TClientConnection::Fill(Deadline deadline, bool expect_wait) {
+bool TClientConnection::Fill(Deadline deadline) {
     if (begin_ == end_) begin_ = end_ = 0;
     if (buffer_size_ - end_ < kDirectRead) {
         std::memmove(buffer_.get(), buffer_.get() + begin_, Buffered());
@@ -153,10 +153,7 @@ bool TClientConnection::Fill(Deadline deadline, bool expect_wait) {
     }
     char* const dst = buffer_.get() + end_;
     const size_t room = buffer_size_ - end_;
-    const size_t n = Guarded([&] {
-        return expect_wait ? stream_.ReadWhenReady(dst, room, deadline)
-                           : stream_.Read(dst, room, deadline);
-    });
+    const size_t n = Guarded([&] { return stream_.Read(dst, room, deadline); });
     end_ += n;
     return n > 0;
 }
@@ -186,7 +183,7 @@ void TClientConnection::Receive(char* dst, size_t size, bool wait_for_first) {
             if (missing >= kDirectRead && Buffered() == 0) {
                 got += Guarded([&] { return stream_.Read(dst + got, missing, deadline); });
             } else {
-                Fill(deadline, unlimited);
+                Fill(deadline);
                 got += TakeBuffered(dst + got, missing);
             }
         } catch (const StreamTimeout&) {

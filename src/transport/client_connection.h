@@ -120,9 +120,8 @@ private:
     // byte has no limit; every other wait ends the connection after the stall time-out.
     void Receive(char* dst, size_t size, bool wait_for_first = false);
     size_t TakeBuffered(char* dst, size_t size);
-    // Reads more bytes into the buffer; true when some arrived. `expect_wait`: nothing is
-    // likely to have arrived yet (see TlsStream::ReadWhenReady).
-    bool Fill(Deadline deadline, bool expect_wait = false);
+    // Reads more bytes into the buffer; true when some arrived.
+    bool Fill(Deadline deadline);
     size_t Buffered() const { return end_ - begin_; }
     void GrowBuffer();
     void EnsureOpen() const;

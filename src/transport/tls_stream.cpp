@@ -94,12 +94,6 @@ size_t TlsStream::Read(char* dst, size_t size, Deadline deadline) {
         Drive([&] { return SSL_read(ssl_.get(), dst, ClampToInt(size)); }, deadline));
 }
 
-size_t TlsStream::ReadWhenReady(char* dst, size_t size, Deadline deadline) {
-    if (!blocking_ && !failed_ && SSL_has_pending(ssl_.get()) == 0)
-        WaitFor(SSL_ERROR_WANT_READ, deadline);
-    return Read(dst, size, deadline);
-}
-
 size_t TlsStream::TryRead(char* dst, size_t size) {
     if (failed_) throw ConnectionClosed("Conexão encerrada.");
     // A blocking socket would wait here for the rest of a record that has only partly come.

@@ -42,11 +42,6 @@ public:
     // or on a failure, StreamTimeout past `deadline`.
     size_t Read(char* dst, size_t size, Deadline deadline);
 
-    // Read for a read that expects to wait (the next message): on a non-blocking socket, when
-    // the TLS layer holds nothing, waits for the socket first instead of asking it for bytes
-    // that are not there yet.
-    size_t ReadWhenReady(char* dst, size_t size, Deadline deadline);
-
     // Reads what is ready without waiting; 0 when nothing is. ConnectionClosed as Read.
     size_t TryRead(char* dst, size_t size);
 
