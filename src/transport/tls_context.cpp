@@ -52,9 +52,7 @@ TlsContext::TlsContext(const std::string& certificate_file, const std::string& k
     if (ctx == nullptr) throw std::runtime_error("SSL_CTX_new: " + TakeOpenSslError());
     Check(SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION), "TLS 1.2");
     Check(SSL_CTX_set_max_proto_version(ctx, TLS1_2_VERSION), "TLS 1.2");
-    // Session tickets cost every full handshake a ticket encryption; returning clients still
-    // resume through the session cache.
-    SSL_CTX_set_options(ctx, SSL_OP_NO_RENEGOTIATION | SSL_OP_NO_TICKET);
+    SSL_CTX_set_options(ctx, SSL_OP_NO_RENEGOTIATION);
     SSL_CTX_sess_set_cache_size(ctx, kSessionCacheSize);
     SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
     SSL_CTX_set_read_ahead(ctx, 1);

@@ -41,11 +41,13 @@ TlsStream::TlsStream(SSL_CTX* ctx, platform::Socket socket)
 }
 
 void TlsStream::Fail(int ssl_error) {
-    failed_ = true;
     if (ssl_error == SSL_ERROR_ZERO_RETURN) {
+        // A goodbye, not a failure: ours may still be sent, which keeps the session for the
+        // client's next connection.
         ERR_clear_error();
         throw ConnectionClosed("Conexão fechada pelo cliente.");
     }
+    failed_ = true;
     if (ssl_error == SSL_ERROR_SYSCALL && ERR_peek_error() == 0) {
         throw ConnectionClosed("Conexão interrompida.");
     }
