@@ -35,6 +35,18 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
 }
 
 constexpr int64_t kDelphiEpochDays = -25569;  // 1899-12-30 relative to 1970-01-01
+constexpr int64_t kMsPerDay = 86400000;
+
+// The date `days` after 1970-01-01 at `ms_of_day` milliseconds after midnight.
+LocalDateTime FromDays(int64_t days, int64_t ms_of_day) {
+    LocalDateTime t;
+    CivilFromDays(days, t.year, t.month, t.day);
+    t.hour = static_cast<int>(ms_of_day / 3600000);
+    t.minute = static_cast<int>(ms_of_day / 60000 % 60);
+    t.second = static_cast<int>(ms_of_day / 1000 % 60);
+    t.millisecond = static_cast<int>(ms_of_day % 1000);
+    return t;
+}
 
 std::string Padded(int value, size_t width) {
     std::string s = std::to_string(value);
@@ -91,6 +103,14 @@ int64_t UtcOffsetSecondsAt(const LocalDateTime& t) {
     return local_secs - static_cast<int64_t>(utc);
 }
 
+LocalDateTime LocalToUtc(const LocalDateTime& t) {
+    const int64_t ms = DaysFromCivil(t.year, t.month, t.day) * kMsPerDay + t.hour * 3600000LL +
+                       t.minute * 60000LL + t.second * 1000LL + t.millisecond -
+                       UtcOffsetSecondsAt(t) * 1000;
+    const int64_t days = (ms >= 0 ? ms : ms - (kMsPerDay - 1)) / kMsPerDay;
+    return FromDays(days, ms - days * kMsPerDay);
+}
+
 TDateTime ToDateTime(const LocalDateTime& t) {
     double days = static_cast<double>(DaysFromCivil(t.year, t.month, t.day) - kDelphiEpochDays);
     double frac =
@@ -102,17 +122,11 @@ LocalDateTime FromDateTime(TDateTime value) {
     double whole = std::floor(value);
     auto ms_of_day = static_cast<int64_t>(std::llround((value - whole) * 86400000.0));
     auto days = static_cast<int64_t>(whole);
-    if (ms_of_day >= 86400000) {
-        ms_of_day -= 86400000;
+    if (ms_of_day >= kMsPerDay) {
+        ms_of_day -= kMsPerDay;
         ++days;
     }
-    LocalDateTime t;
-    CivilFromDays(days + kDelphiEpochDays, t.year, t.month, t.day);
-    t.hour = static_cast<int>(ms_of_day / 3600000);
-    t.minute = static_cast<int>(ms_of_day / 60000 % 60);
-    t.second = static_cast<int>(ms_of_day / 1000 % 60);
-    t.millisecond = static_cast<int>(ms_of_day % 1000);
-    return t;
+    return FromDays(days + kDelphiEpochDays, ms_of_day);
 }
 
 bool IsValidDate(int year, int month, int day) {

@@ -32,6 +32,9 @@ LocalDateTime FromDateTime(TDateTime value);
 // Seconds to add to UTC to get the local time in effect at `local` (-10800 in Brasília).
 int64_t UtcOffsetSecondsAt(const LocalDateTime& local);
 
+// The same moment in UTC: `local` minus the UTC offset in effect at that local time.
+LocalDateTime LocalToUtc(const LocalDateTime& local);
+
 // True when year/month/day/hour/minute/second name a real moment of the calendar.
 bool IsValidDate(int year, int month, int day);
 bool IsValidTime(int hour, int minute, int second);

@@ -1,12 +1,12 @@
-// Globally unique identifiers: 128 random bits (version 4) from the system's random source.
+// Fresh globally unique identifiers.
 #pragma once
 
 #include <string>
 
 namespace platform {
 
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" with upper-case hexadecimal digits. Raises
-// std::system_error when the system has no random bytes to give.
-std::string NewGuidString();
+// A new random (version 4) GUID in canonical upper-case form without braces:
+// "6F9619FF-8B86-4011-B42D-00C04FC964FF". Empty when the system cannot supply random bytes.
+std::string NewGuid();
 
 }  // namespace platform

@@ -18,8 +18,9 @@ constexpr const char* kDataDirPrefix = "SumatraPDF_";
 
 // <temp folder>/SumatraPDF_ followed by a new GUID's 32 hexadecimal digits.
 std::string NewDataDirPath() {
-    std::string digits = platform::NewGuidString();
-    std::erase_if(digits, [](char c) { return c == '{' || c == '}' || c == '-'; });
+    std::string digits = platform::NewGuid();
+    if (digits.empty()) throw std::runtime_error("Sem números aleatórios para a pasta de dados.");
+    std::erase_if(digits, [](char c) { return c == '-'; });
     return platform::TempDir() + kDataDirPrefix + digits;
 }
 

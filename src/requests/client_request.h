@@ -36,6 +36,21 @@ public:
     // Sends {"type":"error","message":<text>}.
     void ReplyError(std::string_view text) const { Reply(ErrorReply(text)); }
 
+    // True when "type" is `expected`; otherwise the client has been told why: the getter's
+    // text when it is missing, `mismatch` when it differs.
+    bool HasType(std::string_view expected, std::string_view mismatch) const {
+        std::string type;
+        try {
+            type = Field("type");
+        } catch (const RequestError& e) {
+            ReplyError(e.what());
+            return false;
+        }
+        if (type == expected) return true;
+        ReplyError(mismatch);
+        return false;
+    }
+
 private:
     const std::string& text_;
     simdjson::dom::object object_;

@@ -1,19 +1,28 @@
 // The data module: the one request-handling object of the process. It receives every client
 // message from the transport, routes it by its "route" member, checks sessions and runs the
 // route handlers; the handlers talk to the client through the connection that delivered the
-// message. Created by the service object at process start, destroyed at process end.
+// message. It owns the TEF component and handles its events by talking to the client of the
+// running TEF operation: prompts go out to that client and its answers are read back from it.
+// Created by the service object at process start, destroyed at process end.
 //
-// Thread contract: every message is handled on the thread of the connection that sent it.
-// The session list has its own lock; the flags shared with a running operation are atomic.
+// Thread contract: every message is handled on the thread of the connection that sent it, so
+// several run at once. The TEF component, its events and the operation's fields belong to the
+// one thread that holds the operation guard (fProcessando, taken through TTefOperation); the
+// session list has its own lock; flags and values other connections may touch are atomic or
+// guarded as noted beside them.
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "requests/client_request.h"
+#include "requests/request_times.h"
 #include "requests/session_list.h"
+#include "requests/tef_settings.h"
+#include "tef/kaclisitef.h"
 #include "transport/message_handler.h"
 
 namespace service {
@@ -21,6 +30,13 @@ class TQuorvexSiTefService;
 }
 
 namespace requests {
+
+class TTefOperation;
+
+// Why a request that would reconfigure or reload the payment library is turned away while
+// another connection's TEF operation uses it.
+inline constexpr const char* kTefBusy =
+    "Há uma operação TEF em andamento em outra conexão; tente novamente quando ela terminar.";
 
 class TDmSitef : public transport::MessageHandler {
 public:
@@ -33,6 +49,8 @@ public:
     // transport::MessageHandler
     void OnMessage(const std::string& text, transport::ClientChannel& client) override;
     void AfterMessage() override;
+    // Undoes the component's pending transactions, unless another connection's TEF operation
+    // is running (the ended connection's own operation, if it had one, is over by now).
     void OnDisconnect(transport::ClientChannel& client) override;
 
     // Handles one message completely: parses it once, checks the session where the route
@@ -46,12 +64,16 @@ public:
     bool ValidateSession(const TClientRequest& pContent, std::optional<TSession>& pSession);
 
     // Route handlers; each replies to the request's client.
+    // Opens a session from a signed token and sets the TEF component up for its store. A
+    // token that cannot be decoded raises (the router answers it); other failures are
+    // answered here.
     void CreateSession(const TClientRequest& pConfig);
     void FinishSession(const TClientRequest& pContent, const TSession& pSession);
     void InitializeSiTef(const TClientRequest& pContent, const TSession& pSession);
     void CheckPinpad(const TClientRequest& pContent, const TSession& pSession);
     void CheckFileVersion(const TClientRequest& pContent);
     void StartTransaction(const TClientRequest& pContent, const std::optional<TSession>& pSession);
+    // Flags the running operation for cancellation when it can be cancelled; never replies.
     void CancelTransactionInProgress(const TClientRequest& pContent);
     void Print(const TClientRequest& pContent);
 
@@ -59,12 +81,78 @@ public:
     // Trace file of the TEF component, fixed at creation from the day the process started.
     const std::string& TefLogPath() const { return FArqLOGTEF; }
 
+    // --- The client dialogue of the running TEF operation ---------------------------------
+    // All of these run on the thread holding the operation guard and talk to its client;
+    // without a bound client (or when it has gone) they raise transport::ConnectionClosed.
+
+    // One message to the operation's client / the client's next message (blocking).
+    void SendClientMessage(std::string_view message);
+    std::string DecodeWebSocketFrame();
+
+    // Shows a message of the component as the client's prompt of that kind and, for the
+    // kinds that need it, reads the answer into `pModalResult`.
+    void ControlDisplayMessage(const std::string& pMessage,
+                               tef::TKaCliSiTefOperacaoMensagem pOperation,
+                               tef::TModalResult& pModalResult);
+    // {"type":"message","message":pMsg,"options":[],"can_cancel":false}
+    void SendSampleMsg(const std::string& pMsg);
+    // Records whether a cancellation is possible now and tells the client.
+    void SetCanCancel(bool value);
+    // Waits for the client's answer to a prompt (a "/transaction" message, parsed into
+    // `answer`); false when the deadline passed (the operation is then flagged for
+    // cancellation) or an accepted cancellation request ended the wait. Other messages are
+    // consumed on the way without a reply. Raises when a message is JSON but not an object.
+    bool GetClientResponse(JsonDocument& answer);
+    // Reads one client message that arrived during a library wait: a cancellation request is
+    // taken when the operation can be cancelled, any other request is kept as the answer to
+    // the next prompt.
+    void CheckIncomingMessage();
+    // Read one answer and apply it; the menu and field readers end with ConfirmCancellation
+    // when a cancellation is pending.
+    void ReadMenuAnswer(const tef::TextLines& Opcoes, int& ItemSelecionado, bool& VoltarMenu);
+    void ReadFieldAnswer(tef::AnsiString& Resposta, bool& VoltarMenu);
+    void ReadQuestionAnswer(tef::TModalResult& result);
+    // Asks the client to confirm the pending cancellation; "Não" withdraws it.
+    void ConfirmCancellation();
+
+    // --- Fields --------------------------------------------------------------------------
+
+    // The TEF component; used only by the holder of the operation guard.
+    tef::TKaCliSiTef KaCliSiTef;
+
+    // The one TEF operation that may use the component runs while this is set; see
+    // TTefOperation.
     std::atomic<bool> fProcessando{false};
+    // The running operation can be cancelled now / a cancellation was asked for. Other
+    // connections' cancellation requests read and set them.
+    std::atomic<bool> fPodeCancelar{false};
+    std::atomic<bool> fCancelado{false};
+    // A client message is being read for the cancellation poll.
+    std::atomic<bool> FAguardandoRespCanc{false};
     std::atomic<bool> FProcessandoMsg{false};
 
+    // Operation's own state (guard holder only): the last highlighted receipt-copy message
+    // and an answer that arrived early, during a library wait.
+    std::string fUltimaMsg;
+    std::string fLastContentReceived;
+    // Amount of the running transaction (guard holder only).
+    tef::Money fValorTransacao = 0;
+
+    // Written by every session start, for all sessions.
+    std::atomic<int32_t> fVenda_Id{0};
+    std::atomic<int32_t> fEmpresa_Id{0};
+    std::atomic<bool> FTLSConnection{false};
+    std::string CallbackURL() const;
+
 private:
+    friend class TTefOperation;
+
     void DataModuleCreate();
     void DataModuleDestroy();
+    void ConfigureComponent();
+    void BindDialogueEvents();
+    void BindFiscalPrinterEvents();
+
     // Whether `route` needs the session check (reads "type" for "/transaction").
     static bool NeedsSessionCheck(const std::string& route, const TClientRequest& request);
     void Dispatch(const std::string& route, const TClientRequest& request,
@@ -75,9 +163,64 @@ private:
     void PrintData(const TClientRequest& pRequest, const std::string& pFileType,
                    std::string_view pData);
 
+    // Operation guard: takes it for `client` (none for work without a client) when it is
+    // free; the holder releases it with EndOperation.
+    bool TryBeginOperation(transport::ClientChannel* client);
+    void EndOperation();
+    transport::ClientChannel& OperationClient() const;
+
+    // --- Session start -------------------------------------------------------------------
+    void StartSession(const TClientRequest& request, simdjson::dom::object claims);
+    // Configures (and where needed re-initialises) the TEF component for `settings` as the
+    // operation of `client`; while another connection's operation runs, only settings the
+    // component already has are accepted (kTefBusy otherwise) and nothing is touched.
+    void SetUpTef(const TTefSettings& settings, transport::ClientChannel& client);
+    void ApplySettings(const TTefSettings& settings);
+    // TLS mode: sets the CNPJs and writes CONFITLS.INI for the gateway; true when the
+    // registration token in the file changed. Direct mode: clears them and removes the file.
+    bool ApplyTlsMode(const TTefSettings& settings);
+    // Reloads and reconfigures the library, showing the client that it does.
+    void ReinitializeLibrary();
+
+    // --- Dialogue helpers ------------------------------------------------------------------
+    void SendPrompt(const std::string& type, const std::string& message,
+                    std::initializer_list<const char*> options);
+    void CountDownHighlightedCopy(const std::string& text);
+    // What GetClientResponse makes of one message (parsed into `answer`).
+    enum class AnswerKind { kNone, kAnswer, kCancelled };
+    AnswerKind TakeAnswer(const std::string& text, JsonDocument& answer);
+
+    // --- Event handlers of the TEF component -----------------------------------------------
+    void KaCliSiTefAguardaResp(const std::string& Arquivo, int SegundosTimeOut, bool& Interromper);
+    void KaCliSiTefExibeMsg(tef::TKaCliSiTefOperacaoMensagem Operacao, const std::string& Mensagem,
+                            tef::TModalResult& AModalResult);
+    void KaCliSiTefExibeMenu(const std::string& Titulo, const tef::TextLines& Opcoes,
+                             int& ItemSelecionado, bool& VoltarMenu);
+    void KaCliSiTefObtemCampo(const std::string& Titulo, int TamanhoMinimo, int TamanhoMaximo,
+                              int TipoCampo, tef::TKaCliSiTefCliSiTefOperacaoCampo Operacao,
+                              tef::AnsiString& Resposta, bool& Digitado, bool& VoltarMenu);
+    void KaCliSiTefExibeQRCode(const std::string& QRCode);
+    void KaCliSiTefMudaEstadoReq(tef::TKaCliSiTefReqEstado EstadoReq);
+    void KaCliSiTefMudaEstadoResp(tef::TKaCliSiTefRespEstado EstadoResp);
+    void KaCliSiTefInfoECF(tef::TKaCliSiTefInfoECF Operacao, std::string& RetornoECF);
+    void KaCliSiTefComandaECFImprimeVia(tef::TKaCliSiTefTipoRelatorio TipoRelatorio, int Via,
+                                        const tef::TextLines& ImagemComprovante, int& RetornoECF);
+
     service::TQuorvexSiTefService& service_;
+    const TRequestTimes times_;
     TSessionList FSessionList;
     std::string FArqLOGTEF;
+    // The client of the running operation (set with the guard).
+    std::atomic<transport::ClientChannel*> operation_client_{nullptr};
+
+    mutable std::mutex session_values_mutex_;
+    std::string fCallbackURL;  // guarded by session_values_mutex_
+
+    // What the component is configured with, known only between the end of a successful
+    // session set-up and the start of the next one; a session start on another connection
+    // compares its settings with it while an operation runs.
+    std::mutex settings_mutex_;
+    std::optional<TTefSettings> settled_;  // guarded by settings_mutex_
 };
 
 }  // namespace requests

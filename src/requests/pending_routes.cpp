@@ -1,15 +1,11 @@
-// Handlers whose routes are served by later parts of the request layer (sessions, TEF
-// initialisation, PIN pad, transactions). Until each arrives, its route is routed here and,
-// like an unknown route, gets no reply.
+// Handlers whose routes are served by later parts of the request layer (PIN pad,
+// transactions). Until each arrives, its route is routed here and, like an unknown route,
+// gets no reply.
 #include "requests/dm_sitef.h"
 
 namespace requests {
 
-void TDmSitef::CreateSession(const TClientRequest&) {}
-void TDmSitef::FinishSession(const TClientRequest&, const TSession&) {}
-void TDmSitef::InitializeSiTef(const TClientRequest&, const TSession&) {}
 void TDmSitef::CheckPinpad(const TClientRequest&, const TSession&) {}
 void TDmSitef::StartTransaction(const TClientRequest&, const std::optional<TSession>&) {}
-void TDmSitef::CancelTransactionInProgress(const TClientRequest&) {}
 
 }  // namespace requests

@@ -25,17 +25,7 @@ std::string TDmSitef::LibraryFileForVersion() const {
 }
 
 void TDmSitef::CheckFileVersion(const TClientRequest& pContent) {
-    std::string type;
-    try {
-        type = pContent.Field("type");
-    } catch (const RequestError& e) {
-        pContent.ReplyError(e.what());
-        return;
-    }
-    if (type != "version") {
-        pContent.ReplyError("Campo type diferente de version.");
-        return;
-    }
+    if (!pContent.HasType("version", "Campo type diferente de version.")) return;
     try {
         std::string category = pContent.Field("category");
         std::string file;

@@ -112,6 +112,11 @@ bool QrCodeOnPinpad(const ConfigFile& config) {
     return config.ReadBool(kSitefSection, kQrCodeOnPinpadKey, false);
 }
 
+std::string TlsGatewayHost(const ConfigFile& config) {
+    const std::string host = config.ReadString(kSitefSection, kTlsGatewayHostKey, "");
+    return host.find_first_not_of(" \t") == std::string::npos ? kDefaultTlsGatewayHost : host;
+}
+
 void WriteAnnouncedVersion(ConfigFile& config, bool need_update, const std::string& download_url,
                            const std::string& version) {
     config.WriteBool(kSitefSection, kNeedUpdateKey, need_update);

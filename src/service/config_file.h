@@ -49,8 +49,11 @@ inline constexpr std::string_view kQrCodeOnPinpadKey = "qrcode_on_pinpad";
 inline constexpr std::string_view kNeedUpdateKey = "need_update";
 inline constexpr std::string_view kDownloadUrlKey = "download_url";
 inline constexpr std::string_view kVersionKey = "version";
+inline constexpr std::string_view kTlsGatewayHostKey = "tls_gateway_host";
 
 inline constexpr int kDefaultListenPort = 443;
+// The SiTef provider's TLS gateway, unless the configuration names another.
+inline constexpr const char* kDefaultTlsGatewayHost = "tls-gateway.sitef.com.br";
 
 // The listener's port: server_port, or 443 when it is missing, not a number, 0 or negative.
 int ListenPort(const ConfigFile& config);
@@ -60,6 +63,9 @@ std::string PrinterName(const ConfigFile& config);
 int32_t PdvNumber(const ConfigFile& config);
 // Whether QR codes are shown on the PIN pad instead of being handed to the client.
 bool QrCodeOnPinpad(const ConfigFile& config);
+// Host of the SiTef TLS gateway the payment library is pointed at in TLS mode:
+// tls_gateway_host, or the built-in one when it is missing or blank.
+std::string TlsGatewayHost(const ConfigFile& config);
 // Records a version announced by the client.
 void WriteAnnouncedVersion(ConfigFile& config, bool need_update, const std::string& download_url,
                            const std::string& version);

@@ -1,28 +1,13 @@
-// GUIDs and the file operations that report their reason.
+// The file operations that report their reason.
 #include <gtest/gtest.h>
 
-#include <regex>
-#include <set>
 #include <system_error>
 
 #include "platform/file_operations.h"
 #include "platform/file_system.h"
-#include "platform/guid.h"
 #include "support/temp_folder.h"
 
 namespace {
-
-TEST(Guid, IsAVersion4GuidInBracesAndNeverRepeats) {
-    const std::regex form(
-        "\\{[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\\}");
-    std::set<std::string> seen;
-    for (int i = 0; i < 1000; ++i) {
-        const std::string guid = platform::NewGuidString();
-        EXPECT_TRUE(std::regex_match(guid, form)) << guid;
-        seen.insert(guid);
-    }
-    EXPECT_EQ(seen.size(), 1000u);
-}
 
 TEST(FileOperations, CreateNewFileNeverReplacesAFile) {
     qvtest::TempFolder folder;

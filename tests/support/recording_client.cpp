@@ -21,10 +21,17 @@ void RecordingClient::Disconnect() {
     queued_.notify_all();
 }
 
+void RecordingClient::SetResponder(std::function<void(const std::string& sent)> responder) {
+    responder_ = std::move(responder);
+}
+
 void RecordingClient::SendText(std::string_view text) {
-    std::lock_guard lock(mutex_);
-    if (gone_) throw transport::ConnectionClosed("client gone");
-    sent_.emplace_back(text);
+    {
+        std::lock_guard lock(mutex_);
+        if (gone_) throw transport::ConnectionClosed("client gone");
+        sent_.emplace_back(text);
+    }
+    if (responder_) responder_(std::string(text));
 }
 
 std::string RecordingClient::ReadMessage() {

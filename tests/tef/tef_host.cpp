@@ -228,50 +228,19 @@ void SimFixture::DesktopMode() {
 }
 
 std::vector<std::string> SimFixture::Journal() const {
-    std::vector<std::string> lines;
-    for (auto& line : ReadLines(folder_ / "journal.log")) {
-        if (!line.starts_with("#")) lines.push_back(line);
-    }
-    return lines;
+    return qvtest::JournalCalls(folder_ / "journal.log");
 }
 
 std::vector<std::string> SimFixture::Journal(const std::string& exportName) const {
-    std::vector<std::string> lines;
-    for (auto& line : Journal()) {
-        if (line.starts_with(exportName + " ")) lines.push_back(line);
-    }
-    return lines;
+    return qvtest::JournalCalls(folder_ / "journal.log", exportName);
 }
 
 std::vector<std::string> SimFixture::Answers() const {
-    std::vector<std::string> answers;
-    for (auto& line : Journal("ContinuaFuncaoSiTefInterativo")) {
-        answers.push_back(JournalValue(line, "continua") + ":" + JournalValue(line, "buffer"));
-    }
-    return answers;
+    return qvtest::JournalAnswers(folder_ / "journal.log");
 }
 
 std::string SimFixture::Trace() const {
     return platform::ReadFile(folder_ / "trace.log").value_or("");
-}
-
-std::string JournalValue(const std::string& line, const std::string& name) {
-    const std::string key = " " + name + "=";
-    size_t start = line.find(key);
-    if (start == std::string::npos) return "<none>";
-    start += key.size();
-    if (line[start] != '"') return line.substr(start, line.find(' ', start) - start);
-    std::string value;
-    for (size_t i = start + 1; i < line.size() && line[i] != '"'; ++i) {
-        if (line[i] == '\\' && i + 1 < line.size()) value += line[i++];
-        value += line[i];
-    }
-    return value;
-}
-
-std::string JournalResult(const std::string& line, const std::string& name) {
-    const size_t arrow = line.find(" -> ");
-    return arrow == std::string::npos ? "<none>" : JournalValue(line.substr(arrow), name);
 }
 
 }  // namespace teftest

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/scoped_env.h"
+#include "support/sim_journal.h"
 #include "support/temp_folder.h"
 #include "support/text_lines.h"
 #include "tef/clisitef.h"
@@ -129,11 +130,8 @@ protected:
     std::vector<std::chrono::milliseconds> sleeps_;
 };
 
-// The value of `name="..."` or `name=...` in a journal line (text values unquoted, escapes
-// left as they are).
-std::string JournalValue(const std::string& line, const std::string& name);
-// The same for what the call handed back (after " -> ").
-std::string JournalResult(const std::string& line, const std::string& name);
+using qvtest::JournalResult;
+using qvtest::JournalValue;
 
 using qvtest::ReadLines;
 

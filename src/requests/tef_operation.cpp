@@ -1,0 +1,40 @@
+#include "requests/tef_operation.h"
+
+#include "requests/dm_sitef.h"
+#include "transport/transport_errors.h"
+
+namespace requests {
+
+TTefOperation::TTefOperation(TDmSitef& module, transport::ClientChannel* client)
+    : module_(module), acquired_(module.TryBeginOperation(client)) {}
+
+TTefOperation::~TTefOperation() {
+    if (acquired_) module_.EndOperation();
+}
+
+bool TDmSitef::TryBeginOperation(transport::ClientChannel* client) {
+    bool free = false;
+    if (!fProcessando.compare_exchange_strong(free, true)) return false;
+    operation_client_ = client;
+    // Nothing of an earlier operation carries over: an early answer belongs to the client
+    // that sent it, and a cancellation to the operation it was meant for.
+    fLastContentReceived.clear();
+    fPodeCancelar = false;
+    fCancelado = false;
+    return true;
+}
+
+void TDmSitef::EndOperation() {
+    // A cancellation request that comes after the operation has nothing left to cancel.
+    fPodeCancelar = false;
+    operation_client_ = nullptr;
+    fProcessando = false;
+}
+
+transport::ClientChannel& TDmSitef::OperationClient() const {
+    transport::ClientChannel* client = operation_client_;
+    if (client == nullptr) throw transport::ConnectionClosed("Nenhum cliente na operação TEF.");
+    return *client;
+}
+
+}  // namespace requests
