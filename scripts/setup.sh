@@ -6,6 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     libssl-dev openssl zlib1g-dev libsimdjson-dev libsimpleini-dev libcups2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-dev llvm
 )
 
 missing=()
