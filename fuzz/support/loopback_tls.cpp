@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "support/app_folder.h"
+#include "support/require.h"
 #include "transport/transport_errors.h"
 
 namespace qvfuzz {
@@ -139,7 +140,12 @@ void LoopbackTls::Exchange(std::string_view bytes,
 }
 
 void ReadAllMessages(transport::TClientConnection& connection) {
-    while (connection.IsOpen()) connection.ReadMessage();
+    while (connection.IsOpen()) {
+        // The route handlers poll this way while the payment library waits; the client still
+        // has bytes to send or has ended, so there is always input.
+        Require(connection.WaitForInput(kWait), "input is seen while the client has some");
+        connection.ReadMessage();
+    }
 }
 
 }  // namespace qvfuzz

@@ -44,7 +44,8 @@ private:
     std::unique_ptr<Client> client_;
 };
 
-// Reads messages until the connection ends (a close frame, the end of the stream or a limit).
+// Reads messages until the connection ends (a close frame, the end of the stream or a limit),
+// asking before each one whether input waits.
 void ReadAllMessages(transport::TClientConnection& connection);
 
 }  // namespace qvfuzz
