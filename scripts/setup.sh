@@ -9,6 +9,7 @@ packages=(
     # A private CUPS scheduler for the real print tests (cupsd, and the pass-through filter
     # its test printer uses).
     cups-daemon cups-core-drivers
+    clang libclang-rt-dev llvm
 )
 
 missing=()

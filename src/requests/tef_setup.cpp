@@ -79,6 +79,8 @@ bool TDmSitef::ApplyTlsMode(const TTefSettings& s) {
         platform::DeleteFile(file);  // one that cannot go stays; a missing one is fine
         return false;
     }
+    // A token that would break its line is refused before the file is touched.
+    service::ConfigFile::CheckValue("TokenRegistro", s.registration_token);
     KaCliSiTef.CNPJLoja = s.cnpj_loja;
     KaCliSiTef.CNPJKaLabs = s.cnpj_kalabs;
     service::ConfigFile tls(file);

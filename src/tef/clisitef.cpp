@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/code_page.h"
+#include "platform/scope_exit.h"
 #include "tef/ansi_text.h"
 #include "tef/clisitef_dialogo.h"
 #include "tef/errors.h"
@@ -98,6 +99,10 @@ void TKaCliSiTefCliSiTef::Inicializar() {
     try {
         fBiblioteca.Load(PathDLL);
     } catch (...) {
+        // The error only names the first export; why the library did not load goes to the trace.
+        if (!fBiblioteca.LoadFailure().empty())
+            GravaLog(Ansi("Erro ao carregar " + std::string(kCliSiTefLibraryName) + ": " +
+                          fBiblioteca.LoadFailure()));
         fBiblioteca.Release();
         throw;
     }
@@ -323,10 +328,7 @@ void TKaCliSiTefCliSiTef::FinalizarTransacao(bool Confirma, const AnsiString& Do
     fIniciouRequisicao = false;
     // The flags describe the function being finished; left set, they would make a later
     // confirmation (one recovered from a backup file, say) skip the library.
-    struct Esquece {
-        TKaCliSiTefCliSiTef& engine;
-        ~Esquece() { engine.fReimpressao = engine.fDevolucao = false; }
-    } esquece{*this};
+    platform::ScopeExit esquece([this] { fReimpressao = fDevolucao = false; });
     // Settled once, whichever path comes first: an administrative receipt is confirmed by its
     // printing and then once more by the host that reports it.
     if (fDocumentosFinalizados.contains(DocumentoVinculado)) {

@@ -45,6 +45,10 @@ public:
     // Full path (or bare name) the library was loaded from; empty when not loaded.
     const std::string& Path() const { return path_; }
 
+    // Why the last Load could not load the library, as the dynamic loader put it (naming the
+    // file); empty when it loaded or was loaded already.
+    const std::string& LoadFailure() const { return load_failure_; }
+
     // Valid while the library stays loaded.
     const TCliSiTefEntryPoints& EntryPoints() const { return entry_points_; }
 
@@ -55,6 +59,7 @@ private:
     platform::DynamicLibrary library_;
     std::atomic<bool> loaded_{false};  // mirrors library_.IsOpen()
     std::string path_;
+    std::string load_failure_;
     TCliSiTefEntryPoints entry_points_;
 };
 

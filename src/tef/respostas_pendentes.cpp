@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "platform/scope_exit.h"
+
 namespace tef {
 namespace {
 
@@ -44,10 +46,7 @@ void TKaCliSiTefRespostasPendentes::Delete(int index) {
 
 void TKaCliSiTefRespostasPendentes::Entregar(
     const std::function<void(TKaCliSiTefRespostasPendentes&)>& acao) {
-    struct Esvazia {
-        TKaCliSiTefRespostasPendentes& lista;
-        ~Esvazia() { lista.Clear(); }
-    } esvazia{*this};
+    platform::ScopeExit esvazia([this] { Clear(); });
     acao(*this);
 }
 

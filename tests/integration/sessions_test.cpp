@@ -276,6 +276,9 @@ TEST_F(Sessions, RefusalsAnswerWithTheirTextsAndLogWhatFollowsTheSignature) {
          R"(ID de venda n\u00E3o informado.)", false},
         {StartRequest(Claims().Set("callback_url", R"("   ")").Token()),
          R"(URL de callback n\u00E3o informada.)", false},
+        // A registration token must not add lines to the payment library's TLS file.
+        {StartRequest(Claims().Tls(R"(abc\r\n[ConfiguracaoTLS]\r\nURLTLS=evil)").Token()),
+         R"(Valor inv\u00E1lido para TokenRegistro: quebra de linha ou caractere nulo.)", true},
     };
     auto client = app_.Client();
     for (const Case& c : cases) {
@@ -286,13 +289,16 @@ TEST_F(Sessions, RefusalsAnswerWithTheirTextsAndLogWhatFollowsTheSignature) {
                                "Erro ao iniciar sessão: Campo secctional_code nao encontrado.",
                                "Erro ao iniciar sessão: '12a' não é um número inteiro válido.",
                                "Erro ao iniciar sessão: '1.5' não é um número inteiro válido.",
-                               "Erro ao iniciar sessão: '' não é um número inteiro válido."}) {
+                               "Erro ao iniciar sessão: '' não é um número inteiro válido.",
+                               "Erro ao iniciar sessão: Valor inválido para TokenRegistro: "
+                               "quebra de linha ou caractere nulo."}) {
         EXPECT_EQ(std::count(log.begin(), log.end(), logged), 1) << logged;
     }
     for (const std::string& line : log) {
         EXPECT_EQ(line.find("Erro ao iniciar sessão: ID de venda"), std::string::npos);
         EXPECT_EQ(line.find("Erro ao iniciar sessão: URL"), std::string::npos);
     }
+    EXPECT_EQ(TlsFile(), "<missing>");
 }
 
 TEST_F(Sessions, FinishThenFinishAgain) {

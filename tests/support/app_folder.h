@@ -26,6 +26,10 @@ inline constexpr const char* kServiceProgram = "src/QuorvexSiTefService";
 inline constexpr const char* kEchoServiceProgram =
     "tests/support/echo_service/QuorvexSiTefEchoService";
 
+// A folder with ca_cert.pem, server_cert.pem and server_key.pem for localhost, made once per
+// program; every application folder gets a copy.
+const std::string& CertificateFolder();
+
 // Polls `condition` every 10 ms until it holds (true) or `timeout` passes (false).
 bool WaitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::seconds(10));

@@ -148,9 +148,16 @@ TEST_F(Engine, LibraryThatCannotBeLoadedLeavesTheEngineStopped) {
     EXPECT_FALSE(engine_.Inicializado());
     // Released: nothing of it can be called.
     EXPECT_EQ(EngineError([&] { engine_.VerificarPresencaPinPad(); }), "Erro ao iniciar \"TEF\"");
+    EXPECT_EQ(Trace().find("Erro ao carregar libclisitef.so"), std::string::npos)
+        << "the library loaded; only an export is missing";
     engine_.PathDLL = folder_ / "nowhere";
     EXPECT_EQ(EngineError([&] { engine_.Inicializar(); }),
               "Erro ao carregar a função:ConfiguraIntSiTefInterativoEx de: libclisitef.so");
+    // The trace keeps the loader's reason, which the error does not show.
+    EXPECT_NE(
+        Trace().find("Erro ao carregar libclisitef.so: " + folder_ / "nowhere/libclisitef.so"),
+        std::string::npos)
+        << Trace();
     engine_.PathDLL = folder_ / "dll";
     EXPECT_NO_THROW(engine_.Inicializar());
 }
