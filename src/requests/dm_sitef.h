@@ -165,6 +165,8 @@ private:
     bool NeedsSessionCheck(const std::string& route, const TClientRequest& request) const;
     void Dispatch(const std::string& route, const TClientRequest& request,
                   const std::optional<TSession>& pSession);
+    // Folder of the payment library, beside the executable.
+    std::string LibraryFolder() const;
     std::string LibraryFileForVersion() const;
     // "/print" once the request passed its checks: configuration and program files, the
     // temporary file, the queue. Replies itself to what it finds wrong; raises otherwise.
@@ -226,6 +228,8 @@ private:
     std::string FArqLOGTEF;
     // The client of the running operation (set with the guard).
     std::atomic<transport::ClientChannel*> operation_client_{nullptr};
+    // A session start has pointed the engine at LibraryFolder().
+    std::atomic<bool> library_folder_set_{false};
 
     mutable std::mutex session_values_mutex_;
     std::string fCallbackURL;  // guarded by session_values_mutex_

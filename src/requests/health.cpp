@@ -54,8 +54,7 @@ THealthReport TDmSitef::GatherHealth() const {
     r.uptime_seconds = std::chrono::duration_cast<std::chrono::seconds>(service_.Uptime()).count();
     r.library_loaded = KaCliSiTef.TEFCliSiTef().BibliotecaCarregada();
     // The file's own note: reading it leaves the loaded library alone.
-    if (auto version =
-            platform::ReadFileVersion(service_.AppDir() + "dll/" + tef::kCliSiTefLibraryName))
+    if (auto version = platform::ReadFileVersion(LibraryFolder() + tef::kCliSiTefLibraryName))
         r.library_version = FormatVersion(*version);
     r.operation_running = fProcessando;
     r.pending_transactions = KaCliSiTef.RespostasPendentes().Quantidade();

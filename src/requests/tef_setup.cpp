@@ -57,7 +57,8 @@ void TDmSitef::ApplySettings(const TTefSettings& s) {
     tef::TKaCliSiTefCliSiTef& engine = KaCliSiTef.TEFCliSiTef();
     KaCliSiTef.ModoServico = true;
     engine.ModoServico = true;
-    engine.PathDLL = service_.AppDir() + "dll/";
+    engine.PathDLL = LibraryFolder();
+    library_folder_set_ = true;
     reinitialize = reinitialize || engine.EnderecoIP != s.ip || engine.CodigoLoja != s.store_code ||
                    engine.NumeroTerminal != s.terminal;
     engine.EnderecoIP = s.ip;

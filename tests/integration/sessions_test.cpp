@@ -301,6 +301,17 @@ TEST_F(Sessions, RefusalsAnswerWithTheirTextsAndLogWhatFollowsTheSignature) {
     EXPECT_EQ(TlsFile(), "<missing>");
 }
 
+TEST_F(Sessions, TheLibraryVersionIsThatOfTheLibraryASessionStartPointedAt) {
+    StartService();
+    auto client = app_.Client();
+    const std::string request =
+        R"({"route":"/version","type":"version","category":"clisitef_dll"})";
+    // Before a session start the library is looked for beside the executable: none there.
+    EXPECT_EQ(Field(Exchange(client, request).back(), "version"), "Versão não encontrada");
+    Open(client);
+    EXPECT_EQ(Field(Exchange(client, request).back(), "version"), QV_PROJECT_VERSION);
+}
+
 TEST_F(Sessions, FinishThenFinishAgain) {
     StartService();
     auto client = app_.Client();
