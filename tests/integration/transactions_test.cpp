@@ -413,6 +413,31 @@ TEST_F(Transactions, ARefusedConfirmationIsReportedCancelledAndUndone) {
     EXPECT_EQ(LogCount(result), 1u);
 }
 
+TEST_F(Transactions, ACancellationStillStandingAtTheApprovalWins) {
+    // Given up at a field, confirmed at the question, and no wait after it before the approval.
+    app_.PutFile("scenario.json",
+                 R"({"script": [{"command": 30, "field": 600, "min": 0, "max": 11, "text": "CPF"},
+                                {"status": 0, "record": "payment"}]})");
+    DialogueClient client = Connect();
+    const std::string uuid = Open(client);
+    client
+        .On("collect", R"({"route":"/transaction","type":"collect","typed":false,)"
+                       R"("back_menu":false})")
+        .On("question", QuestionAnswer("Sim"));
+    const Lines messages = client.Run(Request(uuid, "transaction",
+                                              R"("operation":2,)"
+                                              R"("payer_name":"Ana",)"
+                                              R"("transaction_value":20)"));
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(MessageType(messages[0]), "collect");
+    EXPECT_EQ(MessageType(messages[1]), "question");
+    EXPECT_EQ(messages[2], R"({"type":"result","status":"unauthorized","message":")"
+                           R"(Transa\u00E7\u00E3o TEF n\u00E3o realizada."})");
+    EXPECT_EQ(Field(client.ReadUntil().back(), "status"), "canceled");
+    // Approved by the library, and undone.
+    EXPECT_EQ(Finished(), Lines{"0 " + LastDocument() + " -> 0"});
+}
+
 TEST_F(Transactions, ASecondTransactionWhileOneRunsGetsNoReplyAndChangesNothing) {
     DialogueClient first = Connect();
     const std::string uuid = Open(first);
