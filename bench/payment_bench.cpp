@@ -19,19 +19,13 @@
 #include "bench_support.h"
 #include "requests/json_writer.h"
 #include "requests/session_token.h"
+#include "support/dialogue_answers.h"
 #include "support/dialogue_client.h"
 #include "support/simulated_library.h"
 
 namespace {
 
 using requests::JsonObject;
-
-std::string Answer(const std::string& type, const std::string& response) {
-    JsonObject answer;
-    answer.Add("route", "/transaction").Add("type", type);
-    if (type == "collect") answer.Add("typed", true);
-    return answer.Add("response", response).ToString();
-}
 
 // The demonstration scenario without its journal: the simulator's record of every call is a
 // test aid, not work a payment library does.
@@ -126,10 +120,10 @@ void BM_CreditPayment(benchmark::State& state) {
     const double cpu_before = ServiceCpuMicros(clock);
     const double thread_before = ThreadCpuMicros(pid, connection_thread);
     qvbench::Measure(state, [&] {
-        client.On("menu", Answer("menu", "1:Cartao de Credito"))
-            .On("menu", Answer("menu", "1:Magnetico/Chip"))
-            .On("menu", Answer("menu", "2:Parcelado pela Loja"))
-            .On("collect", Answer("collect", "03"));
+        client.On("menu", qvtest::MenuAnswer("1:Cartao de Credito"))
+            .On("menu", qvtest::MenuAnswer("1:Magnetico/Chip"))
+            .On("menu", qvtest::MenuAnswer("2:Parcelado pela Loja"))
+            .On("collect", qvtest::FieldAnswer(true, "03"));
         const auto messages = client.Run(payment);
         approved += messages.back().find(R"("status":"approved")") != std::string::npos;
     });

@@ -43,13 +43,7 @@ std::chrono::system_clock::time_point ParseUtc(const std::string& text) {
 
 class Sessions : public ::testing::Test {
 protected:
-    Sessions() {
-        qvtest::InstallSimulatedLibrary(app_.path());
-        app_.SetEnv("QV_CLISITEF_SCENARIO", app_ / "scenario.json");
-        app_.SetEnv("QV_CLISITEF_JOURNAL", app_ / "journal.log");
-        app_.SetEnv("QV_CLISITEF_POLL_MS", "0");
-        app_.PutFile("scenario.json", R"({"script": [{"status": 0}]})");
-    }
+    Sessions() { qvtest::InstallSimulatedLibrary(app_, R"({"script": [{"status": 0}]})"); }
 
     void StartService(const std::string& ini_lines = "") {
         WriteIni(ini_lines);

@@ -12,6 +12,7 @@
 #include "client_messages.h"
 #include "platform/clock.h"
 #include "support/app_folder.h"
+#include "support/dialogue_answers.h"
 #include "support/dialogue_client.h"
 #include "support/sim_journal.h"
 #include "support/simulated_library.h"
@@ -24,7 +25,10 @@ using qvtest::DialogueClient;
 using qvtest::Error;
 using qvtest::Field;
 using qvtest::JournalValue;
+using qvtest::kAcknowledge;
+using qvtest::MenuAnswer;
 using qvtest::MessageType;
+using qvtest::QuestionAnswer;
 using requests::JsonObject;
 
 // Flows modelled on the demonstration scenario, with one wait each (every wait costs the
@@ -109,24 +113,6 @@ constexpr const char* kScenario = R"({
  }
 })";
 
-constexpr const char* kAcknowledge = R"({"route":"/transaction","type":"confirmation"})";
-
-std::string QuestionAnswer(const std::string& response) {
-    return JsonObject()
-        .Add("route", "/transaction")
-        .Add("type", "question")
-        .Add("response", response)
-        .ToString();
-}
-
-std::string MenuAnswer(const std::string& response) {
-    return JsonObject()
-        .Add("route", "/transaction")
-        .Add("type", "menu")
-        .Add("response", response)
-        .ToString();
-}
-
 // The keys of a JSON object's text, in order.
 Lines Keys(const std::string& json) {
     requests::JsonDocument document;
@@ -154,15 +140,11 @@ std::string Today() {
 class Transactions : public ::testing::Test {
 protected:
     Transactions() {
-        qvtest::InstallSimulatedLibrary(app_.path());
-        app_.SetEnv("QV_CLISITEF_SCENARIO", app_ / "scenario.json");
-        app_.SetEnv("QV_CLISITEF_JOURNAL", app_ / "journal.log");
-        app_.SetEnv("QV_CLISITEF_POLL_MS", "0");
+        qvtest::InstallSimulatedLibrary(app_, kScenario);
         // A forgotten answer fails the test in seconds instead of the product's two minutes.
         app_.SetEnv("QV_ANSWER_TIMEOUT_MS", "8000");
         // UTC−4 all year round.
         app_.SetEnv("TZ", "America/Manaus");
-        app_.PutFile("scenario.json", kScenario);
         app_.WriteIni("[sitef]\r\nserver_port=" + std::to_string(app_.port()) +
                       "\r\npdv_number=3\r\n");
         app_.StartAndWaitForPort();
