@@ -336,16 +336,25 @@ TEST_F(Transactions, NegativeOutcomes) {
                                R"(Transa\u00E7\u00E3o TEF n\u00E3o realizada."})");
     EXPECT_TRUE(Finished().empty());  // the library ended the function itself
 
-    // Cancelled by the client while the library waits.
+    // Cancelled while the library waits, here from another connection of the till: no reply
+    // there, and the payment ends at the library's next wait.
     client.On("confirmation", kAcknowledge);
     client.socket().SendText(Request(uuid, "transaction",
                                      R"("operation":3,"payer_name":"Ana",)"
                                      R"("transaction_value":10.52)"));
     client.ReadUntil({"can_cancel"});
-    client.socket().SendText(R"({"route":"/transaction/cancel","type":"cancellation",)"
-                             R"("session_uuid":")" +
-                             uuid + R"("})");
+    DialogueClient till = Connect();
+    const std::string other = Open(till);
+    till.socket().SendText(R"({"route":"/transaction/cancel","type":"cancellation",)"
+                           R"("session_uuid":")" +
+                           other + R"("})");
+    EXPECT_EQ(MessageType(till.Run(R"({"route":"/version","type":"version",)"
+                                   R"("category":"service_exe"})",
+                                   {"version", "error"})
+                              .back()),
+              "version");
     const Lines cancelled = client.ReadUntil();
+    EXPECT_EQ(LogCount("Setou no cancelamento = true"), 1u);
     EXPECT_EQ(cancelled[cancelled.size() - 2],
               R"({"type":"confirmation","message":"Opera\u00E7\u00E3o cancelada pelo operador",)"
               R"("options":[],"can_cancel":false})");
