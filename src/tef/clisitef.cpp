@@ -376,7 +376,7 @@ bool TKaCliSiTefCliSiTef::FinalizarModoServico(bool Confirma,
                                                const AnsiString& DocumentoVinculado) {
     const int32_t resultado = FinalizarFuncao(Confirma, DocumentoVinculado);
     if (Confirma && resultado != 0) {
-        GravaLog("FinalizaFuncaoSiTefInterativo recusou a confirmação: " +
+        GravaLog(Ansi("FinalizaFuncaoSiTefInterativo recusou a confirmação: ") +
                  std::to_string(resultado));
         return false;
     }

@@ -352,6 +352,11 @@ TEST_F(Engine, ServiceModeCancellationUndoesWhatTheLibraryStillHoldsOpen) {
             EXPECT_TRUE(c.hostFails);
         }
         EXPECT_EQ(confirmed, c.confirm && c.finished.size() == 1);
+        if (c.confirm && c.finished.size() == 2) {
+            EXPECT_NE(
+                Trace().find("FinalizaFuncaoSiTefInterativo recusou a confirma\xE7\xE3o: -12"),
+                std::string::npos);
+        }
         EXPECT_EQ(engine_.FuncaoAberta(), c.finished != Lines{"1"} && !c.finished.empty());
 
         host_.Reset();
