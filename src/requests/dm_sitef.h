@@ -34,6 +34,7 @@ struct TSecuritySettings;
 namespace requests {
 
 class TTefOperation;
+struct TTransactionRequest;
 
 // Why a request that would reconfigure or reload the payment library is turned away while
 // another connection's TEF operation uses it.
@@ -142,10 +143,24 @@ public:
     // and an answer that arrived early, during a library wait.
     std::string fUltimaMsg;
     std::string fLastContentReceived;
-    // Amount of the running transaction (guard holder only).
+    // The values of the TEF operations' requests (guard holder only). They stay from one
+    // operation to the next: a reprint reports the sale of the payment before it, a
+    // cancellation the payer of the last payment.
+    int32_t fOperacao = 0;
+    std::string fPayerName;
+    std::string fNsuCancelamento;
     tef::Money fValorTransacao = 0;
+    int32_t fQtdParcelas = 0;
+    // The sale the running operation reports: fVenda_Id as the operation started (a session
+    // start on another connection may change fVenda_Id meanwhile).
+    int32_t fVendaOperacao = 0;
+    // The running operation has reported its result (guard holder only).
+    bool fConcluido = false;
+    // The running operation is a "/transaction" request, whose result the approval handler
+    // reports; the start-up recovery raises the same event during other operations.
+    bool fEmTransacao = false;
 
-    // Written by every session start, for all sessions.
+    // Written by every session start, for all sessions, and by payments that name their sale.
     std::atomic<int32_t> fVenda_Id{0};
     std::atomic<int32_t> fEmpresa_Id{0};
     std::atomic<bool> FTLSConnection{false};
@@ -206,6 +221,14 @@ private:
     enum class AnswerKind { kNone, kAnswer, kCancelled };
     AnswerKind TakeAnswer(const std::string& text, JsonDocument& answer);
 
+    // --- Transactions ----------------------------------------------------------------------
+    // Runs the operation of `request` to its result; raises what the client is answered.
+    void RunTransaction(const TTransactionRequest& request);
+    void TakeRequestValues(const TTransactionRequest& request);
+    void PrepareComponent(const TTransactionRequest& request);
+    // Undoes what the TEF component still holds open; a failure is logged, not raised.
+    void CancelPendingTransactions();
+
     // --- Event handlers of the TEF component -----------------------------------------------
     void KaCliSiTefAguardaResp(const std::string& Arquivo, int SegundosTimeOut, bool& Interromper);
     void KaCliSiTefExibeMsg(tef::TKaCliSiTefOperacaoMensagem Operacao, const std::string& Mensagem,
@@ -219,6 +242,9 @@ private:
     void KaCliSiTefMudaEstadoReq(tef::TKaCliSiTefReqEstado EstadoReq);
     void KaCliSiTefMudaEstadoResp(tef::TKaCliSiTefRespEstado EstadoResp);
     void KaCliSiTefInfoECF(tef::TKaCliSiTefInfoECF Operacao, std::string& RetornoECF);
+    // Reports an approved payment to the client and confirms it with the library.
+    void KaCliSiTefDepoisConfirmarTransacoes(
+        tef::TKaCliSiTefRespostasPendentes& RespostasPendentes);
     void KaCliSiTefComandaECFImprimeVia(tef::TKaCliSiTefTipoRelatorio TipoRelatorio, int Via,
                                         const tef::TextLines& ImagemComprovante, int& RetornoECF);
 

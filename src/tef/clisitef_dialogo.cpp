@@ -283,7 +283,8 @@ bool TCliSiTefDialogo::RespostaMenuAutomatica() {
             if (chipOuDigitado) {
                 resposta_ = "1";
             } else if (aVista) {
-                resposta_ = args_.QtdParcela == "01" ? "1" : "2";
+                // No instalment count (0, or none at all) is a payment at sight, as one is.
+                resposta_ = ParseInt32(args_.QtdParcela).value_or(0) <= 1 ? "1" : "2";
             } else {
                 return false;
             }

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_system.h"
-#include "requests/json_envelope.h"
-#include "requests/json_writer.h"
 #include "tef/resp_clisitef.h"
 
 namespace qvtest {
@@ -14,25 +12,6 @@ std::string SessionClaims(const std::string& sale_id, const std::string& extra) 
            R"("additional_parameters":"","operator":"Caixa 1","sale_id":)" +
            sale_id + R"(,"company_id":3,"callback_url":"https://loja.test/retorno")" +
            (extra.empty() ? "" : "," + extra) + "}";
-}
-
-std::string StartRequest(const std::string& token) {
-    return requests::JsonObject()
-        .Add("route", "/session/start")
-        .Add("type", "session")
-        .Add("token", token)
-        .ToString();
-}
-
-std::string Field(const std::string& json, const std::string& key) {
-    requests::JsonDocument document;
-    if (!document.Parse(json) || !document.IsObject()) return "<not an object>";
-    return requests::HasField(document.Object(), key) ? requests::GetField(document.Object(), key)
-                                                      : "<none>";
-}
-
-std::string Error(const std::string& json_text) {
-    return R"({"type":"error","message":")" + json_text + R"("})";
 }
 
 void WriteLeftoverTransaction(const std::string& app_folder) {

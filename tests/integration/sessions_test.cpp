@@ -7,10 +7,8 @@
 
 #include <chrono>
 
+#include "client_messages.h"
 #include "platform/file_system.h"
-#include "requests/json_envelope.h"
-#include "requests/json_writer.h"
-#include "requests/session_token.h"
 #include "session_support.h"
 #include "support/app_folder.h"
 #include "support/sim_journal.h"
@@ -19,58 +17,16 @@
 namespace {
 
 using Lines = std::vector<std::string>;
+using qvtest::Claims;
+using qvtest::Error;
+using qvtest::Field;
+using qvtest::StartRequest;
 using requests::TokenAlgorithm;
 
 constexpr const char* kInitializing =
     R"({"type":"message","message":"Inicializando TEF...","options":[],"can_cancel":false})";
 constexpr const char* kInitialized =
     R"({"type":"message","message":"","options":[],"can_cancel":false})";
-
-// Claims of a token as JSON texts of their values, in order; tests change or drop some.
-class Claims {
-public:
-    Claims() {
-        Set("secctional_code", R"("12")");
-        Set("ip_address", R"("127.0.0.1")");
-        Set("store_code", R"("00000000")");
-        Set("additional_parameters", R"("PortaPinPad=AUTO_USB\r\nTipoPinPad=1")");
-        Set("operator", R"("Caixa 1")");
-        Set("sale_id", "1");
-        Set("company_id", R"("3")");
-        Set("callback_url", R"("https://loja.test/retorno")");
-    }
-    Claims& Set(const std::string& name, const std::string& json) {
-        Drop(name);
-        values_.emplace_back(name, json);
-        return *this;
-    }
-    Claims& Drop(const std::string& name) {
-        std::erase_if(values_, [&](const auto& value) { return value.first == name; });
-        return *this;
-    }
-    Claims& Tls(const std::string& registration_token) {
-        return Set("connection_type", R"("TLS")")
-            .Set("store_cnpj", R"("12.345.678/0001-90")")
-            .Set("tef_cnpj", R"("98.765.432/0001-10")")
-            .Set("registration_token", "\"" + registration_token + "\"");
-    }
-    std::string Json() const {
-        std::string json = "{";
-        for (const auto& [name, value] : values_)
-            json += (json.size() > 1 ? ",\"" : "\"") + name + "\":" + value;
-        return json + "}";
-    }
-    std::string Token(TokenAlgorithm alg = TokenAlgorithm::kHS256) const {
-        return requests::SignSessionToken(Json(), alg);
-    }
-
-private:
-    std::vector<std::pair<std::string, std::string>> values_;
-};
-
-using qvtest::Error;
-using qvtest::Field;
-using qvtest::StartRequest;
 
 // "2024-05-10T17:30:00.000Z" as a moment.
 std::chrono::system_clock::time_point ParseUtc(const std::string& text) {
@@ -87,13 +43,7 @@ std::chrono::system_clock::time_point ParseUtc(const std::string& text) {
 
 class Sessions : public ::testing::Test {
 protected:
-    Sessions() {
-        qvtest::InstallSimulatedLibrary(app_.path());
-        app_.SetEnv("QV_CLISITEF_SCENARIO", app_ / "scenario.json");
-        app_.SetEnv("QV_CLISITEF_JOURNAL", app_ / "journal.log");
-        app_.SetEnv("QV_CLISITEF_POLL_MS", "0");
-        app_.PutFile("scenario.json", R"({"script": [{"status": 0}]})");
-    }
+    Sessions() { qvtest::InstallSimulatedLibrary(app_, R"({"script": [{"status": 0}]})"); }
 
     void StartService(const std::string& ini_lines = "") {
         WriteIni(ini_lines);
