@@ -4,8 +4,6 @@
 // any other thread starts, so that only WaitForServiceControl() ever sees these signals.
 #pragma once
 
-#include <chrono>
-
 namespace platform {
 
 enum class ServiceControl { kNone, kStop, kPause, kContinue };
@@ -13,7 +11,8 @@ enum class ServiceControl { kNone, kStop, kPause, kContinue };
 // Holds the control signals for WaitForServiceControl and makes broken pipes plain errors.
 void InstallServiceControl();
 
-// Takes one pending control request, waiting up to `timeout` for one; kNone when none came.
-ServiceControl WaitForServiceControl(std::chrono::milliseconds timeout);
+// Takes one control request, waiting for as long as none comes. Sleeps without waking up in
+// between: an idle service costs no CPU (kNone only when the wait was interrupted).
+ServiceControl WaitForServiceControl();
 
 }  // namespace platform

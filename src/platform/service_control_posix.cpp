@@ -1,5 +1,4 @@
 #include <signal.h>
-#include <time.h>
 
 #include <cerrno>
 #include <system_error>
@@ -17,6 +16,21 @@ sigset_t ControlSignals() {
     return set;
 }
 
+// The request a signal taken by a wait stands for; kNone for a time-out or an interrupted wait.
+ServiceControl ControlOf(int sig) {
+    switch (sig) {
+        case SIGTERM:
+        case SIGINT:
+            return ServiceControl::kStop;
+        case SIGUSR1:
+            return ServiceControl::kPause;
+        case SIGUSR2:
+            return ServiceControl::kContinue;
+        default:
+            return ServiceControl::kNone;
+    }
+}
+
 }  // namespace
 
 void InstallServiceControl() {
@@ -28,23 +42,9 @@ void InstallServiceControl() {
     IgnoreBrokenPipe();
 }
 
-ServiceControl WaitForServiceControl(std::chrono::milliseconds timeout) {
+ServiceControl WaitForServiceControl() {
     sigset_t set = ControlSignals();
-    timespec ts{};
-    ts.tv_sec = static_cast<time_t>(timeout.count() / 1000);
-    ts.tv_nsec = static_cast<long>(timeout.count() % 1000 * 1000000);
-    int sig = ::sigtimedwait(&set, nullptr, &ts);
-    switch (sig) {
-        case SIGTERM:
-        case SIGINT:
-            return ServiceControl::kStop;
-        case SIGUSR1:
-            return ServiceControl::kPause;
-        case SIGUSR2:
-            return ServiceControl::kContinue;
-        default:
-            return ServiceControl::kNone;  // time-out or an interrupted wait
-    }
+    return ControlOf(::sigwaitinfo(&set, nullptr));
 }
 
 }  // namespace platform

@@ -71,12 +71,12 @@ void TQuorvexSiTefService::ServiceContinue(bool& Continued) {
 
 void TQuorvexSiTefService::ServiceExecute() {
     state_ = State::kRunning;  // only reached after a successful start
-    while (!terminated_) ProcessRequests(std::chrono::milliseconds(100));
+    while (!terminated_) ProcessRequests();
 }
 
-void TQuorvexSiTefService::ProcessRequests(std::chrono::milliseconds wait) {
+void TQuorvexSiTefService::ProcessRequests() {
     bool done = false;
-    switch (platform::WaitForServiceControl(wait)) {
+    switch (platform::WaitForServiceControl()) {
         case platform::ServiceControl::kStop:
             ServiceStop(done);
             if (done) {

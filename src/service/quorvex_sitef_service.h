@@ -83,8 +83,8 @@ private:
 
     void ServiceCreate(const HandlerFactory& create_handler);
     void ServiceDestroy();
-    // Takes one control request (waiting up to `wait`) and runs its handler.
-    void ProcessRequests(std::chrono::milliseconds wait);
+    // Waits for one control request and runs its handler.
+    void ProcessRequests();
     void StartPrintQueue();
     // Reads the protections anew, logs what is on and hands the origin policy to `listener`.
     void ApplySecuritySettings(transport::TServerThread& listener);

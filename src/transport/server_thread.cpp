@@ -9,8 +9,9 @@
 namespace transport {
 namespace {
 
-// How often the listener looks for finished connections when nothing happens.
-constexpr std::chrono::milliseconds kReapInterval(500);
+// A finished connection signals the wake event, so the listener sleeps until something
+// happens: an idle service does not wake up at all.
+constexpr std::chrono::milliseconds kNoTimeout(-1);
 // How long a connection's thread waits for the next connection before it ends.
 constexpr std::chrono::seconds kKeepThreadIdle(30);
 
@@ -61,7 +62,7 @@ void TServerThread::Execute() {
         for (const auto& listener : listeners_) entries.push_back({listener.fd()});
         entries.push_back({wake_.fd()});
         try {
-            platform::WaitForAny(entries, kReapInterval);
+            platform::WaitForAny(entries, kNoTimeout);
             if (entries.back().ready) wake_.Reset();
             for (size_t i = 0; i < listeners_.size(); ++i)
                 if (entries[i].ready) AcceptPending(listeners_[i]);
