@@ -32,6 +32,8 @@ export class Connection {
     this.#socket = socket;
     this.#listener = listener;
     socket.addEventListener('message', (event) => this.#receive(event.data));
+    // A failure is followed by the close event, which is what the client acts on.
+    socket.addEventListener('error', () => {});
     socket.addEventListener('close', (event) =>
       this.#listener.close({ code: event.code, reason: event.reason }),
     );
@@ -43,11 +45,17 @@ export class Connection {
     return new Promise((resolve, reject) => {
       const socket = createSocket(url, options);
       socket.binaryType = 'arraybuffer';
+      // Browsers tell nothing about why (a certificate not trusted, nobody listening); Node's
+      // ws does, in its error event.
+      let cause;
+      const noted = (event) => (cause = event.error ?? cause);
+      socket.addEventListener('error', noted);
       const failed = (event) => {
         reject(
           new ConnectionClosedError(`Não foi possível conectar ao serviço TEF em ${url}.`, {
             code: event.code,
             reason: event.reason,
+            cause,
           }),
         );
       };
@@ -56,6 +64,7 @@ export class Connection {
         'open',
         () => {
           socket.removeEventListener('close', failed);
+          socket.removeEventListener('error', noted);
           resolve(new Connection(socket, listener));
         },
         { once: true },

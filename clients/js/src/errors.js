@@ -21,8 +21,8 @@ export class ServiceError extends QuorvexTefError {
 // The connection ended (or could not be opened) while a request was waiting. For a
 // transaction this means its outcome is unknown: `outcomeUnknown` is then true.
 export class ConnectionClosedError extends QuorvexTefError {
-  constructor(message, { code, reason, outcomeUnknown = false } = {}) {
-    super(message);
+  constructor(message, { code, reason, outcomeUnknown = false, cause } = {}) {
+    super(message, cause ? { cause } : undefined);
     this.code = code;
     this.reason = reason;
     this.outcomeUnknown = outcomeUnknown;

@@ -15,6 +15,9 @@ export const BUILD_DIR = process.env.QV_BUILD_DIR ?? path.join(SOURCE_DIR, 'buil
 
 const SERVICE_PROGRAM = path.join(BUILD_DIR, 'src/QuorvexSiTefService');
 const SIMULATED_LIBRARY = path.join(BUILD_DIR, 'tools/clisitef-sim/libclisitef.so');
+const PRINT_PROGRAM = ['QuorvexPrintPDF', 'libquorvexprint.so'].map((name) =>
+  path.join(BUILD_DIR, 'tools/print-pdf', name),
+);
 const TOKEN_TOOL = path.join(BUILD_DIR, 'tools/qv-token/qv-token');
 const DEMO_SCENARIO = path.join(SOURCE_DIR, 'tools/clisitef-sim/demo-scenario.json');
 
@@ -87,7 +90,9 @@ export class AppFolder {
 
   // scenario: the simulated library's scenario (an object), or the demo scenario.
   // env: environment variables of the service (the answer deadline, ...).
-  constructor({ scenario, env = {} } = {}) {
+  // ini: more lines of the [sitef] section ("printer=demo").
+  constructor({ scenario, env = {}, ini = [] } = {}) {
+    this.ini = ini;
     this.path = fs.mkdtempSync(path.join(os.tmpdir(), 'qv-js-app-'));
     this.port = 0;
     this.env = {
@@ -148,7 +153,8 @@ export class AppFolder {
 
   async start() {
     this.port = await freePort();
-    fs.writeFileSync(this.file('QuorvexSiTefService.ini'), `[sitef]\r\nserver_port=${this.port}\r\n`);
+    const lines = ['[sitef]', `server_port=${this.port}`, ...this.ini];
+    fs.writeFileSync(this.file('QuorvexSiTefService.ini'), lines.map((line) => `${line}\r\n`).join(''));
     const output = fs.openSync(this.file('output.txt'), 'w');
     this.#child = spawn(this.file('QuorvexSiTefService'), [], {
       cwd: this.path,
@@ -163,6 +169,11 @@ export class AppFolder {
     if (!listening || ended) {
       throw new Error(`the service did not listen on ${this.port}:\n${this.output()}`);
     }
+  }
+
+  // The print program beside the service, so that "/print" queues documents.
+  installPrintProgram() {
+    for (const file of PRINT_PROGRAM) fs.copyFileSync(file, this.file(path.basename(file)));
   }
 
   output() {
