@@ -17,8 +17,8 @@ export function splitOption(line) {
 }
 
 // A menu answer names the whole option line. The handler may return the line, its code, its
-// index in `options`, BACK or GIVE_UP; any other text is sent as it stands (and abandons the
-// operation when the service finds no such option).
+// text, its index in `options`, BACK or GIVE_UP; any other text is sent as it stands (and
+// abandons the operation when the service finds no such option).
 function menuAnswer(prompt, value) {
   if (value === BACK) return { type: 'menu', response: '', back_menu: true };
   if (value === GIVE_UP || value === null || value === undefined) {
@@ -27,7 +27,10 @@ function menuAnswer(prompt, value) {
   const options = prompt.options ?? [];
   if (typeof value === 'number') return { type: 'menu', response: options[value] ?? String(value) };
   const text = String(value);
-  const line = options.find((option) => option === text || splitOption(option).code === text);
+  const line =
+    options.find((option) => option === text) ??
+    options.find((option) => splitOption(option).code === text) ??
+    options.find((option) => splitOption(option).text === text);
   return { type: 'menu', response: line ?? text };
 }
 

@@ -180,6 +180,11 @@ export class AppFolder {
     return fs.existsSync(this.file('output.txt')) ? fs.readFileSync(this.file('output.txt'), 'utf8') : '';
   }
 
+  // SIGUSR1 pauses the service (closing every connection), SIGUSR2 continues it.
+  signal(name) {
+    this.#child?.kill(name);
+  }
+
   // SIGTERM, SIGKILL after 20 s; resolves with the exit code (0 after a clean stop).
   async stop() {
     let code = 0;

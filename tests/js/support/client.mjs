@@ -3,6 +3,7 @@
 import fs from 'node:fs';
 import { WebSocket } from 'ws';
 import { QuorvexTefClient } from '../../../clients/js/src/index.js';
+import { mintToken } from './app-folder.mjs';
 
 export function clientFor(app, options = {}) {
   const ca = fs.readFileSync(app.caFile);
@@ -19,12 +20,17 @@ export async function connectedClient(app, options) {
   return client;
 }
 
-// Collects every message and prompt the client reports, for assertions on what was shown.
+// Collects every prompt the client reports, for assertions on what was shown. `answers`
+// gives per prompt type a value, a function (prompt, context) => value, or an array of those
+// taken in turn.
 export function recordingHandlers(answers = {}) {
   const seen = [];
+  const turns = Object.fromEntries(
+    Object.entries(answers).map(([type, answer]) => [type, Array.isArray(answer) ? [...answer] : null]),
+  );
   const record = (type) => async (prompt, context) => {
     seen.push(prompt);
-    const answer = answers[type];
+    const answer = turns[type] ? turns[type].shift() : answers[type];
     return typeof answer === 'function' ? answer(prompt, context) : answer;
   };
   const handlers = {};
@@ -32,4 +38,11 @@ export function recordingHandlers(answers = {}) {
     handlers[type] = record(type);
   }
   return { handlers, seen };
+}
+
+// A client with an open session on `app`.
+export async function sessionClient(app, options) {
+  const client = await connectedClient(app, options);
+  await client.startSession(mintToken());
+  return client;
 }

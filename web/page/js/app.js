@@ -123,13 +123,21 @@ function remember(result) {
 }
 
 // A payment, cancellation or reprint: the terminal shows its prompts, the result panel its
-// outcome and receipts (those of the result, or the copies printed on the way).
+// outcome (with the reason the library gave for a failure) and receipts (those of the
+// result, or the copies printed on the way).
 async function transact(waitText, start) {
   printedCopies = [];
   $('receipts').replaceChildren();
-  const result = await operate(waitText, start);
+  let reason = '';
+  const handlers = terminal.handlers;
+  const confirmation = handlers.confirmation;
+  handlers.confirmation = (prompt, context) => {
+    reason = prompt.message;
+    return confirmation(prompt, context);
+  };
+  const result = await operate(waitText, () => start(handlers));
   if (!result) return;
-  renderResult($('result'), result);
+  renderResult($('result'), result, reason);
   const copies = result.transaction_data?.flatMap((entry) => entry.receipt ?? []) ?? [];
   renderReceipts($('receipts'), copies.length ? copies : printedCopies);
   remember(result);
@@ -141,13 +149,13 @@ function pay(method) {
     showError('Informe um valor válido, por exemplo 10,50.');
     return;
   }
-  transact('Iniciando o pagamento...', () =>
-    client.pay({ operation: METHODS[method], amount, payerName: $('payer-name').value.trim() }),
+  transact('Iniciando o pagamento...', (handlers) =>
+    client.pay({ operation: METHODS[method], amount, payerName: $('payer-name').value.trim() }, handlers),
   );
 }
 
 function cancelPayment({ nsu, date, amount }) {
-  transact('Iniciando o cancelamento...', () => client.cancelPayment({ nsu, date, amount }));
+  transact('Iniciando o cancelamento...', (handlers) => client.cancelPayment({ nsu, date, amount }, handlers));
 }
 
 function wire() {
@@ -183,7 +191,7 @@ function wire() {
     cancelPayment({ nsu: $('cancel-nsu').value.trim(), date: $('cancel-date').value, amount });
   });
   $('reprint-last').addEventListener('click', () =>
-    transact('Reimprimindo...', () => client.reprint({ operation: FunctionCode.REPRINT_LAST })),
+    transact('Reimprimindo...', (handlers) => client.reprint({ operation: FunctionCode.REPRINT_LAST }, handlers)),
   );
   $('pinpad-status').addEventListener('click', async () => {
     const status = await operate('Consultando o PinPad...', () => client.pinpadStatus());

@@ -43,16 +43,14 @@ function dataTable(entry) {
   return table;
 }
 
-export function renderResult(container, result) {
+// reason: what the library said when the operation failed (empty when approved).
+export function renderResult(container, result, reason = '') {
   const status = element('p', `status status-${result.status}`, STATUS_TEXT[result.status] ?? result.status);
   status.dataset.status = result.status;
   const parts = [status, element('p', 'status-message', result.message)];
+  if (reason && result.status !== 'approved') parts.push(element('p', 'status-reason', reason));
   for (const entry of result.transaction_data ?? []) parts.push(dataTable(entry));
   container.replaceChildren(...parts);
-}
-
-export function renderError(container, text) {
-  container.replaceChildren(element('p', 'status status-error', 'Erro'), element('p', 'status-message', text));
 }
 
 // copies: [{copy_number, data: [lines]}]
