@@ -1,22 +1,18 @@
 // Connections that cannot be opened or go away: every waiting request learns it.
 import assert from 'node:assert/strict';
-import { after, before, describe, test } from 'node:test';
+import { describe, test } from 'node:test';
 import { WebSocket } from 'ws';
 import { QuorvexTefClient } from '../../../clients/js/src/index.js';
 import { AppFolder, freePort, mintToken } from '../support/app-folder.mjs';
 import { connectedClient } from '../support/client.mjs';
+import { serviceForSuite } from '../support/suite.mjs';
 
 describe('connection', () => {
-  let app;
-  before(async () => {
-    app = new AppFolder();
-    await app.start();
-  });
-  after(() => app.remove());
+  const suite = serviceForSuite();
 
   test('a connection that cannot be opened rejects connect() and no request is sent', async () => {
     const port = await freePort();
-    const untrusted = new QuorvexTefClient({ url: app.url, WebSocket });
+    const untrusted = new QuorvexTefClient({ url: suite.app.url, WebSocket });
     const nobody = new QuorvexTefClient({ url: `wss://localhost:${port}`, WebSocket });
     for (const client of [untrusted, nobody]) {
       await assert.rejects(client.connect(), (error) => {
@@ -31,7 +27,7 @@ describe('connection', () => {
   });
 
   test('closing ends the requests still queued, and the client can connect again', async () => {
-    const client = await connectedClient(app);
+    const client = await connectedClient(suite.app);
     const closed = new Promise((resolve) => client.addEventListener('close', (event) => resolve(event.detail)));
     await client.startSession(mintToken());
     const queued = [client.version(), client.initialize(), client.version('clisitef_dll')];

@@ -1,22 +1,18 @@
 // Sessions, "/initialize" and the service's error texts through the client, against the real
 // service with the simulated payment library.
 import assert from 'node:assert/strict';
-import { after, before, describe, test } from 'node:test';
+import { describe, test } from 'node:test';
 import { ServiceError } from '../../../clients/js/src/index.js';
-import { AppFolder, mintToken } from '../support/app-folder.mjs';
+import { mintToken } from '../support/app-folder.mjs';
 import { connectedClient, recordingHandlers } from '../support/client.mjs';
+import { serviceForSuite } from '../support/suite.mjs';
 
 describe('sessions', () => {
-  let app;
-  before(async () => {
-    app = new AppFolder();
-    await app.start();
-  });
-  after(() => app.remove());
+  const suite = serviceForSuite();
 
   test('a session start shows the library starting, then the session is usable and finished', async () => {
     const { handlers, seen } = recordingHandlers();
-    const client = await connectedClient(app, { handlers });
+    const client = await connectedClient(suite.app, { handlers });
     try {
       const session = await client.startSession(mintToken({ secctional_code: '12' }));
       assert.equal(session.status, 'created');
@@ -33,7 +29,7 @@ describe('sessions', () => {
           ['message', ''],
         ],
       );
-      assert.ok(app.journal().some((line) => line.startsWith('ConfiguraIntSiTefInterativoEx ')));
+      assert.ok(suite.app.journal().some((line) => line.startsWith('ConfiguraIntSiTefInterativoEx ')));
 
       assert.deepEqual(await client.initialize(), { type: 'initialize', message: 'Inicializado com sucesso.' });
       const finished = await client.finishSession();
@@ -55,7 +51,7 @@ describe('sessions', () => {
       { token: mintToken({ sale_id: '0' }), text: 'ID de venda não informado.' },
       { token: mintToken({ callback_url: '  ' }), text: 'URL de callback não informada.' },
     ];
-    const client = await connectedClient(app);
+    const client = await connectedClient(suite.app);
     try {
       for (const { token: bad, text } of cases) {
         await assert.rejects(client.startSession(bad), (error) => {
@@ -74,8 +70,8 @@ describe('sessions', () => {
   });
 
   test('a session outlives its connection and ends for every client that holds it', async () => {
-    const first = await connectedClient(app);
-    const second = await connectedClient(app);
+    const first = await connectedClient(suite.app);
+    const second = await connectedClient(suite.app);
     try {
       const { session_uuid } = await first.startSession(mintToken());
       first.close();

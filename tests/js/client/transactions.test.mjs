@@ -2,10 +2,11 @@
 // simulated library's demo scenario: the prompts reach the handlers, their return values reach
 // the library as answers, and every way an operation can end reaches the caller.
 import assert from 'node:assert/strict';
-import { after, before, describe, test } from 'node:test';
+import { before, describe, test } from 'node:test';
 import { BACK, FunctionCode, GIVE_UP } from '../../../clients/js/src/index.js';
 import { AppFolder, waitUntil } from '../support/app-folder.mjs';
 import { recordingHandlers, sessionClient } from '../support/client.mjs';
+import { serviceForSuite } from '../support/suite.mjs';
 
 const CANCEL_QUESTION = 'Deseja realmente cancelar esta operação?';
 
@@ -19,17 +20,10 @@ const answersSent = (app) =>
 const typesOf = (seen) => seen.map((prompt) => prompt.type);
 
 describe('transactions', () => {
+  const suite = serviceForSuite({ client: 'session' });
   let app;
   let client;
-  before(async () => {
-    app = new AppFolder();
-    await app.start();
-    client = await sessionClient(app);
-  });
-  after(async () => {
-    client.close();
-    await app.remove();
-  });
+  before(() => ({ app, client } = suite));
 
   test('a typed credit payment in instalments: every prompt answered, approved with both receipts', async () => {
     const { handlers, seen } = recordingHandlers({
@@ -158,12 +152,9 @@ describe('transactions', () => {
 });
 
 describe('operations of two clients and lost connections', () => {
+  const suite = serviceForSuite();
   let app;
-  before(async () => {
-    app = new AppFolder();
-    await app.start();
-  });
-  after(() => app.remove());
+  before(() => ({ app } = suite));
 
   test('while one client pays, the service drops the other\'s requests and says nothing', async () => {
     const first = await sessionClient(app);

@@ -3,9 +3,10 @@
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import { after, before, describe, test } from 'node:test';
+import { describe, test } from 'node:test';
 import { AppFolder, SOURCE_DIR, waitUntil } from '../support/app-folder.mjs';
 import { connectedClient } from '../support/client.mjs';
+import { serviceForSuite } from '../support/suite.mjs';
 
 const PROJECT_VERSION = /project\(\w+ VERSION ([\d.]+)/.exec(
   fs.readFileSync(path.join(SOURCE_DIR, 'CMakeLists.txt'), 'utf8'),
@@ -14,19 +15,10 @@ const PROJECT_VERSION = /project\(\w+ VERSION ([\d.]+)/.exec(
 const PDF = new TextEncoder().encode('%PDF-1.4\n1 0 obj <<>> endobj\ntrailer <<>>\n%%EOF\n');
 
 describe('version', () => {
-  let app;
-  let client;
-  before(async () => {
-    app = new AppFolder();
-    await app.start();
-    client = await connectedClient(app);
-  });
-  after(async () => {
-    client.close();
-    await app.remove();
-  });
+  const suite = serviceForSuite({ client: 'connected' });
 
   test('the installed version, and a newer one announced is recorded', async () => {
+    const { app, client } = suite;
     assert.deepEqual(await client.version(), {
       type: 'version',
       category: 'service_exe',
