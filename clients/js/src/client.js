@@ -21,7 +21,6 @@ export class QuorvexTefClient extends EventTarget {
   #connection = null;
   #queue = Promise.resolve();
   #current = null;
-  #transaction = null;
   #unsettled = false;
   #sessionUuid = null;
   #canCancel = false;
@@ -138,7 +137,8 @@ export class QuorvexTefClient extends EventTarget {
   // ends with the reason as a "confirmation" prompt and a "canceled" result. Returns whether
   // a request was sent (false when no transaction runs).
   cancelTransaction() {
-    if (!this.#transaction || !this.connected) return false;
+    const operation = this.#current;
+    if (!operation?.isTransaction || operation.done || !this.connected) return false;
     this.#send(requests.cancelRequest());
     return true;
   }
@@ -200,18 +200,18 @@ export class QuorvexTefClient extends EventTarget {
 
   async #perform(operation) {
     this.#current = operation;
-    if (operation.isTransaction) {
-      this.#transaction = operation;
-      this.#canCancel = false;
+    this.#canCancel = false;
+    try {
+      operation.start((message) => this.#send(message));
+    } catch (error) {
+      operation.fail(error);
     }
-    operation.start((message) => this.#send(message));
     try {
       return { ok: true, value: await operation.promise };
     } catch (error) {
       return { ok: false, error };
     } finally {
       this.#current = null;
-      this.#transaction = null;
       this.#canCancel = false;
     }
   }
