@@ -72,6 +72,7 @@ export async function servePage(app) {
   });
   return {
     url,
+    root,
     async close() {
       const ended = new Promise((resolve) => server.once('exit', resolve));
       server.kill('SIGTERM');
