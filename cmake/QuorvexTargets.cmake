@@ -2,6 +2,16 @@
 
 set(QV_WARNINGS -Wall -Wextra -Wshadow -Werror)
 
+# A fuzz build instruments every library for libFuzzer's coverage feedback, under ASan + UBSan,
+# so that the targets exercise the same code the service runs.
+if(QV_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "QV_FUZZ needs clang: configure with CC=clang CXX=clang++")
+  endif()
+  set(QV_SANITIZE address,undefined)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(QV_SANITIZE)
   add_compile_options(-fsanitize=${QV_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${QV_SANITIZE})

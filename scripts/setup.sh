@@ -11,6 +11,7 @@ packages=(
     # A private CUPS scheduler for the real print tests (cupsd, and the pass-through filter
     # its test printer uses).
     cups-daemon cups-core-drivers
+    clang libclang-rt-dev llvm
     # The demo page's browser test: Debian's Chromium, and certutil to make a fresh browser
     # profile trust the demo CA.
     chromium libnss3-tools

@@ -9,15 +9,14 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_descriptor.h"
+
 namespace platform {
 
 class AppendFile {
 public:
     explicit AppendFile(std::chrono::milliseconds reopen_after = std::chrono::seconds(1))
         : reopen_after_(reopen_after) {}
-    AppendFile(const AppendFile&) = delete;
-    AppendFile& operator=(const AppendFile&) = delete;
-    ~AppendFile() { Close(); }
 
     // Appends `bytes` to `path` (created when missing). False when it could not be written.
     bool Append(const std::string& path, std::string_view bytes);
@@ -28,7 +27,7 @@ private:
     bool Write(std::string_view bytes);
 
     std::chrono::milliseconds reopen_after_;
-    int fd_ = -1;
+    FileDescriptor fd_;
     std::string path_;
     std::chrono::steady_clock::time_point opened_;
 };

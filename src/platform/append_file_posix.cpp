@@ -9,7 +9,7 @@ namespace platform {
 
 bool AppendFile::Append(const std::string& path, std::string_view bytes) {
     const auto now = std::chrono::steady_clock::now();
-    if (fd_ < 0 || path != path_ || now - opened_ >= reopen_after_) {
+    if (!fd_ || path != path_ || now - opened_ >= reopen_after_) {
         if (!Open(path)) return false;
     }
     if (Write(bytes)) return true;
@@ -19,8 +19,8 @@ bool AppendFile::Append(const std::string& path, std::string_view bytes) {
 
 bool AppendFile::Open(const std::string& path) {
     Close();
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    if (fd_ < 0) return false;
+    fd_ = FileDescriptor(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+    if (!fd_) return false;
     path_ = path;
     opened_ = std::chrono::steady_clock::now();
     return true;
@@ -29,14 +29,13 @@ bool AppendFile::Open(const std::string& path) {
 bool AppendFile::Write(std::string_view bytes) {
     ssize_t n;
     do {
-        n = ::write(fd_, bytes.data(), bytes.size());
+        n = ::write(fd_.get(), bytes.data(), bytes.size());
     } while (n < 0 && errno == EINTR);
     return n == static_cast<ssize_t>(bytes.size());
 }
 
 void AppendFile::Close() noexcept {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    fd_.Close();
     path_.clear();
 }
 

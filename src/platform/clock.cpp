@@ -111,6 +111,10 @@ LocalDateTime LocalToUtc(const LocalDateTime& t) {
     return FromDays(days, ms - days * kMsPerDay);
 }
 
+std::string UtcTimestamp(const LocalDateTime& local) {
+    return FormatDateTime("yyyy-mm-dd\"T\"hh:nn:ss.zzz\"Z\"", LocalToUtc(local));
+}
+
 TDateTime ToDateTime(const LocalDateTime& t) {
     double days = static_cast<double>(DaysFromCivil(t.year, t.month, t.day) - kDelphiEpochDays);
     double frac =

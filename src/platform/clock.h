@@ -35,6 +35,10 @@ int64_t UtcOffsetSecondsAt(const LocalDateTime& local);
 // The same moment in UTC: `local` minus the UTC offset in effect at that local time.
 LocalDateTime LocalToUtc(const LocalDateTime& local);
 
+// The moment `local` as the client protocol writes times: UTC, ISO 8601 with milliseconds and
+// the letter Z ("2024-05-10T17:30:00.000Z" for 14:30 local at UTC-3).
+std::string UtcTimestamp(const LocalDateTime& local);
+
 // True when year/month/day/hour/minute/second name a real moment of the calendar.
 bool IsValidDate(int year, int month, int day);
 bool IsValidTime(int hour, int minute, int second);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace platform {
 namespace {
@@ -56,6 +57,33 @@ char32_t DecodeOne(std::string_view s, size_t& i) {
     return cp;
 }
 
+// True when the eight bytes at s[i] are all ASCII.
+bool AsciiWord(std::string_view s, size_t i) {
+    uint64_t word;
+    std::memcpy(&word, s.data() + i, 8);
+    return (word & 0x8080808080808080ull) == 0;
+}
+
+// Length of the longest well-formed prefix of `s`.
+size_t WellFormedPrefix(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        // ASCII, the bulk of every message, eight bytes at a time.
+        while (i + 8 <= s.size() && AsciiWord(s, i)) i += 8;
+        if (i == s.size()) break;
+        if (static_cast<unsigned char>(s[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        // A malformed sequence decodes to U+FFFD taking one byte; a well-formed one (U+FFFD
+        // itself included) takes two or more.
+        const size_t start = i;
+        DecodeOne(s, i);
+        if (i == start + 1) return start;
+    }
+    return s.size();
+}
+
 }  // namespace
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -84,10 +112,19 @@ std::string Utf8ToCp1252(std::string_view utf8) {
 }
 
 std::string SanitizeUtf8(std::string_view utf8) {
+    std::string text(utf8);
+    SanitizeUtf8InPlace(text);
+    return text;
+}
+
+void SanitizeUtf8InPlace(std::string& text) {
+    size_t i = WellFormedPrefix(text);
+    if (i == text.size()) return;
     std::string out;
-    out.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size();) AppendUtf8(out, DecodeOne(utf8, i));
-    return out;
+    out.reserve(text.size() + text.size() / 8);
+    out.append(text, 0, i);
+    while (i < text.size()) AppendUtf8(out, DecodeOne(text, i));
+    text = std::move(out);
 }
 
 std::string Cp1252ToUtf8(std::string_view cp1252) {

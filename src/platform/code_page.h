@@ -18,6 +18,10 @@ std::string Cp1252ToUtf8(std::string_view cp1252);
 // UTF-8 with every malformed sequence replaced by U+FFFD.
 std::string SanitizeUtf8(std::string_view utf8);
 
+// The same in place: well-formed text (the usual case) is only read, at memory speed for
+// ASCII; only text with a malformed sequence is rebuilt.
+void SanitizeUtf8InPlace(std::string& text);
+
 // Appends the UTF-8 encoding of `code_point` to `out`.
 void AppendUtf8(std::string& out, char32_t code_point);
 

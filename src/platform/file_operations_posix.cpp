@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file_descriptor.h"
 #include "platform/file_operations.h"
 
 namespace platform {
@@ -29,11 +30,11 @@ int WriteAll(int fd, std::string_view bytes) {
 }  // namespace
 
 bool CreateNewFile(const std::string& path, std::string_view bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) return false;
-    if (fd < 0) RaiseErrno(errno, "open", path);
-    int error = WriteAll(fd, bytes);
-    if (::close(fd) != 0 && error == 0) error = errno;
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd && errno == EEXIST) return false;
+    if (!fd) RaiseErrno(errno, "open", path);
+    int error = WriteAll(fd.get(), bytes);
+    if (!fd.Close() && error == 0) error = errno;
     if (error != 0) {
         ::unlink(path.c_str());
         RaiseErrno(error, "write", path);

@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
@@ -8,30 +7,11 @@
 #include <filesystem>
 
 #include "platform/append_file.h"
+#include "platform/file_descriptor.h"
 #include "platform/file_system.h"
 
 namespace platform {
 namespace {
-
-// Closes a file descriptor when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    bool Close() {
-        int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -74,8 +54,8 @@ bool RemoveTree(const std::string& path) {
 }
 
 std::optional<std::string> ReadFile(const std::string& path) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return std::nullopt;
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
     std::string data;
     char buffer[65536];
     for (;;) {
@@ -88,8 +68,8 @@ std::optional<std::string> ReadFile(const std::string& path) {
 }
 
 bool WriteFile(const std::string& path, std::string_view bytes, bool durable) {
-    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (fd.get() < 0 || !WriteAll(fd.get(), bytes)) return false;
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!fd || !WriteAll(fd.get(), bytes)) return false;
     if (durable && ::fsync(fd.get()) != 0) return false;
     return fd.Close();
 }
@@ -101,16 +81,14 @@ bool AppendToFile(const std::string& path, std::string_view bytes) {
 
 std::vector<std::string> ListFiles(const std::string& dir, const std::string& mask) {
     std::vector<std::string> names;
-    DIR* d = ::opendir(dir.c_str());
-    if (d == nullptr) return names;
-    while (dirent* entry = ::readdir(d)) {
-        std::string name = entry->d_name;
+    DirectoryHandle handle(dir.c_str());
+    while (const char* entry = handle.NextName()) {
+        std::string name = entry;
         if (name == "." || name == "..") continue;
         if (::fnmatch(mask.c_str(), name.c_str(), FNM_CASEFOLD) != 0) continue;
         std::string full = dir.empty() || dir.back() == '/' ? dir + name : dir + "/" + name;
         if (FileExists(full)) names.push_back(name);
     }
-    ::closedir(d);
     return names;
 }
 

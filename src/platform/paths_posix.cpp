@@ -8,7 +8,9 @@
 
 namespace platform {
 
-std::string ExecutablePath() {
+namespace {
+
+std::string ReadExecutableLink() {
     std::vector<char> buffer(4096);
     for (;;) {
         ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
@@ -17,6 +19,15 @@ std::string ExecutablePath() {
         if (static_cast<size_t>(n) < buffer.size()) return std::string(buffer.data(), n);
         buffer.resize(buffer.size() * 2);
     }
+}
+
+}  // namespace
+
+std::string ExecutablePath() {
+    // Read once: the version route asks on every request, and the service keeps running
+    // from where it was started.
+    static const std::string path = ReadExecutableLink();
+    return path;
 }
 
 std::string ExecutableDir() {

@@ -15,6 +15,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/file_descriptor.h"
+
 namespace platform {
 
 class Process {
@@ -53,7 +55,7 @@ private:
     bool AwaitChange(std::chrono::steady_clock::time_point deadline);
 
     pid_t pid_ = -1;
-    int pidfd_ = -1;  // -1 where the system offers none: waiting then polls
+    FileDescriptor pidfd_;  // none where the system offers none: waiting then polls
     bool reaped_ = false;
     int exit_code_ = 0;  // once reaped
     std::error_code last_error_;

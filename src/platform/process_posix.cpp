@@ -96,7 +96,7 @@ Process Process::Start(const std::vector<std::string>& args) {
 
 Process::Process(Process&& other) noexcept
     : pid_(std::exchange(other.pid_, -1)),
-      pidfd_(std::exchange(other.pidfd_, -1)),
+      pidfd_(std::move(other.pidfd_)),
       reaped_(other.reaped_),
       exit_code_(other.exit_code_),
       last_error_(other.last_error_) {}
@@ -105,7 +105,7 @@ Process& Process::operator=(Process&& other) noexcept {
     if (this != &other) {
         Release();
         pid_ = std::exchange(other.pid_, -1);
-        pidfd_ = std::exchange(other.pidfd_, -1);
+        pidfd_ = std::move(other.pidfd_);
         reaped_ = other.reaped_;
         exit_code_ = other.exit_code_;
         last_error_ = other.last_error_;
@@ -121,9 +121,8 @@ void Process::Release() noexcept {
         int ignored = 0;
         Wait(kReleaseWait, ignored);
     }
-    if (pidfd_ >= 0) ::close(pidfd_);
+    pidfd_.Close();
     pid_ = -1;
-    pidfd_ = -1;
 }
 
 void Process::Terminate() noexcept {
@@ -171,11 +170,11 @@ Process::ReapResult Process::TryReap(int& exit_code) {
 bool Process::AwaitChange(std::chrono::steady_clock::time_point deadline) {
     const auto left = deadline - Clock::now();
     if (left <= Clock::duration::zero()) return true;
-    if (pidfd_ < 0) {
+    if (!pidfd_) {
         std::this_thread::sleep_for(std::min<Clock::duration>(left, kPollInterval));
         return true;
     }
-    pollfd entry{pidfd_, POLLIN, 0};
+    pollfd entry{pidfd_.get(), POLLIN, 0};
     if (::poll(&entry, 1, PollMilliseconds(left)) < 0 && errno != EINTR) {
         last_error_ = std::error_code(errno, std::generic_category());
         return false;

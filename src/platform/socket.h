@@ -1,6 +1,6 @@
 // TCP sockets as the listener and the test tools need them: listening on all local addresses,
-// accepting, connecting on loopback, bounded waits and a wake-up event. Move-only owners close
-// their descriptor; errors are raised as std::system_error with the failing call named.
+// accepting, connecting on loopback, bounded waits and a wake-up event. Their descriptors sit in
+// FileDescriptor owners; errors are raised as std::system_error with the failing call named.
 #pragma once
 
 #include <chrono>
@@ -9,22 +9,19 @@
 #include <string>
 #include <system_error>
 
+#include "platform/file_descriptor.h"
+
 namespace platform {
 
 class Socket {
 public:
     Socket() = default;
-    explicit Socket(int fd) : fd_(fd) {}
-    Socket(Socket&& other) noexcept;
-    Socket& operator=(Socket&& other) noexcept;
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    ~Socket();
+    explicit Socket(FileDescriptor fd) noexcept : fd_(std::move(fd)) {}
 
-    bool IsValid() const { return fd_ >= 0; }
+    bool IsValid() const { return fd_.IsValid(); }
     explicit operator bool() const { return IsValid(); }
-    int fd() const { return fd_; }
-    void Close() noexcept;
+    int fd() const { return fd_.get(); }
+    void Close() noexcept { fd_.Close(); }
 
     // Stops both directions without releasing the descriptor, so a thread blocked on it wakes
     // up; safe to call from any thread while another one uses the socket.
@@ -41,7 +38,7 @@ public:
     uint16_t LocalPort() const;
 
 private:
-    int fd_ = -1;
+    FileDescriptor fd_;
 };
 
 enum class IpFamily { kIPv4, kIPv6 };
@@ -73,19 +70,20 @@ int WaitForAny(std::span<PollEntry> entries, std::chrono::milliseconds timeout);
 bool WaitReadable(int fd, std::chrono::milliseconds timeout);
 bool WaitWritable(int fd, std::chrono::milliseconds timeout);
 
-// A level-triggered event another thread can wait on through its descriptor.
+// A level-triggered event another thread can wait on through its descriptor: once signalled
+// it stays readable until the waiter resets it. Signal and Reset may be called from any thread.
 class WakeEvent {
 public:
     WakeEvent();
-    WakeEvent(const WakeEvent&) = delete;
-    WakeEvent& operator=(const WakeEvent&) = delete;
-    ~WakeEvent();
 
     void Signal() noexcept;
-    int fd() const { return fd_; }
+    // Back to not signalled. The waiter resets before it looks at what the signal announced,
+    // so a signal given meanwhile is never lost.
+    void Reset() noexcept;
+    int fd() const { return fd_.get(); }
 
 private:
-    int fd_ = -1;
+    FileDescriptor fd_;
 };
 
 // Writes to a socket whose peer has gone must fail with an error instead of ending the process.

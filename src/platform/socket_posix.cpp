@@ -44,56 +44,38 @@ std::string FormatAddress(const sockaddr_storage& addr) {
 
 }  // namespace
 
-Socket::Socket(Socket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        Close();
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-Socket::~Socket() { Close(); }
-
-void Socket::Close() noexcept {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-}
-
 void Socket::Shutdown() const noexcept {
-    if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+    if (IsValid()) ::shutdown(fd(), SHUT_RDWR);
 }
 
 void Socket::SetNonBlocking(bool on) const {
-    int flags = ::fcntl(fd_, F_GETFL);
+    int flags = ::fcntl(fd(), F_GETFL);
     if (flags < 0) ThrowErrno("fcntl");
     flags = on ? flags | O_NONBLOCK : flags & ~O_NONBLOCK;
-    if (::fcntl(fd_, F_SETFL, flags) != 0) ThrowErrno("fcntl");
+    if (::fcntl(fd(), F_SETFL, flags) != 0) ThrowErrno("fcntl");
 }
 
-void Socket::SetNoDelay() const { SetIntOption(fd_, IPPROTO_TCP, TCP_NODELAY, 1, "TCP_NODELAY"); }
+void Socket::SetNoDelay() const { SetIntOption(fd(), IPPROTO_TCP, TCP_NODELAY, 1, "TCP_NODELAY"); }
 
 void Socket::SetTimeouts(std::chrono::milliseconds timeout) const {
     timeval tv{};
     tv.tv_sec = static_cast<time_t>(timeout.count() / 1000);
     tv.tv_usec = static_cast<suseconds_t>(timeout.count() % 1000 * 1000);
-    if (::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) ThrowErrno("SO_RCVTIMEO");
-    if (::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0) ThrowErrno("SO_SNDTIMEO");
+    if (::setsockopt(fd(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) ThrowErrno("SO_RCVTIMEO");
+    if (::setsockopt(fd(), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0) ThrowErrno("SO_SNDTIMEO");
 }
 
 std::string Socket::PeerAddress() const {
     sockaddr_storage addr{};
     socklen_t len = sizeof addr;
-    if (::getpeername(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return {};
+    if (::getpeername(fd(), reinterpret_cast<sockaddr*>(&addr), &len) != 0) return {};
     return FormatAddress(addr);
 }
 
 uint16_t Socket::LocalPort() const {
     sockaddr_storage addr{};
     socklen_t len = sizeof addr;
-    if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+    if (::getsockname(fd(), reinterpret_cast<sockaddr*>(&addr), &len) != 0)
         ThrowErrno("getsockname");
     if (addr.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6&>(addr).sin6_port);
     return ntohs(reinterpret_cast<sockaddr_in&>(addr).sin_port);
@@ -101,7 +83,7 @@ uint16_t Socket::LocalPort() const {
 
 Socket ListenTcp(IpFamily family, uint16_t port, int backlog) {
     const int domain = family == IpFamily::kIPv4 ? AF_INET : AF_INET6;
-    Socket s(::socket(domain, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    Socket s(FileDescriptor(::socket(domain, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)));
     if (!s.IsValid()) ThrowErrno("socket");
     SetIntOption(s.fd(), SOL_SOCKET, SO_REUSEADDR, 1, "SO_REUSEADDR");
     int rc;
@@ -132,7 +114,7 @@ bool IsIpv6Unavailable(const std::system_error& error) {
 Socket AcceptConnection(const Socket& listener) {
     for (;;) {
         int fd = ::accept4(listener.fd(), nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) return Socket(fd);
+        if (fd >= 0) return Socket(FileDescriptor(fd));
         // A connection reset before we took it is no reason to stop listening.
         if (errno == EINTR || errno == ECONNABORTED) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return Socket();
@@ -156,7 +138,7 @@ Socket ConnectTcp(const std::string& host, uint16_t port) {
     } else {
         throw std::system_error(EINVAL, std::generic_category(), "inet_pton " + host);
     }
-    Socket s(::socket(addr.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    Socket s(FileDescriptor(::socket(addr.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0)));
     if (!s.IsValid()) ThrowErrno("socket");
     int rc;
     do {
@@ -202,14 +184,17 @@ bool WaitWritable(int fd, std::chrono::milliseconds timeout) {
 }
 
 WakeEvent::WakeEvent() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-    if (fd_ < 0) ThrowErrno("eventfd");
+    if (!fd_) ThrowErrno("eventfd");
 }
-
-WakeEvent::~WakeEvent() { ::close(fd_); }
 
 void WakeEvent::Signal() noexcept {
     uint64_t one = 1;
-    [[maybe_unused]] ssize_t n = ::write(fd_, &one, sizeof one);
+    [[maybe_unused]] ssize_t n = ::write(fd_.get(), &one, sizeof one);
+}
+
+void WakeEvent::Reset() noexcept {
+    uint64_t count = 0;
+    [[maybe_unused]] ssize_t n = ::read(fd_.get(), &count, sizeof count);  // non-blocking
 }
 
 void IgnoreBrokenPipe() { std::signal(SIGPIPE, SIG_IGN); }

@@ -7,6 +7,7 @@
 #include "platform/guid.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/scope_exit.h"
 #include "printing/print_document.h"
 #include "printing/print_program.h"
 
@@ -76,6 +77,11 @@ void TPrintQueue::SetPrintSettings(const std::string& settings) {
     FPrintSettings = settings;
 }
 
+size_t TPrintQueue::Waiting() const {
+    std::lock_guard lock(FCritical);
+    return FQueue.size();
+}
+
 std::string TPrintQueue::PrintSettings() const {
     std::lock_guard lock(FCritical);
     return FPrintSettings;
@@ -124,12 +130,7 @@ std::optional<std::string> TPrintQueue::TakeNextFile() {
 void TPrintQueue::PrintFile(const std::string& pdf) {
     std::string data_dir;
     // The data folder and the PDF go also when a step below raises.
-    struct CleanUpAtEnd {
-        TPrintQueue& queue;
-        const std::string& data_dir;
-        const std::string& pdf;
-        ~CleanUpAtEnd() { queue.CleanUp(data_dir, pdf); }
-    } clean_up{*this, data_dir, pdf};
+    platform::ScopeExit clean_up([&] { CleanUp(data_dir, pdf); });
 
     data_dir = NewDataDirPath();
     platform::CreateDirectories(data_dir);

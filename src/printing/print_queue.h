@@ -5,7 +5,7 @@
 // retries once without print settings when the program refuses them, logs the outcome and
 // deletes the data folder and the PDF, whatever the outcome. Failures are only logged.
 //
-// Thread contract: AddToQueue, the print settings and the cooldown may be used from any
+// Thread contract: AddToQueue, Waiting, the print settings and the cooldown may be used from any
 // thread at any time; FOnLog is set before Start. The destructor (on the owner's thread)
 // asks the worker to end, waits for the job in progress and joins it; files still waiting
 // are neither printed nor deleted.
@@ -57,6 +57,9 @@ public:
     // The -print-settings value of the next job ("fit" at first; blank text: none).
     void SetPrintSettings(const std::string& settings);
     std::string PrintSettings() const;
+
+    // Files queued and not yet taken by the worker (the one printing is not counted).
+    size_t Waiting() const;
 
     // Pause after each printed file (0: none); a stop cuts it short.
     void SetCooldownMs(uint32_t ms) { FCooldownMs = ms; }

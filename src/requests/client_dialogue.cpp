@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/scope_exit.h"
 #include "requests/answer_readers.h"
 #include "requests/dm_sitef.h"
 #include "requests/json_writer.h"
@@ -143,13 +144,10 @@ void TDmSitef::CheckIncomingMessage() {
     FProcessandoMsg = true;
     FAguardandoRespCanc = true;
     fLastContentReceived.clear();
-    struct PollEnd {
-        TDmSitef& module;
-        ~PollEnd() {
-            module.FProcessandoMsg = false;
-            module.FAguardandoRespCanc = false;
-        }
-    } end{*this};
+    const platform::ScopeExit end([this] {
+        FProcessandoMsg = false;
+        FAguardandoRespCanc = false;
+    });
     const std::string text = DecodeWebSocketFrame();
     if (text.empty()) return;
     JsonDocument document;

@@ -49,12 +49,7 @@ void TDmSitef::OnDisconnect(transport::ClientChannel&) {
     // A connection that ended has no operation running any more; one that is running belongs
     // to another connection and keeps what it has pending.
     TTefOperation operation(*this, nullptr);
-    if (!operation.Acquired()) return;
-    try {
-        KaCliSiTef.CancelarTransacoesPendentes();
-    } catch (const std::exception& e) {
-        service_.GravaLog(std::string("Erro ao cancelar transações pendentes: ") + e.what());
-    }
+    if (operation.Acquired()) CancelPendingTransactions();
 }
 
 std::string TDmSitef::CallbackURL() const {

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "requests/client_request.h"
+#include "requests/health.h"
 #include "requests/request_times.h"
 #include "requests/session_list.h"
 #include "requests/tef_settings.h"
@@ -27,11 +28,13 @@
 
 namespace service {
 class TQuorvexSiTefService;
-}
+struct TSecuritySettings;
+}  // namespace service
 
 namespace requests {
 
 class TTefOperation;
+struct TTransactionRequest;
 
 // Why a request that would reconfigure or reload the payment library is turned away while
 // another connection's TEF operation uses it.
@@ -76,6 +79,11 @@ public:
     // Flags the running operation for cancellation when it can be cancelled; never replies.
     void CancelTransactionInProgress(const TClientRequest& pContent);
     void Print(const TClientRequest& pContent);
+
+    // --- Health and the protections a shop may switch on --------------------------------
+    // "/health": the service's state, without a session; never waits for a running payment.
+    void CheckHealth(const TClientRequest& pContent);
+    THealthReport GatherHealth() const;
 
     TSessionList& SessionList() { return FSessionList; }
     // Trace file of the TEF component, fixed at creation from the day the process started.
@@ -135,10 +143,24 @@ public:
     // and an answer that arrived early, during a library wait.
     std::string fUltimaMsg;
     std::string fLastContentReceived;
-    // Amount of the running transaction (guard holder only).
+    // The values of the TEF operations' requests (guard holder only). They stay from one
+    // operation to the next: a reprint reports the sale of the payment before it, a
+    // cancellation the payer of the last payment.
+    int32_t fOperacao = 0;
+    std::string fPayerName;
+    std::string fNsuCancelamento;
     tef::Money fValorTransacao = 0;
+    int32_t fQtdParcelas = 0;
+    // The sale the running operation reports: fVenda_Id as the operation started (a session
+    // start on another connection may change fVenda_Id meanwhile).
+    int32_t fVendaOperacao = 0;
+    // The running operation has reported its result (guard holder only).
+    bool fConcluido = false;
+    // The running operation is a "/transaction" request, whose result the approval handler
+    // reports; the start-up recovery raises the same event during other operations.
+    bool fEmTransacao = false;
 
-    // Written by every session start, for all sessions.
+    // Written by every session start, for all sessions, and by payments that name their sale.
     std::atomic<int32_t> fVenda_Id{0};
     std::atomic<int32_t> fEmpresa_Id{0};
     std::atomic<bool> FTLSConnection{false};
@@ -153,10 +175,13 @@ private:
     void BindDialogueEvents();
     void BindFiscalPrinterEvents();
 
-    // Whether `route` needs the session check (reads "type" for "/transaction").
-    static bool NeedsSessionCheck(const std::string& route, const TClientRequest& request);
+    // Whether `route` needs the session check (reads "type" for "/transaction"; "/print"
+    // when the shop requires a session for it).
+    bool NeedsSessionCheck(const std::string& route, const TClientRequest& request) const;
     void Dispatch(const std::string& route, const TClientRequest& request,
                   const std::optional<TSession>& pSession);
+    // Folder of the payment library, beside the executable.
+    std::string LibraryFolder() const;
     std::string LibraryFileForVersion() const;
     // "/print" once the request passed its checks: configuration and program files, the
     // temporary file, the queue. Replies itself to what it finds wrong; raises otherwise.
@@ -170,6 +195,12 @@ private:
     transport::ClientChannel& OperationClient() const;
 
     // --- Session start -------------------------------------------------------------------
+    // With a configured key that cannot be read, no token is taken: false, logged.
+    bool TokenKeyUsable(const service::TSecuritySettings& security);
+    // Logs a signature that does not match the shop's own key.
+    void LogForeignSignature(const service::TSecuritySettings& security);
+    // Raises RequestError with the refusal when the token's expiry does not let it in.
+    static void RequireUnexpiredToken(simdjson::dom::object claims);
     void StartSession(const TClientRequest& request, simdjson::dom::object claims);
     // Configures (and where needed re-initialises) the TEF component for `settings` as the
     // operation of `client`; while another connection's operation runs, only settings the
@@ -190,6 +221,14 @@ private:
     enum class AnswerKind { kNone, kAnswer, kCancelled };
     AnswerKind TakeAnswer(const std::string& text, JsonDocument& answer);
 
+    // --- Transactions ----------------------------------------------------------------------
+    // Runs the operation of `request` to its result; raises what the client is answered.
+    void RunTransaction(const TTransactionRequest& request);
+    void TakeRequestValues(const TTransactionRequest& request);
+    void PrepareComponent(const TTransactionRequest& request);
+    // Undoes what the TEF component still holds open; a failure is logged, not raised.
+    void CancelPendingTransactions();
+
     // --- Event handlers of the TEF component -----------------------------------------------
     void KaCliSiTefAguardaResp(const std::string& Arquivo, int SegundosTimeOut, bool& Interromper);
     void KaCliSiTefExibeMsg(tef::TKaCliSiTefOperacaoMensagem Operacao, const std::string& Mensagem,
@@ -203,6 +242,9 @@ private:
     void KaCliSiTefMudaEstadoReq(tef::TKaCliSiTefReqEstado EstadoReq);
     void KaCliSiTefMudaEstadoResp(tef::TKaCliSiTefRespEstado EstadoResp);
     void KaCliSiTefInfoECF(tef::TKaCliSiTefInfoECF Operacao, std::string& RetornoECF);
+    // Reports an approved payment to the client and confirms it with the library.
+    void KaCliSiTefDepoisConfirmarTransacoes(
+        tef::TKaCliSiTefRespostasPendentes& RespostasPendentes);
     void KaCliSiTefComandaECFImprimeVia(tef::TKaCliSiTefTipoRelatorio TipoRelatorio, int Via,
                                         const tef::TextLines& ImagemComprovante, int& RetornoECF);
 
@@ -212,6 +254,8 @@ private:
     std::string FArqLOGTEF;
     // The client of the running operation (set with the guard).
     std::atomic<transport::ClientChannel*> operation_client_{nullptr};
+    // A session start has pointed the engine at LibraryFolder().
+    std::atomic<bool> library_folder_set_{false};
 
     mutable std::mutex session_values_mutex_;
     std::string fCallbackURL;  // guarded by session_values_mutex_

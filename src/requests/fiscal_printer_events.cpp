@@ -1,8 +1,11 @@
 // The data module's handlers of the TEF component's fiscal-printer and pending-transaction
 // events. There is no fiscal printer: every command is reported done, and each receipt copy
-// the component prints goes to the operation's client instead.
+// the component prints goes to the operation's client instead. An approved payment is
+// reported to the client as the operation's result and confirmed with the library.
 #include "requests/dm_sitef.h"
-#include "requests/json_writer.h"
+#include "requests/transaction_result.h"
+#include "service/quorvex_sitef_service.h"
+#include "tef/clisitef.h"
 #include "tef/resp.h"
 #include "tef/respostas_pendentes.h"
 
@@ -29,8 +32,48 @@ void TDmSitef::BindFiscalPrinterEvents() {
     // library this one is still calling.
     k.OnAntesCancelarTransacao = [](tef::TKaCliSiTefResp&) {};
     k.OnDepoisCancelarTransacoes = [](tef::TKaCliSiTefRespostasPendentes&) {};
-    // OnDepoisConfirmarTransacoes (the result of an approved payment) belongs to the
-    // transaction requests; until they bind it, an approval is reported as an unbound event.
+    k.OnDepoisConfirmarTransacoes = [this](tef::TKaCliSiTefRespostasPendentes& pendentes) {
+        KaCliSiTefDepoisConfirmarTransacoes(pendentes);
+    };
+}
+
+void TDmSitef::KaCliSiTefDepoisConfirmarTransacoes(
+    tef::TKaCliSiTefRespostasPendentes& RespostasPendentes) {
+    // Only a payment request has a client waiting for a result. Transactions the start-up
+    // recovery confirmed (at a session start, say) are announced by its own message, and the
+    // component forgets them afterwards.
+    if (!fEmTransacao) return;
+    // A cancellation asked for meanwhile wins: the approval stays pending, and the operation
+    // undoes it and reports it cancelled when it ends.
+    if (fCancelado) {
+        SendClientMessage(NegativeResult(false));
+        return;
+    }
+    const TResultContext context{fVendaOperacao, fPayerName, fNsuCancelamento,
+                                 KaCliSiTef.TEFCliSiTef().CancelandoTransacaoTEF};
+    JsonArray entries;
+    int count = 0;
+    for (; !RespostasPendentes.Empty(); ++count) {
+        entries.Add(TransactionEntry(RespostasPendentes.Objects(0), context));
+        RespostasPendentes.Delete(0);
+    }
+    fConcluido = true;
+    const std::string documento = KaCliSiTef.Resp().DocumentoVinculado;
+    bool confirmed = false;
+    if (count > 0) {
+        service_.GravaLog(ApprovedResult(entries));
+        confirmed = KaCliSiTef.ConfirmarTransacao(true, documento);
+    } else {
+        KaCliSiTef.ConfirmarTransacao(false, documento);
+    }
+    const std::string result = confirmed ? ApprovedResult(entries) : UnconfirmedResult(entries);
+    if (!confirmed) {
+        // Undone before the client hears of it, so that "canceled" means what it says.
+        CancelPendingTransactions();
+        service_.GravaLog(result);
+    }
+    fNsuCancelamento.clear();
+    SendClientMessage(result);
 }
 
 void TDmSitef::KaCliSiTefInfoECF(tef::TKaCliSiTefInfoECF Operacao, std::string& RetornoECF) {
@@ -52,13 +95,7 @@ void TDmSitef::KaCliSiTefComandaECFImprimeVia(tef::TKaCliSiTefTipoRelatorio, int
                                               int& RetornoECF) {
     RetornoECF = 1;
     try {
-        JsonArray lines;
-        for (const std::string& line : ImagemComprovante) lines.Add(line);
-        SendClientMessage(JsonObject()
-                              .Add("type", "receipt")
-                              .Add("copy_number", Via)
-                              .Add("data", lines)
-                              .ToString());
+        SendClientMessage(ReceiptMessage(Via, ImagemComprovante));
     } catch (const std::exception&) {
         // A receipt the client did not get never fails the printing: it counts as printed.
     }

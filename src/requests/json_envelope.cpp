@@ -1,13 +1,46 @@
 #include "requests/json_envelope.h"
 
+#include <vector>
+
 #include "requests/json_writer.h"
 
 namespace requests {
 
-bool JsonDocument::Parse(std::string_view text) {
-    // The DOM parser rejects anything after the one value, as the envelope requires.
-    return !parser_.parse(text.data(), text.size(), true).get(root_);
+namespace {
+
+// A parser that held a message larger than this goes back to the system, not to the pool.
+constexpr size_t kKeptParserCapacity = 1 << 20;
+constexpr size_t kKeptParsers = 4;
+
+std::vector<std::unique_ptr<simdjson::dom::parser>>& ParserPool() {
+    thread_local std::vector<std::unique_ptr<simdjson::dom::parser>> pool;
+    return pool;
 }
+
+}  // namespace
+
+JsonDocument::JsonDocument() {
+    auto& pool = ParserPool();
+    if (pool.empty()) {
+        parser_ = std::make_unique<simdjson::dom::parser>();
+    } else {
+        parser_ = std::move(pool.back());
+        pool.pop_back();
+    }
+}
+
+JsonDocument::~JsonDocument() {
+    auto& pool = ParserPool();
+    if (parser_->capacity() <= kKeptParserCapacity && pool.size() < kKeptParsers)
+        pool.push_back(std::move(parser_));
+}
+
+// The DOM parser rejects anything after the one value, as the envelope requires.
+bool JsonDocument::Parse(std::string_view text) {
+    return !parser_->parse(text.data(), text.size(), true).get(root_);
+}
+
+bool JsonDocument::Parse(const std::string& text) { return !parser_->parse(text).get(root_); }
 
 bool JsonDocument::IsObject() const { return root_.is_object(); }
 

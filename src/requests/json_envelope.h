@@ -5,6 +5,7 @@
 
 #include <simdjson.h>
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -23,11 +24,22 @@ public:
     NotAnObjectError() : std::runtime_error("A mensagem JSON não é um objeto.") {}
 };
 
-// A parsed client message. Holds the parser, so values taken from it live as long as it does.
+// A parsed client message. Holds a parser, so values taken from it live as long as it does.
+// Parsers are reused by the thread that made them (a new one per message costs allocations
+// on every request); one that grew large for a big message is let go instead.
 class JsonDocument {
 public:
+    JsonDocument();
+    ~JsonDocument();
+    JsonDocument(const JsonDocument&) = delete;
+    JsonDocument& operator=(const JsonDocument&) = delete;
+
     // Parses `text`; false when it is not exactly one valid JSON value.
     bool Parse(std::string_view text);
+    // The same, reading `text` where it lies when it has the parser's padding to spare
+    // (messages from the transport do), instead of copying it.
+    bool Parse(const std::string& text);
+    bool Parse(const char* text) { return Parse(std::string_view(text)); }
 
     bool IsObject() const;
 
@@ -37,7 +49,7 @@ public:
     simdjson::dom::element Root() const { return root_; }
 
 private:
-    simdjson::dom::parser parser_;
+    std::unique_ptr<simdjson::dom::parser> parser_;
     simdjson::dom::element root_;
 };
 

@@ -1,11 +1,13 @@
 // RouteTargeting: parses a client message, applies the session check and calls the handler
 // of its route.
 #include "requests/dm_sitef.h"
+#include "service/quorvex_sitef_service.h"
 
 namespace requests {
 namespace {
 
 constexpr const char* kSessionStart = "/session/start";
+constexpr const char* kPrint = "/print";
 
 }  // namespace
 
@@ -26,15 +28,20 @@ void TDmSitef::RouteTargeting(const std::string& pContent, transport::ClientChan
             return;
         }
         std::optional<TSession> session;
-        if (NeedsSessionCheck(route, request) && !ValidateSession(request, session)) return;
+        if (NeedsSessionCheck(route, request) && !ValidateSession(request, session)) {
+            if (route == kPrint)
+                service_.GravaLog("Impressão recusada: sessão ausente ou inválida.");
+            return;
+        }
         Dispatch(route, request, session);
     } catch (const std::exception& e) {
         request.ReplyError(e.what());
     }
 }
 
-bool TDmSitef::NeedsSessionCheck(const std::string& route, const TClientRequest& request) {
-    if (route == "/version" || route == "/print") return false;
+bool TDmSitef::NeedsSessionCheck(const std::string& route, const TClientRequest& request) const {
+    if (route == "/version" || route == kHealthRoute) return false;
+    if (route == kPrint) return service_.Security()->require_print_session;
     if (route != "/transaction") return true;
     return request.Field("type") != "confirmation";
 }
@@ -55,8 +62,10 @@ void TDmSitef::Dispatch(const std::string& route, const TClientRequest& request,
         StartTransaction(request, pSession);
     } else if (route == "/transaction/cancel") {
         CancelTransactionInProgress(request);
-    } else if (route == "/print") {
+    } else if (route == kPrint) {
         Print(request);
+    } else if (route == kHealthRoute) {
+        CheckHealth(request);
     }
 }
 

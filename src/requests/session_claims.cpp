@@ -2,6 +2,7 @@
 
 #include "platform/code_page.h"
 #include "requests/json_envelope.h"
+#include "requests/request_values.h"
 #include "tef/ansi_text.h"
 
 namespace requests {
@@ -40,10 +41,7 @@ TSessionClaims ReadSessionClaims(simdjson::dom::object claims) {
 }
 
 int32_t IntegerClaim(simdjson::dom::object claims, std::string_view key) {
-    const std::string text = Claim(claims, key);
-    const std::optional<int32_t> value = tef::ParseInt32(text);
-    if (!value) throw RequestError("'" + text + "' não é um número inteiro válido.");
-    return *value;
+    return IntegerValue(Claim(claims, key));
 }
 
 std::string TerminalNumber(std::string_view secctional_code, int32_t pdv_number) {

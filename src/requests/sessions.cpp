@@ -7,6 +7,7 @@
 #include "requests/json_writer.h"
 #include "requests/session_claims.h"
 #include "requests/session_token.h"
+#include "requests/token_expiry.h"
 #include "service/quorvex_sitef_service.h"
 #include "tef/ansi_text.h"
 
@@ -20,17 +21,18 @@ public:
 };
 
 constexpr double kMsPerDay = 86400000.0;
+constexpr const char* kAccessDenied = "Acesso não autorizado.";
 
 // The local expiration as the client reads it: UTC, ISO 8601 with milliseconds.
 std::string ExpirationText(platform::TDateTime local) {
-    return platform::FormatDateTime("yyyy-mm-dd\"T\"hh:nn:ss.zzz\"Z\"",
-                                    platform::LocalToUtc(platform::FromDateTime(local)));
+    return platform::UtcTimestamp(platform::FromDateTime(local));
 }
 
 }  // namespace
 
 void TDmSitef::CreateSession(const TClientRequest& pConfig) {
     // The router has turned away messages that are not JSON objects.
+    const std::shared_ptr<const service::TSecuritySettings> security = service_.Security();
     JsonDocument claims;
     bool signature_valid = false;
     try {
@@ -38,7 +40,14 @@ void TDmSitef::CreateSession(const TClientRequest& pConfig) {
             pConfig.ReplyError("Configuração de entrada inválida: type diferente de \"session\".");
             return;
         }
-        signature_valid = VerifySessionToken(pConfig.Field("token"), claims);
+        const std::string token = pConfig.Field("token");
+        if (!TokenKeyUsable(*security)) {
+            pConfig.ReplyError(kAccessDenied);
+            return;
+        }
+        const std::string_view key =
+            security->token_key ? std::string_view(*security->token_key) : kSessionTokenKey;
+        signature_valid = VerifySessionToken(token, claims, key);
     } catch (const RequestError& e) {
         // A missing field or a token that is not three parts. A token that cannot be decoded
         // goes on to the router, which answers the general session-start failure.
@@ -46,10 +55,12 @@ void TDmSitef::CreateSession(const TClientRequest& pConfig) {
         return;
     }
     if (!signature_valid) {
-        pConfig.ReplyError("Acesso não autorizado.");
+        LogForeignSignature(*security);
+        pConfig.ReplyError(kAccessDenied);
         return;
     }
     try {
+        if (security->require_token_expiry) RequireUnexpiredToken(claims.Object());
         StartSession(pConfig, claims.Object());
     } catch (const SessionRefused& e) {
         pConfig.ReplyError(e.what());
@@ -57,6 +68,28 @@ void TDmSitef::CreateSession(const TClientRequest& pConfig) {
         service_.GravaLog(std::string("Erro ao iniciar sessão: ") + e.what());
         pConfig.ReplyError(e.what());
     }
+}
+
+// --- Protections the shop may switch on -----------------------------------------------------
+
+bool TDmSitef::TokenKeyUsable(const service::TSecuritySettings& security) {
+    if (security.token_key_problem.empty()) return true;
+    // Never the built-in key instead: that would open again the door the shop closed.
+    service_.GravaLog("Sessão recusada: chave de token indisponível.");
+    return false;
+}
+
+void TDmSitef::LogForeignSignature(const service::TSecuritySettings& security) {
+    // With the built-in key a wrong signature is an ordinary client error; with the shop's own
+    // key it may be a client left with the old key, or someone trying.
+    if (security.token_key)
+        service_.GravaLog(
+            "Sessão recusada: assinatura do token não confere com a chave configurada.");
+}
+
+void TDmSitef::RequireUnexpiredToken(simdjson::dom::object claims) {
+    if (std::optional<std::string> refusal = TokenExpiryRefusal(claims, platform::SystemNow()))
+        throw RequestError(*refusal);
 }
 
 void TDmSitef::StartSession(const TClientRequest& request, simdjson::dom::object claims) {

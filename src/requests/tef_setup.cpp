@@ -57,7 +57,8 @@ void TDmSitef::ApplySettings(const TTefSettings& s) {
     tef::TKaCliSiTefCliSiTef& engine = KaCliSiTef.TEFCliSiTef();
     KaCliSiTef.ModoServico = true;
     engine.ModoServico = true;
-    engine.PathDLL = service_.AppDir() + "dll/";
+    engine.PathDLL = LibraryFolder();
+    library_folder_set_ = true;
     reinitialize = reinitialize || engine.EnderecoIP != s.ip || engine.CodigoLoja != s.store_code ||
                    engine.NumeroTerminal != s.terminal;
     engine.EnderecoIP = s.ip;
@@ -79,6 +80,8 @@ bool TDmSitef::ApplyTlsMode(const TTefSettings& s) {
         platform::DeleteFile(file);  // one that cannot go stays; a missing one is fine
         return false;
     }
+    // A token that would break its line is refused before the file is touched.
+    service::ConfigFile::CheckValue("TokenRegistro", s.registration_token);
     KaCliSiTef.CNPJLoja = s.cnpj_loja;
     KaCliSiTef.CNPJKaLabs = s.cnpj_kalabs;
     service::ConfigFile tls(file);

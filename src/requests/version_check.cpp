@@ -18,10 +18,14 @@ std::string InstalledVersion(const std::string& file) {
 
 }  // namespace
 
+std::string TDmSitef::LibraryFolder() const { return service_.AppDir() + "dll/"; }
+
 std::string TDmSitef::LibraryFileForVersion() const {
-    // Until a session start names the library's folder, the bare name is looked up where the
-    // loader's search starts: the executable's folder.
-    return service_.AppDir() + tef::kCliSiTefLibraryName;
+    // Once a session start has named the library's folder, the library there is the one that
+    // runs; until then the bare name is looked up where the loader's search starts: the
+    // executable's folder.
+    const std::string folder = library_folder_set_ ? LibraryFolder() : service_.AppDir();
+    return folder + tef::kCliSiTefLibraryName;
 }
 
 void TDmSitef::CheckFileVersion(const TClientRequest& pContent) {

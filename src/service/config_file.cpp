@@ -49,6 +49,13 @@ std::optional<int32_t> ConfigFile::ParseInteger(std::string_view text) {
     return ParseDigits(text, 10);
 }
 
+void ConfigFile::CheckValue(std::string_view key, std::string_view value) {
+    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
+        throw std::invalid_argument("Valor inválido para " + std::string(key) +
+                                    ": quebra de linha ou caractere nulo.");
+    }
+}
+
 std::optional<std::string> ConfigFile::ReadValue(std::string_view section,
                                                  std::string_view key) const {
     std::lock_guard lock(mutex_);
@@ -77,6 +84,7 @@ bool ConfigFile::ReadBool(std::string_view section, std::string_view key, bool f
 
 void ConfigFile::WriteString(std::string_view section, std::string_view key,
                              const std::string& value) {
+    CheckValue(key, value);
     std::lock_guard lock(mutex_);
     CSimpleIniA ini;
     Load(ini, path_);
@@ -119,6 +127,8 @@ std::string TlsGatewayHost(const ConfigFile& config) {
 
 void WriteAnnouncedVersion(ConfigFile& config, bool need_update, const std::string& download_url,
                            const std::string& version) {
+    ConfigFile::CheckValue(kDownloadUrlKey, download_url);
+    ConfigFile::CheckValue(kVersionKey, version);
     config.WriteBool(kSitefSection, kNeedUpdateKey, need_update);
     config.WriteString(kSitefSection, kDownloadUrlKey, download_url);
     config.WriteString(kSitefSection, kVersionKey, version);

@@ -25,10 +25,16 @@ public:
     int32_t ReadInteger(std::string_view section, std::string_view key, int32_t fallback) const;
     bool ReadBool(std::string_view section, std::string_view key, bool fallback) const;
 
-    // Raise std::runtime_error when the file cannot be written; the file is then unchanged.
+    // Raise std::runtime_error when the file cannot be written, std::invalid_argument for a
+    // value that CheckValue refuses; the file is then unchanged.
     void WriteString(std::string_view section, std::string_view key, const std::string& value);
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
+
+    // A value is one line of the file: a line break would end it early and let the rest add
+    // keys and sections of its own, and a NUL byte would cut it short. Raises
+    // std::invalid_argument naming the key for a value holding CR, LF or NUL.
+    static void CheckValue(std::string_view key, std::string_view value);
 
     // "123", "-5", "0x50" → the number; anything else (also out of 32-bit range) → none.
     static std::optional<int32_t> ParseInteger(std::string_view text);
@@ -66,7 +72,8 @@ bool QrCodeOnPinpad(const ConfigFile& config);
 // Host of the SiTef TLS gateway the payment library is pointed at in TLS mode:
 // tls_gateway_host, or the built-in one when it is missing or blank.
 std::string TlsGatewayHost(const ConfigFile& config);
-// Records a version announced by the client.
+// Records a version announced by the client: all three keys, or none when a text is refused
+// (std::invalid_argument, see ConfigFile::CheckValue).
 void WriteAnnouncedVersion(ConfigFile& config, bool need_update, const std::string& download_url,
                            const std::string& version);
 

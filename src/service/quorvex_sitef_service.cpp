@@ -1,5 +1,6 @@
 #include "service/quorvex_sitef_service.h"
 
+#include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/service_control.h"
 #include "platform/service_registration.h"
@@ -116,6 +117,7 @@ void TQuorvexSiTefService::StartServer() {
         FServerThread = std::make_unique<transport::TServerThread>(
             static_cast<uint16_t>(port), app_dir_, *handler_,
             [this](const std::string& line) { GravaLog(line); });
+        ApplySecuritySettings(*FServerThread);
         FServerThread->Start();
     } catch (const std::exception& e) {
         GravaLog(e.what());
@@ -132,10 +134,31 @@ void TQuorvexSiTefService::StopServer() {
     FServerThread.reset();
 }
 
-bool TQuorvexSiTefService::GravaLog(const std::string& text) { return log_.GravaLog(text); }
+bool TQuorvexSiTefService::GravaLog(const std::string& text) {
+    // Kept whether or not the line reached the disk: a full disk is what on call must see.
+    if (IsErrorLine(text)) last_error_.Offer(text, platform::Now());
+    return log_.GravaLog(text);
+}
 
 void TQuorvexSiTefService::PrintQueueLog(const std::string& message) {
     GravaLog("[Impressora] " + message);
+}
+
+// --- Protections --------------------------------------------------------------------------
+
+std::shared_ptr<const TSecuritySettings> TQuorvexSiTefService::Security() const {
+    std::lock_guard lock(security_mutex_);
+    return security_;
+}
+
+void TQuorvexSiTefService::ApplySecuritySettings(transport::TServerThread& listener) {
+    // No request runs now (the listener is not started yet), so none sees the change halfway.
+    TSecurityReading reading = ReadSecuritySettings(iniConfig(), app_dir_);
+    for (const std::string& line : reading.log_lines) GravaLog(line);
+    listener.SetOriginPolicy(reading.settings.origins);
+    auto settings = std::make_shared<const TSecuritySettings>(std::move(reading.settings));
+    std::lock_guard lock(security_mutex_);
+    security_ = std::move(settings);
 }
 
 }  // namespace service

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string>
 
+#include "platform/heap.h"
 #include "platform/paths.h"
 #include "platform/service_control.h"
 #include "platform/service_registration.h"
@@ -57,6 +58,7 @@ int Uninstall(const Switches& s) {
 }
 
 int RunService(const TQuorvexSiTefService::HandlerFactory& create_handler) {
+    platform::UseOneHeapForAllThreads();
     platform::InstallServiceControl();
     TQuorvexSiTefService service(create_handler, platform::ExecutableDir());
     bool started = false;

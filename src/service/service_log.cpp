@@ -16,9 +16,11 @@ bool IsBlank(std::string_view text) {
 
 }  // namespace
 
-ServiceLog::ServiceLog(std::string app_dir, std::string service_name)
+ServiceLog::ServiceLog(std::string app_dir, std::string service_name,
+                       std::chrono::milliseconds reopen_after)
     : app_dir_(platform::IncludeTrailingSeparator(app_dir)),
-      service_name_(std::move(service_name)) {}
+      service_name_(std::move(service_name)),
+      file_(reopen_after) {}
 
 std::string ServiceLog::MonthFolderName(const platform::LocalDateTime& date) {
     std::string name = platform::FormatDateTime("mmmmm-yyyy", date);
@@ -36,17 +38,21 @@ std::string ServiceLog::LogFilePath(const platform::LocalDateTime& now) const {
            platform::FormatDateTime("dd-mm-yyyy", now) + ".log";
 }
 
-bool ServiceLog::GravaLog(std::string_view text) const {
+bool ServiceLog::GravaLog(std::string_view text) {
     try {
         const platform::LocalDateTime now = platform::Now();
-        if (!platform::ForceDirectories(MonthFolder(now))) return false;
         std::string line;
         if (!IsBlank(text)) {
             line = "[" + platform::FormatDateTime("dd/mm/yyyy hh:nn:ss", now) + "] ";
             line += text;
         }
         line += "\r\n";
-        return platform::AppendToFile(LogFilePath(now), platform::Utf8ToCp1252(line));
+        const std::string bytes = platform::Utf8ToCp1252(line);
+        const std::string path = LogFilePath(now);
+        std::lock_guard lock(mutex_);
+        if (file_.Append(path, bytes)) return true;
+        // The file can only be missing its folders: a new month, or someone removed them.
+        return platform::ForceDirectories(MonthFolder(now)) && file_.Append(path, bytes);
     } catch (...) {
         return false;
     }

@@ -1,13 +1,19 @@
 // The service's daily log: Log/<Month-yyyy>/<service name> dd-mm-yyyy.log under the
 // application folder, one line "[dd/mm/yyyy hh:mm:ss] text" per call, CR LF, Windows-1252.
-// Every call opens, appends one line in a single write and closes, so lines of different
-// threads never mix and a line is on disk when the call returns. Failures lose the line and
-// are never raised. Also the path rule of the TEF component's trace file.
+// Each line is one write to the file, so lines of different threads never mix and a line is
+// in the file when the call returns. The file stays open between lines (a request may log
+// several): it is opened anew for a new day and once `reopen_after` has passed, and its
+// folders are created whenever opening fails, so a removed file or folder comes back.
+// Failures lose the line and are never raised. Thread-safe. Also the path rule of the TEF
+// component's trace file.
 #pragma once
 
+#include <chrono>
+#include <mutex>
 #include <string>
 #include <string_view>
 
+#include "platform/append_file.h"
 #include "platform/clock.h"
 
 namespace service {
@@ -15,11 +21,12 @@ namespace service {
 class ServiceLog {
 public:
     // `app_dir` with a trailing separator.
-    ServiceLog(std::string app_dir, std::string service_name);
+    ServiceLog(std::string app_dir, std::string service_name,
+               std::chrono::milliseconds reopen_after = std::chrono::seconds(1));
 
     // True when the line was written. Text that is empty or only blanks and control
     // characters writes an empty line without a time stamp.
-    bool GravaLog(std::string_view text) const;
+    bool GravaLog(std::string_view text);
 
     // The file a line written at `now` goes to.
     std::string LogFilePath(const platform::LocalDateTime& now) const;
@@ -32,6 +39,8 @@ private:
 
     const std::string app_dir_;
     const std::string service_name_;
+    std::mutex mutex_;
+    platform::AppendFile file_;  // guarded by mutex_
 };
 
 // Log/mm-yyyy/TEF-dd-mm-yyyy.log under `app_dir` for the day `today`. Creates the two

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/code_page.h"
+#include "platform/scope_exit.h"
 #include "tef/ansi_text.h"
 #include "tef/clisitef_dialogo.h"
 #include "tef/errors.h"
@@ -98,6 +99,10 @@ void TKaCliSiTefCliSiTef::Inicializar() {
     try {
         fBiblioteca.Load(PathDLL);
     } catch (...) {
+        // The error only names the first export; why the library did not load goes to the trace.
+        if (!fBiblioteca.LoadFailure().empty())
+            GravaLog(Ansi("Erro ao carregar " + std::string(kCliSiTefLibraryName) + ": " +
+                          fBiblioteca.LoadFailure()));
         fBiblioteca.Release();
         throw;
     }
@@ -139,6 +144,8 @@ void TKaCliSiTefCliSiTef::Configurar() {
 }
 
 void TKaCliSiTefCliSiTef::DesInicializar() {
+    // Whatever the library held open goes with it.
+    fDocumentoAberto.reset();
     fBiblioteca.Release();
     TKaCliSiTefClass::DesInicializar();
 }
@@ -181,9 +188,16 @@ int32_t TKaCliSiTefCliSiTef::IniciarFuncao(int Modalidade, const AnsiString& Hea
     GravaLog("*** IniciaFuncaoSiTefInterativo. Modalidade: " + std::to_string(Modalidade) +
              " Valor: " + valor + " Documento: " + documento + " Data: " + data + " Hora: " + hora +
              " Operador: " + Operador + " Restricoes: " + restricoes);
-    return biblioteca.IniciaFuncaoSiTefInterativo(Modalidade, valor.c_str(), documento.c_str(),
-                                                  data.c_str(), hora.c_str(), Operador.c_str(),
-                                                  restricoes.c_str());
+    const int32_t resultado = biblioteca.IniciaFuncaoSiTefInterativo(
+        Modalidade, valor.c_str(), documento.c_str(), data.c_str(), hora.c_str(), Operador.c_str(),
+        restricoes.c_str());
+    // Started, or approved at once: the library holds the function until it is finished.
+    if (resultado == kCliSiTefContinue || resultado == kCliSiTefApproved) {
+        fDocumentoAberto = documento;
+    } else {
+        fDocumentoAberto.reset();
+    }
+    return resultado;
 }
 
 int32_t TKaCliSiTefCliSiTef::ContinuarFuncao(bool Trilha3, const AnsiString& QtdParcela,
@@ -192,7 +206,11 @@ int32_t TKaCliSiTefCliSiTef::ContinuarFuncao(bool Trilha3, const AnsiString& Qtd
                                              const AnsiString& NumeroCartao) {
     TCliSiTefDialogo dialogo(*this, Biblioteca().ContinuaFuncaoSiTefInterativo,
                              {Trilha3, QtdParcela, CVV, DataVencimento, NumeroCartao});
-    return dialogo.Executar();
+    const int32_t status = dialogo.Executar();
+    // A final status other than 0 ends the function in the library; an approval stays open
+    // until it is finished, and so does a dialogue an error cut short.
+    if (status != kCliSiTefApproved) fDocumentoAberto.reset();
+    return status;
 }
 
 std::string TKaCliSiTefCliSiTef::MensagemErro(int32_t status) {
@@ -247,14 +265,21 @@ bool TKaCliSiTefCliSiTef::ExecutarAdministrativa(int Modalidade, const AnsiStrin
 
 // --- Transactions ------------------------------------------------------------------------
 
-void TKaCliSiTefCliSiTef::ATV() { ExecutarAdministrativa(OperacaoATV, "ATV", ""); }
+void TKaCliSiTefCliSiTef::ATV() {
+    NovaFuncao();
+    ExecutarAdministrativa(OperacaoATV, "ATV", "");
+}
 
-bool TKaCliSiTefCliSiTef::ADM() { return ExecutarAdministrativa(OperacaoADM, "ADM", Restricoes); }
+bool TKaCliSiTefCliSiTef::ADM() {
+    NovaFuncao();
+    return ExecutarAdministrativa(OperacaoADM, "ADM", Restricoes);
+}
 
 bool TKaCliSiTefCliSiTef::CRT(Money Valor, const std::string& IndiceFPG_ECF,
                               const std::string& NumeroCartao, const std::string& DataVencimento,
                               const std::string& CVV, const std::string& QtdParcela,
                               const std::string& DocumentoVinculado, int) {
+    NovaFuncao();
     VerificaValor(Valor);
     const AnsiString restricoes = Restricoes.empty() ? "[10];" : Restricoes;
     if (OperacaoCRT == 201) Respostas["146"] = Respostas["147"] = MoneyToAmountText(Valor, ',');
@@ -278,6 +303,7 @@ bool TKaCliSiTefCliSiTef::CHQ(Money Valor, const std::string& IndiceFPG_ECF,
                               const std::string& Conta, const std::string& ContaDC,
                               const std::string& Cheque, const std::string& ChequeDC,
                               const std::string& Compensacao) {
+    NovaFuncao();
     VerificaValor(Valor);
     Respostas["501"] = TipoPessoa == 'J' ? "1" : "0";
     if (!DocumentoPessoa.empty()) Respostas["502"] = OnlyDigits(Trim(DocumentoPessoa));
@@ -300,6 +326,7 @@ bool TKaCliSiTefCliSiTef::CHQ(Money Valor, const std::string& IndiceFPG_ECF,
 
 bool TKaCliSiTefCliSiTef::CNC(const std::string&, const std::string& NSU,
                               platform::TDateTime DataHoraTransacao, Money Valor) {
+    NovaFuncao();
     Respostas["146"] = Respostas["147"] = MoneyToAmountText(Valor, ',');
     Respostas["515"] = DataDDMMYYYY(DataHoraTransacao);
     Respostas["516"] = Ansi(NSU);
@@ -318,47 +345,67 @@ void TKaCliSiTefCliSiTef::NCN(const std::string&, const std::string&, const std:
     FinalizarTransacao(false, Ansi(DocumentoVinculado));
 }
 
-void TKaCliSiTefCliSiTef::FinalizarTransacao(bool Confirma, const AnsiString& DocumentoVinculado) {
+bool TKaCliSiTefCliSiTef::FinalizarTransacao(bool Confirma, const AnsiString& DocumentoVinculado) {
     Respostas.clear();
     fIniciouRequisicao = false;
     // The flags describe the function being finished; left set, they would make a later
     // confirmation (one recovered from a backup file, say) skip the library.
-    struct Esquece {
-        TKaCliSiTefCliSiTef& engine;
-        ~Esquece() { engine.fReimpressao = engine.fDevolucao = false; }
-    } esquece{*this};
+    platform::ScopeExit esquece([this] { fReimpressao = fDevolucao = false; });
     // Settled once, whichever path comes first: an administrative receipt is confirmed by its
     // printing and then once more by the host that reports it.
     if (fDocumentosFinalizados.contains(DocumentoVinculado)) {
         GravaLog("FinalizarTransacao: Documento " + DocumentoVinculado + Ansi(" já finalizado"));
-        return;
+        return true;
     }
     // A reprint leaves nothing to confirm.
     if (!fReimpressao) {
-        if (ModoServico) {
-            FinalizarModoServico(Confirma, DocumentoVinculado);
-        } else {
+        if (!ModoServico) {
             Confirma = FinalizarComImpressao(Confirma, DocumentoVinculado);
+        } else if (!FinalizarModoServico(Confirma, DocumentoVinculado)) {
+            return false;  // still open: the library holds it pending
         }
     }
     fDocumentosFinalizados.insert(DocumentoVinculado);
+    if (fDocumentoAberto == DocumentoVinculado) fDocumentoAberto.reset();
     if (!Confirma) {
         Owner().DoExibeMsg(opmOK, "Transação \"TEF\" não efetuada.");
         GravaLog(Ansi("Transação \"TEF\" não efetuada. Documento: ") + DocumentoVinculado);
     }
+    return true;
 }
 
-void TKaCliSiTefCliSiTef::FinalizarModoServico(bool Confirma,
+bool TKaCliSiTefCliSiTef::FinalizarModoServico(bool Confirma,
                                                const AnsiString& DocumentoVinculado) {
+    const int32_t resultado = FinalizarFuncao(Confirma, DocumentoVinculado);
+    if (Confirma && resultado != 0) {
+        GravaLog(Ansi("FinalizaFuncaoSiTefInterativo recusou a confirmação: ") +
+                 std::to_string(resultado));
+        return false;
+    }
+    if (fDevolucao)
+        Owner().DoExibeMsg(opmOK, "Transação efetuada com sucesso.\r\nFavor reter o Cupom");
+    return true;
+}
+
+int32_t TKaCliSiTefCliSiTef::FinalizarFuncao(bool Confirma, const AnsiString& DocumentoVinculado) {
     const TCliSiTefEntryPoints& biblioteca = Biblioteca();
     const Momento agora = Agora();
     GravaLog(Ansi(Confirma ? "*** FinalizaFuncaoSiTefInterativo -> Confirmação: SIM Documento: "
                            : "*** FinalizaFuncaoSiTefInterativo -> Cancelamento: NÃO Documento: ") +
              DocumentoVinculado + " Data: " + agora.data + " Hora: " + agora.hora + " ParamAdc: ");
-    biblioteca.FinalizaFuncaoSiTefInterativo(Confirma ? 1 : 0, DocumentoVinculado.c_str(),
-                                             agora.data.c_str(), agora.hora.c_str(), "");
-    if (fDevolucao)
-        Owner().DoExibeMsg(opmOK, "Transação efetuada com sucesso.\r\nFavor reter o Cupom");
+    return biblioteca.FinalizaFuncaoSiTefInterativo(Confirma ? 1 : 0, DocumentoVinculado.c_str(),
+                                                    agora.data.c_str(), agora.hora.c_str(), "");
+}
+
+void TKaCliSiTefCliSiTef::DesfazerFuncaoAberta() {
+    if (!fDocumentoAberto) return;
+    const AnsiString documento = *fDocumentoAberto;
+    Respostas.clear();
+    fIniciouRequisicao = false;
+    GravaLog("DesfazerFuncaoAberta: Documento " + documento);
+    FinalizarFuncao(false, documento);
+    fDocumentosFinalizados.insert(documento);
+    fDocumentoAberto.reset();
 }
 
 bool TKaCliSiTefCliSiTef::FinalizarComImpressao(bool Confirma,

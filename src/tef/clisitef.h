@@ -12,6 +12,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -71,8 +72,15 @@ public:
 
     // A function was started and not finished / is a reprint / is a refund.
     bool IniciouRequisicao() const { return fIniciouRequisicao; }
+    // The library still holds a function open: started, and neither ended by the library with
+    // a final status other than 0 nor finished here (an approval not yet confirmed, a
+    // dialogue an event handler's error cut short, a confirmation the library refused).
+    bool FuncaoAberta() const { return fDocumentoAberto.has_value(); }
     bool Reimpressao() const { return fReimpressao; }
     bool Devolucao() const { return fDevolucao; }
+
+    // The payment library is loaded; any thread may ask.
+    bool BibliotecaCarregada() const { return fBiblioteca.IsLoaded(); }
 
     // --- Lifecycle -------------------------------------------------------------------------
 
@@ -115,13 +123,18 @@ public:
     void NCN(const std::string& Rede, const std::string& NSU, const std::string& Finalizacao,
              Money Valor, const std::string& DocumentoVinculado) override;
 
+    // Undoes the function the library still holds open (finishes it not confirmed) without
+    // telling the operator, who learns the outcome from the host; nothing when none is open.
+    void DesfazerFuncaoAberta();
+
     // Confirms or undoes the running function of document `DocumentoVinculado` and forgets the
     // preset answers. The library is not called after a reprint, nor for a document already
     // finished since the current function started (each function is settled once), nor
     // outside service mode for what the start-up recovery found. Outside service mode the
     // host's OnComandaImpressao is asked first when there is a receipt; its answer 0 turns a
-    // confirmation into an undo.
-    void FinalizarTransacao(bool Confirma, const AnsiString& DocumentoVinculado);
+    // confirmation into an undo. False when, in service mode, the library refused the
+    // confirmation: the function then stays open (pending in the library) for the host to undo.
+    bool FinalizarTransacao(bool Confirma, const AnsiString& DocumentoVinculado);
 
     void ProcessarResposta() override;
     bool ProcessarRespostaPagamento(const std::string& IndiceFPG_ECF, Money Valor) override;
@@ -173,7 +186,13 @@ private:
                            const AnsiString& DataVencimento, const AnsiString& NumeroCartao);
     bool ExecutarAdministrativa(int Modalidade, const AnsiString& Header,
                                 const AnsiString& Restricoes);
-    void FinalizarModoServico(bool Confirma, const AnsiString& DocumentoVinculado);
+    // The preset answers of an earlier function that ended without being finished must not
+    // answer the fields of this one.
+    void NovaFuncao() { Respostas.clear(); }
+    // False when the library refused the confirmation.
+    bool FinalizarModoServico(bool Confirma, const AnsiString& DocumentoVinculado);
+    // FinalizaFuncaoSiTefInterativo with its trace line; the library's answer.
+    int32_t FinalizarFuncao(bool Confirma, const AnsiString& DocumentoVinculado);
     bool FinalizarComImpressao(bool Confirma, const AnsiString& DocumentoVinculado);
     // Registers the payment on the fiscal printer, asking to retry while it fails; giving up
     // (or another error) undoes the pending transactions.
@@ -184,6 +203,8 @@ private:
 
     // Documents confirmed or undone since the current function started.
     std::set<AnsiString> fDocumentosFinalizados;
+    // Document of the function the library holds open (see FuncaoAberta).
+    std::optional<AnsiString> fDocumentoAberto;
     bool fIniciouRequisicao = false;
     bool fReimpressao = false;
     bool fDevolucao = false;

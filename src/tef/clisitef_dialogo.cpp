@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/code_page.h"
+#include "platform/scope_exit.h"
 #include "tef/ansi_text.h"
 #include "tef/clisitef.h"
 #include "tef/evento.h"
@@ -101,10 +102,7 @@ AnsiString TCliSiTefDialogo::NormalizarValor(const AnsiString& texto) {
 int32_t TCliSiTefDialogo::Executar() {
     Iniciar();
     // The end steps run however the loop ends, an event handler's error included.
-    struct Fim {
-        TCliSiTefDialogo& dialogo;
-        ~Fim() { dialogo.Encerrar(); }
-    } fim{*this};
+    platform::ScopeExit fim([this] { Encerrar(); });
     while (Passo()) {
     }
     return status_;
@@ -285,7 +283,8 @@ bool TCliSiTefDialogo::RespostaMenuAutomatica() {
             if (chipOuDigitado) {
                 resposta_ = "1";
             } else if (aVista) {
-                resposta_ = args_.QtdParcela == "01" ? "1" : "2";
+                // No instalment count (0, or none at all) is a payment at sight, as one is.
+                resposta_ = ParseInt32(args_.QtdParcela).value_or(0) <= 1 ? "1" : "2";
             } else {
                 return false;
             }

@@ -7,9 +7,15 @@
 namespace tef {
 
 void TCliSiTefLibrary::Load(const std::string& folder) {
+    load_failure_.clear();
     if (!library_.IsOpen()) {
         std::string path = platform::IncludeTrailingSeparator(Trim(folder)) + kCliSiTefLibraryName;
-        if (library_.Open(path)) path_ = path;
+        if (library_.Open(path)) {
+            path_ = path;
+        } else {
+            load_failure_ = library_.LastError();
+        }
+        loaded_ = library_.IsOpen();
     }
     // Resolution runs even when the library did not load, so that the error names the first
     // export still missing, as it does for a library that lacks one.
@@ -31,7 +37,9 @@ void TCliSiTefLibrary::Load(const std::string& folder) {
 void TCliSiTefLibrary::Release() noexcept {
     entry_points_ = {};
     library_.Close();
+    loaded_ = false;
     path_.clear();
+    load_failure_.clear();
 }
 
 template <typename Fn>

@@ -1,7 +1,9 @@
 // The payment library (libclisitef.so) loaded at run time, with its twelve exports as typed
-// entry points. Only the CliSiTef engine uses it, from one thread at a time.
+// entry points. Only the CliSiTef engine uses it, from one thread at a time; IsLoaded alone
+// may be asked from any thread.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "platform/dynamic_library.h"
@@ -37,10 +39,15 @@ public:
     // Unloads the library and forgets every entry point.
     void Release() noexcept;
 
-    bool IsLoaded() const { return library_.IsOpen(); }
+    // Any thread may ask (a health report while an operation runs).
+    bool IsLoaded() const { return loaded_; }
 
     // Full path (or bare name) the library was loaded from; empty when not loaded.
     const std::string& Path() const { return path_; }
+
+    // Why the last Load could not load the library, as the dynamic loader put it (naming the
+    // file); empty when it loaded or was loaded already.
+    const std::string& LoadFailure() const { return load_failure_; }
 
     // Valid while the library stays loaded.
     const TCliSiTefEntryPoints& EntryPoints() const { return entry_points_; }
@@ -50,7 +57,9 @@ private:
     void Resolve(Fn& entry_point, const char* name);
 
     platform::DynamicLibrary library_;
+    std::atomic<bool> loaded_{false};  // mirrors library_.IsOpen()
     std::string path_;
+    std::string load_failure_;
     TCliSiTefEntryPoints entry_points_;
 };
 

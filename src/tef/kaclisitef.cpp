@@ -294,8 +294,8 @@ void TKaCliSiTef::NCN(const std::string& Rede, const std::string& NSU,
 bool TKaCliSiTef::ConfirmarTransacao(bool Confirma,
                                      const std::string& DocumentoVinculado) noexcept {
     try {
-        fTEFCliSiTef->FinalizarTransacao(Confirma, platform::Utf8ToCp1252(DocumentoVinculado));
-        return true;
+        return fTEFCliSiTef->FinalizarTransacao(Confirma,
+                                                platform::Utf8ToCp1252(DocumentoVinculado));
     } catch (const std::exception& e) {
         try {
             GravaLog(NomeGP() + " ConfirmarTransacao: " + e.what());
@@ -333,7 +333,17 @@ void TKaCliSiTef::ConfirmarTransacoesPendentes() {
 }
 
 void TKaCliSiTef::CancelarTransacoesPendentes() {
-    if (ModoServico) return;
+    if (ModoServico) {
+        // Nothing is backed up in service mode, but a function the library still holds open
+        // (an approval the host did not confirm, a dialogue cut short) would otherwise stand
+        // approved and unfinished while the client is told it failed. It is undone, and the
+        // approvals it left pending go with it.
+        if (fTEFCliSiTef->FuncaoAberta()) {
+            fTEFCliSiTef->DesfazerFuncaoAberta();
+            fRespostasPendentes.Clear();
+        }
+        return;
+    }
     std::exception_ptr primeiraFalha;
     for (int i = 0; i < fListaGP.Count(); ++i) {
         TKaCliSiTefClass& engine = fListaGP.Objects(i);

@@ -225,7 +225,8 @@ public:
              double Valor, const std::string& DocumentoVinculado);
 
     // Confirms (or undoes) the running function of the CliSiTef engine. Never raises: False
-    // when it failed.
+    // when it failed or the library refused the confirmation (the function then stays open
+    // until CancelarTransacoesPendentes undoes it).
     bool ConfirmarTransacao(bool Confirma, const std::string& DocumentoVinculado) noexcept;
 
     // Confirms every pending response not yet confirmed, deletes its backup files, hands the
@@ -235,7 +236,8 @@ public:
     void ConfirmarTransacoesPendentes();
     // Outside service mode: every enabled engine undoes its backed-up transactions, then the
     // list goes to OnDepoisCancelarTransacoes and is emptied (the first failure is raised
-    // afterwards). In service mode it does nothing.
+    // afterwards). In service mode it leaves backup files and the event alone and only undoes
+    // the function the CliSiTef engine still holds open, if any, emptying the list with it.
     void CancelarTransacoesPendentes();
     // Prints the pending receipts through the fiscal-printer events, asking the operator to
     // retry while the printer fails; then, outside service mode, confirms them (printed) or

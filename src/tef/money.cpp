@@ -31,7 +31,7 @@ Money MoneyFromCents(int64_t cents) { return cents * (kMoneyScale / 100); }
 
 int64_t MoneyToCents(Money value) { return DivideRounded(value, kMoneyScale / 100); }
 
-Money MoneyFromText(std::string_view raw) {
+std::optional<Money> ParseMoney(std::string_view raw) {
     std::string text = Trim(raw);
     std::string_view rest = text;
     bool negative = !rest.empty() && rest.front() == '-';
@@ -40,7 +40,7 @@ Money MoneyFromText(std::string_view raw) {
     int64_t units = 0;
     int integer_digits = 0;
     while (!rest.empty() && IsDigit(rest.front())) {
-        if (++integer_digits > kMaxIntegerDigits) return 0;
+        if (++integer_digits > kMaxIntegerDigits) return std::nullopt;
         units = units * 10 + (rest.front() - '0');
         rest.remove_prefix(1);
     }
@@ -56,7 +56,7 @@ Money MoneyFromText(std::string_view raw) {
             rest.remove_prefix(1);
         }
     }
-    if (!rest.empty() || integer_digits + fraction_digits == 0) return 0;
+    if (!rest.empty() || integer_digits + fraction_digits == 0) return std::nullopt;
     for (; fraction_digits < 5; ++fraction_digits) fraction *= 10;
     Money value = units * kMoneyScale + (fraction + 5) / 10;
     return negative ? -value : value;

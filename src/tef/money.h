@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,8 +26,10 @@ int64_t MoneyToCents(Money value);
 
 // Reads a decimal amount with "," or "." as the one decimal separator and no grouping
 // ("12,34", "12.34", "-0,5", "7"), blanks around it ignored. Digits beyond the fourth decimal
-// are rounded half away from zero. Unreadable text, or an amount beyond the range, gives 0.
-Money MoneyFromText(std::string_view text);
+// are rounded half away from zero. None for unreadable text or an amount beyond the range.
+std::optional<Money> ParseMoney(std::string_view text);
+// ParseMoney, with 0 for what it cannot read.
+inline Money MoneyFromText(std::string_view text) { return ParseMoney(text).value_or(0); }
 
 // Two decimals with `separator` and no grouping, cents rounded half away from zero ("12,34",
 // "0,00", "-0,05"): the amount text the payment library expects.

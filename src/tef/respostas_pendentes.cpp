@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "platform/scope_exit.h"
+
 namespace tef {
 namespace {
 
@@ -26,6 +28,7 @@ void TKaCliSiTefRespostasPendentes::SetObject(int index, std::unique_ptr<TKaCliS
 
 TKaCliSiTefResp& TKaCliSiTefRespostasPendentes::Add(std::unique_ptr<TKaCliSiTefResp> resp) {
     fItens.push_back(NotNull(std::move(resp)));
+    Contar();
     return *fItens.back();
 }
 
@@ -33,18 +36,17 @@ void TKaCliSiTefRespostasPendentes::Insert(int index, std::unique_ptr<TKaCliSiTe
     if (index < 0 || index > Count())
         throw std::out_of_range("TKaCliSiTefRespostasPendentes: índice fora da lista");
     fItens.insert(fItens.begin() + index, NotNull(std::move(resp)));
+    Contar();
 }
 
 void TKaCliSiTefRespostasPendentes::Delete(int index) {
     fItens.erase(fItens.begin() + Index(index));
+    Contar();
 }
 
 void TKaCliSiTefRespostasPendentes::Entregar(
     const std::function<void(TKaCliSiTefRespostasPendentes&)>& acao) {
-    struct Esvazia {
-        TKaCliSiTefRespostasPendentes& lista;
-        ~Esvazia() { lista.Clear(); }
-    } esvazia{*this};
+    platform::ScopeExit esvazia([this] { Clear(); });
     acao(*this);
 }
 

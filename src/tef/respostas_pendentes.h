@@ -1,8 +1,10 @@
 // The responses of approved transactions that are not yet confirmed or undone, in the order
 // they were approved, with the amounts of the sale being paid. The list owns its responses:
-// removing or clearing one frees it. Used from one thread at a time (the running operation).
+// removing or clearing one frees it. Used from one thread at a time (the running operation);
+// only Quantidade may be read from any other thread.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -38,7 +40,10 @@ public:
     void Insert(int index, std::unique_ptr<TKaCliSiTefResp> resp);
     // Removes and frees the response at `index`.
     void Delete(int index);
-    void Clear() { fItens.clear(); }
+    void Clear() {
+        fItens.clear();
+        Contar();
+    }
 
     // Runs `acao` with the list (an event that receives it, typically), then empties the list,
     // also when `acao` raises.
@@ -61,10 +66,15 @@ public:
     // Desconto over the responses not yet registered on the fiscal printer (OrdemPagamento 0).
     Money SaldoRestante() const;
 
+    // Count as of the last change, for a thread other than the operation's (a health report).
+    int Quantidade() const { return fQuantidade; }
+
 private:
     size_t Index(int index) const;
+    void Contar() { fQuantidade = Count(); }
 
     std::vector<std::unique_ptr<TKaCliSiTefResp>> fItens;
+    std::atomic<int> fQuantidade{0};  // mirrors fItens.size()
 };
 
 // Rounds `value` to whole cents, half away from zero.

@@ -15,8 +15,8 @@ thread_local TClientConnection* current_connection = nullptr;
 constexpr size_t kReadChunk = 64 * 1024;
 // Payload bytes still missing beyond this are read straight into the message.
 constexpr size_t kDirectRead = 16 * 1024;
-// A large payload's buffer grows with what arrives, not with what its header announces.
-constexpr size_t kPayloadStep = 1 << 20;
+// A payload is received and unmasked in steps of this size.
+constexpr size_t kPayloadStep = 256 * 1024;
 // The protocol's bound for a ping, pong or close payload.
 constexpr uint64_t kMaxControlPayload = 125;
 
@@ -53,7 +53,8 @@ TClientConnection::TClientConnection(SSL_CTX* tls, platform::Socket socket,
       limits_(limits),
       log_(log),
       peer_(stream_.PeerAddress()),
-      buffer_(kReadChunk) {}
+      buffer_(std::make_unique_for_overwrite<char[]>(kReadChunk)),
+      buffer_size_(kReadChunk) {}
 
 TClientConnection* TClientConnection::Current() { return current_connection; }
 
@@ -96,10 +97,18 @@ void TClientConnection::AcceptTls(Deadline deadline) {
     }
 }
 
+void TClientConnection::BeginMessages() {
+    try {
+        stream_.UseBlockingIo(limits_.stall_timeout);
+    } catch (const std::system_error& e) {
+        Fail(e.what());
+    }
+}
+
 std::string TClientConnection::ReadUpgradeRequest(Deadline deadline) {
     std::lock_guard lock(io_lock_);
     for (;;) {
-        const std::string_view data(buffer_.data() + begin_, Buffered());
+        const std::string_view data(buffer_.get() + begin_, Buffered());
         const size_t length = RequestLength(data);
         if (length > limits_.max_upgrade_request ||
             (length == 0 && data.size() >= limits_.max_upgrade_request)) {
@@ -128,6 +137,18 @@ void TClientConnection::WriteRaw(std::string_view bytes) {
     }
 }
 
+void TClientConnection::Refuse(std::string_view answer, const std::string& reason) {
+    // Logged first: when the client reads the answer, the line is there.
+    log_("Conexão " + peer_ + " recusada: " + reason + ".");
+    try {
+        WriteRaw(answer);
+    } catch (const std::exception&) {
+        // A client that is gone needs no answer.
+    }
+    Close();
+    throw ConnectionClosed(reason);
+}
+
 void TClientConnection::SendFrame(uint8_t opcode, std::string_view payload) {
     WriteRaw(BuildFrame(opcode, payload));
 }
@@ -136,21 +157,29 @@ void TClientConnection::SendText(std::string_view text) { SendFrame(kOpText, tex
 
 bool TClientConnection::Fill(Deadline deadline) {
     if (begin_ == end_) begin_ = end_ = 0;
-    if (buffer_.size() - end_ < kDirectRead) {
-        std::memmove(buffer_.data(), buffer_.data() + begin_, Buffered());
+    if (buffer_size_ - end_ < kDirectRead) {
+        std::memmove(buffer_.get(), buffer_.get() + begin_, Buffered());
         end_ -= begin_;
         begin_ = 0;
-        if (buffer_.size() - end_ < kDirectRead) buffer_.resize(buffer_.size() * 2);
+        if (buffer_size_ - end_ < kDirectRead) GrowBuffer();
     }
-    const size_t n = Guarded(
-        [&] { return stream_.Read(buffer_.data() + end_, buffer_.size() - end_, deadline); });
+    char* const dst = buffer_.get() + end_;
+    const size_t room = buffer_size_ - end_;
+    const size_t n = Guarded([&] { return stream_.Read(dst, room, deadline); });
     end_ += n;
     return n > 0;
 }
 
+void TClientConnection::GrowBuffer() {
+    auto bigger = std::make_unique_for_overwrite<char[]>(buffer_size_ * 2);
+    std::memcpy(bigger.get(), buffer_.get(), end_);
+    buffer_ = std::move(bigger);
+    buffer_size_ *= 2;
+}
+
 size_t TClientConnection::TakeBuffered(char* dst, size_t size) {
     const size_t n = std::min(size, Buffered());
-    std::memcpy(dst, buffer_.data() + begin_, n);
+    std::memcpy(dst, buffer_.get() + begin_, n);
     begin_ += n;
     return n;
 }
@@ -185,14 +214,20 @@ FrameHeader TClientConnection::ReadFrameHeader() {
 
 void TClientConnection::ReadPayload(const FrameHeader& header, std::string& into) {
     const size_t start = into.size();
+    // Room for the whole payload is taken at once, so the message is never moved while it
+    // grows; memory is only touched as bytes arrive, so a length announced and never sent
+    // costs nothing.
+    into.reserve(start + static_cast<size_t>(header.length) + kMessagePadding);
     for (uint64_t done = 0; done < header.length;) {
         const size_t step =
             static_cast<size_t>(std::min<uint64_t>(header.length - done, kPayloadStep));
         into.resize(start + done + step);
-        Receive(into.data() + start + done, step);
+        char* chunk = into.data() + start + done;
+        Receive(chunk, step);
+        // Unmasked while the chunk is still in the cache.
+        if (header.masked) Unmask(chunk, step, header.mask, done);
         done += step;
     }
-    if (header.masked) Unmask(into.data() + start, into.size() - start, header.mask, 0);
 }
 
 void TClientConnection::AnswerClose(const FrameHeader& header) {
@@ -218,13 +253,14 @@ void TClientConnection::AnswerControlFrame(const FrameHeader& header) {
     if (header.opcode == kOpPing) SendFrame(kOpPong, payload);
 }
 
-std::string TClientConnection::ConvertMessage(const std::string& message, uint8_t opcode) {
-    if (message.empty()) return {};
+std::string TClientConnection::ConvertMessage(std::string message, uint8_t opcode) {
     try {
-        if (opcode == kOpBinary && IsGzip(message)) {
-            return platform::SanitizeUtf8(InflateGzip(message, limits_.max_message));
-        }
-        return platform::SanitizeUtf8(message);
+        if (opcode == kOpBinary && IsGzip(message))
+            message = InflateGzip(message, limits_.max_message);
+        platform::SanitizeUtf8InPlace(message);
+        if (message.capacity() - message.size() < kMessagePadding)
+            message.reserve(message.size() + kMessagePadding);
+        return message;
     } catch (const MessageTooLarge& e) {
         Fail(e.what());
     } catch (const std::exception& e) {
@@ -262,25 +298,26 @@ std::string TClientConnection::ReadMessage() {
             Fail("mensagem maior que " + std::to_string(limits_.max_message >> 20) + " MiB");
         }
         ReadPayload(header, message);
-        if (header.fin) return ConvertMessage(message, message_opcode);
+        if (header.fin)
+            return message.empty() ? message : ConvertMessage(std::move(message), message_opcode);
     }
 }
 
 bool TClientConnection::WaitForInput(std::chrono::milliseconds timeout) {
     std::lock_guard lock(io_lock_);
-    if (closed_ || Buffered() > 0 || stream_.HasPending()) return true;
     const auto deadline = SteadyClock::now() + timeout;
     try {
         for (;;) {
+            if (closed_ || Buffered() > 0) return true;
+            // Takes what the TLS layer holds or the socket has, decrypted; part of a record
+            // is not input yet.
+            if (begin_ == end_) begin_ = end_ = 0;
+            end_ +=
+                Guarded([&] { return stream_.TryRead(buffer_.get() + end_, buffer_size_ - end_); });
+            if (Buffered() > 0) return true;
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
             if (left.count() <= 0 || !stream_.WaitReadable(left)) return false;
-            // Readable socket bytes may be only part of a TLS record; only decrypted bytes count.
-            if (begin_ == end_) begin_ = end_ = 0;
-            const size_t room = buffer_.size() - end_;
-            if (room == 0) return true;
-            end_ += Guarded([&] { return stream_.TryRead(buffer_.data() + end_, room); });
-            if (Buffered() > 0) return true;
         }
     } catch (const ConnectionClosed&) {
         return true;

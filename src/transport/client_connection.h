@@ -10,10 +10,10 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/socket.h"
 #include "transport/client_channel.h"
@@ -67,14 +67,23 @@ public:
     // The TLS server handshake, bounded by `deadline`.
     void AcceptTls(Deadline deadline);
 
+    // After the upgrade: every later read and write blocks in the socket, bounded by the stall
+    // time-out (see TlsStream::UseBlockingIo).
+    void BeginMessages();
+
     // The HTTP request up to and including its empty line.
     std::string ReadUpgradeRequest(Deadline deadline);
 
     // Writes bytes as they are (the handshake answer).
     void WriteRaw(std::string_view bytes);
 
-    // Reads one complete message and returns its text; empty for an empty message, after a
-    // close frame (answered and the connection closed) or when the text cannot be converted.
+    // Turns the client away before the upgrade: writes `answer` (when it still can), logs
+    // "Conexão <peer> recusada: <reason>.", closes and raises ConnectionClosed.
+    [[noreturn]] void Refuse(std::string_view answer, const std::string& reason);
+
+    // Reads one complete message and returns its text, with kMessagePadding to spare behind
+    // it; empty for an empty message, after a close frame (answered and the connection
+    // closed) or when the text cannot be converted.
     // Pings are answered and pongs skipped in between. Raises ConnectionClosed when the
     // connection ends or fails.
     std::string ReadMessage() override;
@@ -106,7 +115,9 @@ private:
     void ReadPayload(const FrameHeader& header, std::string& into);
     void AnswerClose(const FrameHeader& header);
     void AnswerControlFrame(const FrameHeader& header);
-    std::string ConvertMessage(const std::string& message, uint8_t opcode);
+    // The text of a complete, non-empty message (inflated, malformed UTF-8 replaced), with
+    // kMessagePadding to spare; empty when it cannot be converted.
+    std::string ConvertMessage(std::string message, uint8_t opcode);
     void SendFrame(uint8_t opcode, std::string_view payload);
 
     // Fills `dst` with exactly `size` bytes. With `wait_for_first`, the wait for the first
@@ -116,6 +127,7 @@ private:
     // Reads more bytes into the buffer; true when some arrived.
     bool Fill(Deadline deadline);
     size_t Buffered() const { return end_ - begin_; }
+    void GrowBuffer();
     void EnsureOpen() const;
     // Logs why a hostile or stalled connection is ended, closes it and raises.
     [[noreturn]] void Fail(const std::string& reason);
@@ -129,7 +141,10 @@ private:
     const std::string peer_;
     std::recursive_mutex io_lock_;
     std::atomic<bool> closed_{false};
-    std::vector<char> buffer_;  // guarded by io_lock_; unread bytes are [begin_, end_)
+    // Received and not yet read, [begin_, end_); guarded by io_lock_. Not zeroed when made:
+    // every connection has one.
+    std::unique_ptr<char[]> buffer_;
+    size_t buffer_size_ = 0;
     size_t begin_ = 0, end_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "transport/server_thread.h"
 
 #include "platform/paths.h"
+#include "platform/scope_exit.h"
 #include "transport/tls_context.h"
 #include "transport/transport_errors.h"
 #include "transport/web_socket_handshake.h"
@@ -8,8 +9,10 @@
 namespace transport {
 namespace {
 
-// How often the listener looks for finished connection threads to join when nothing happens.
+// How often the listener looks for finished connections when nothing happens.
 constexpr std::chrono::milliseconds kReapInterval(500);
+// How long a connection's thread waits for the next connection before it ends.
+constexpr std::chrono::seconds kKeepThreadIdle(30);
 
 }  // namespace
 
@@ -19,7 +22,8 @@ TServerThread::TServerThread(uint16_t Port, std::string app_dir, MessageHandler&
       app_dir_(platform::IncludeTrailingSeparator(app_dir)),
       handler_(handler),
       log_(std::move(log)),
-      limits_(ConnectionLimits::FromEnvironment()) {}
+      limits_(ConnectionLimits::FromEnvironment()),
+      workers_(kKeepThreadIdle) {}
 
 TServerThread::~TServerThread() { Stop(); }
 
@@ -58,6 +62,7 @@ void TServerThread::Execute() {
         entries.push_back({wake_.fd()});
         try {
             platform::WaitForAny(entries, kReapInterval);
+            if (entries.back().ready) wake_.Reset();
             for (size_t i = 0; i < listeners_.size(); ++i)
                 if (entries[i].ready) AcceptPending(listeners_[i]);
         } catch (const std::system_error&) {
@@ -76,10 +81,12 @@ void TServerThread::AcceptPending(const platform::Socket& listener) {
             std::make_unique<TClientConnection>(tls_->get(), std::move(socket), limits_, log_);
         Slot& slot = slots_.emplace_back();
         slot.connection = std::move(connection);
+        ++open_connections_;
         try {
-            slot.thread = std::thread(&TServerThread::ServeConnection, this, std::ref(slot));
+            workers_.Run([this, &slot] { ServeConnection(slot); });
         } catch (const std::system_error&) {
             slots_.pop_back();  // no thread for it: the connection is dropped
+            --open_connections_;
         }
     }
 }
@@ -90,7 +97,8 @@ void TServerThread::ServeConnection(Slot& slot) {
     const Deadline handshake_deadline = SteadyClock::now() + limits_.handshake_timeout;
     try {
         connection.AcceptTls(handshake_deadline);
-        WebSocketHandshake(connection, handshake_deadline);
+        WebSocketHandshake(connection, handshake_deadline, origin_policy_);
+        connection.BeginMessages();
         while (connection.IsOpen()) ExecuteRun(connection);
     } catch (const std::exception&) {
         // A failed TLS start, a client gone or an error out of the handler: this connection
@@ -101,38 +109,29 @@ void TServerThread::ServeConnection(Slot& slot) {
         handler_.OnDisconnect(connection);
     } catch (const std::exception&) {
     }
+    --open_connections_;
     slot.finished = true;
     wake_.Signal();
 }
 
 void TServerThread::ExecuteRun(TClientConnection& connection) {
-    struct AfterMessage {
-        MessageHandler& handler;
-        ~AfterMessage() {
-            try {
-                handler.AfterMessage();
-            } catch (const std::exception&) {
-            }
+    platform::ScopeExit after([this]() noexcept {
+        try {
+            handler_.AfterMessage();
+        } catch (const std::exception&) {
         }
-    } after{handler_};
+    });
     const std::string text = connection.ReadMessage();
     if (!text.empty()) handler_.OnMessage(text, connection);
 }
 
 void TServerThread::ReapFinished() {
-    for (auto it = slots_.begin(); it != slots_.end();) {
-        if (it->finished) {
-            it->thread.join();
-            it = slots_.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    slots_.remove_if([](const Slot& slot) { return slot.finished.load(); });
 }
 
 void TServerThread::EndAllConnections() {
     for (auto& slot : slots_) slot.connection->Abort();
-    for (auto& slot : slots_) slot.thread.join();
+    workers_.Stop();
     slots_.clear();
 }
 

@@ -1,7 +1,8 @@
 // The TLS WebSocket listener. Start() runs a thread that activates the server (loads the
 // certificate files of the application folder, listens on every IPv4 and IPv6 address of the
-// port) and accepts connections, each served by a thread of its own: TLS, upgrade, then one
-// message after another handed to the MessageHandler. Stop() stops listening, ends every
+// port) and accepts connections, each served by a thread of its own (threads are kept for the
+// next connection a while): TLS, upgrade, then one message after another handed to the
+// MessageHandler. Stop() stops listening, ends every
 // connection and joins all threads. When the server cannot be activated (port taken, a
 // certificate file missing) the listener thread ends quietly and nothing is accepted.
 //
@@ -22,6 +23,8 @@
 #include "platform/socket.h"
 #include "transport/client_connection.h"
 #include "transport/message_handler.h"
+#include "transport/origin_policy.h"
+#include "transport/worker_threads.h"
 
 namespace transport {
 
@@ -37,11 +40,17 @@ public:
     TServerThread& operator=(const TServerThread&) = delete;
     ~TServerThread();  // Stop()
 
+    // Upgrade requests the policy refuses are answered 403; set before Start.
+    void SetOriginPolicy(OriginPolicy policy) { origin_policy_ = std::move(policy); }
+
     void Start();
     // Deactivates the server and waits for the listener and every connection thread.
     void Stop();
 
     uint16_t Port() const { return port_; }
+
+    // Connections accepted and not yet ended (in any state); any thread.
+    int OpenConnections() const { return open_connections_; }
 
     // One complete message of the calling thread's connection (empty on a thread without one).
     static void DecodeWebSocketFrame(std::string& DecodedMessage);
@@ -55,8 +64,7 @@ public:
 private:
     struct Slot {
         std::unique_ptr<TClientConnection> connection;
-        std::thread thread;
-        std::atomic<bool> finished{false};
+        std::atomic<bool> finished{false};  // its thread no longer uses it
     };
 
     void Execute();
@@ -72,6 +80,8 @@ private:
     MessageHandler& handler_;
     const LogFunction log_;
     const ConnectionLimits limits_;
+    OriginPolicy origin_policy_;  // fixed once Start runs
+    std::atomic<int> open_connections_{0};
 
     std::thread thread_;
     std::atomic<bool> stopping_{false};
@@ -80,6 +90,8 @@ private:
     std::unique_ptr<TlsContext> tls_;
     std::vector<platform::Socket> listeners_;
     std::list<Slot> slots_;
+    // Declared after slots_: stopped (every connection's thread done) before they go.
+    WorkerThreads workers_;
 };
 
 }  // namespace transport

@@ -8,8 +8,28 @@
 namespace transport {
 namespace {
 
+// Room for several full TLS records, so one read from the socket takes in what has arrived
+// (a large message comes as hundreds of records) instead of two reads per record.
+constexpr size_t kReadBuffer = 80 * 1024;
+// Sessions kept for clients that come back (the point of sale reconnecting); more is only
+// memory.
+constexpr long kSessionCacheSize = 256;
+
 void Check(int ok, const std::string& what) {
     if (ok != 1) throw std::runtime_error(what + ": " + TakeOpenSslError());
+}
+
+void UseFiles(SSL_CTX* ctx, const std::string& certificate_file, const std::string& key_file,
+              const std::string& ca_file) {
+    Check(SSL_CTX_use_certificate_file(ctx, certificate_file.c_str(), SSL_FILETYPE_PEM),
+          certificate_file);
+    Check(SSL_CTX_use_PrivateKey_file(ctx, key_file.c_str(), SSL_FILETYPE_PEM), key_file);
+    Check(SSL_CTX_check_private_key(ctx), key_file);
+    Check(SSL_CTX_load_verify_locations(ctx, ca_file.c_str(), nullptr), ca_file);
+    // The chain sent to clients (certificate and the CA certificates it leads to) is built
+    // here once; otherwise every handshake builds and verifies it anew. Errors are ignored
+    // as the per-handshake building ignores them: what can be chained is sent.
+    if (SSL_CTX_build_cert_chain(ctx, SSL_BUILD_CHAIN_FLAG_IGNORE_ERROR) <= 0) ERR_clear_error();
 }
 
 }  // namespace
@@ -23,26 +43,21 @@ std::string TakeOpenSslError() {
     return text;
 }
 
+void TlsContext::Free::operator()(SSL_CTX* ctx) const noexcept { SSL_CTX_free(ctx); }
+
 TlsContext::TlsContext(const std::string& certificate_file, const std::string& key_file,
                        const std::string& ca_file)
     : ctx_(SSL_CTX_new(TLS_server_method())) {
-    if (ctx_ == nullptr) throw std::runtime_error("SSL_CTX_new: " + TakeOpenSslError());
-    try {
-        Check(SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION), "TLS 1.2");
-        Check(SSL_CTX_set_max_proto_version(ctx_, TLS1_2_VERSION), "TLS 1.2");
-        SSL_CTX_set_options(ctx_, SSL_OP_NO_RENEGOTIATION);
-        SSL_CTX_set_verify(ctx_, SSL_VERIFY_NONE, nullptr);
-        Check(SSL_CTX_use_certificate_file(ctx_, certificate_file.c_str(), SSL_FILETYPE_PEM),
-              certificate_file);
-        Check(SSL_CTX_use_PrivateKey_file(ctx_, key_file.c_str(), SSL_FILETYPE_PEM), key_file);
-        Check(SSL_CTX_check_private_key(ctx_), key_file);
-        Check(SSL_CTX_load_verify_locations(ctx_, ca_file.c_str(), nullptr), ca_file);
-    } catch (...) {
-        SSL_CTX_free(ctx_);
-        throw;
-    }
+    SSL_CTX* ctx = ctx_.get();
+    if (ctx == nullptr) throw std::runtime_error("SSL_CTX_new: " + TakeOpenSslError());
+    Check(SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION), "TLS 1.2");
+    Check(SSL_CTX_set_max_proto_version(ctx, TLS1_2_VERSION), "TLS 1.2");
+    SSL_CTX_set_options(ctx, SSL_OP_NO_RENEGOTIATION);
+    SSL_CTX_sess_set_cache_size(ctx, kSessionCacheSize);
+    SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
+    SSL_CTX_set_read_ahead(ctx, 1);
+    SSL_CTX_set_default_read_buffer_len(ctx, kReadBuffer);
+    UseFiles(ctx, certificate_file, key_file, ca_file);
 }
-
-TlsContext::~TlsContext() { SSL_CTX_free(ctx_); }
 
 }  // namespace transport

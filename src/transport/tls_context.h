@@ -1,9 +1,11 @@
 // The server side of TLS: version 1.2 only, the application's certificate, key and CA files,
-// no client certificate requested. Owns the OpenSSL context; the only place that configures it.
+// no client certificate requested. Owns the OpenSSL context, built once per listener start and
+// shared by every connection; the only place that configures it.
 #pragma once
 
 #include <openssl/types.h>
 
+#include <memory>
 #include <string>
 
 namespace transport {
@@ -14,14 +16,14 @@ public:
     // reason when one is missing or unusable.
     TlsContext(const std::string& certificate_file, const std::string& key_file,
                const std::string& ca_file);
-    TlsContext(const TlsContext&) = delete;
-    TlsContext& operator=(const TlsContext&) = delete;
-    ~TlsContext();
 
-    SSL_CTX* get() const { return ctx_; }
+    SSL_CTX* get() const { return ctx_.get(); }
 
 private:
-    SSL_CTX* ctx_ = nullptr;
+    struct Free {
+        void operator()(SSL_CTX* ctx) const noexcept;
+    };
+    std::unique_ptr<SSL_CTX, Free> ctx_;
 };
 
 // The text of the oldest error OpenSSL queued for this thread (and clears the queue).

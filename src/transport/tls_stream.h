@@ -1,10 +1,13 @@
-// One TLS connection over a non-blocking socket, with bounded waits. Used by one thread at a
-// time (the connection's own); only Abort() may be called from another thread.
+// One TLS connection over a socket, with bounded waits. The socket starts non-blocking, each wait
+// a poll against its deadline; once the connection carries messages it may switch to blocking
+// reads and writes bounded by the socket's own time-out (UseBlockingIo). Used by one thread at
+// a time (the connection's own); only Abort() may be called from another thread.
 #pragma once
 
 #include <openssl/types.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,12 +29,14 @@ public:
 class TlsStream {
 public:
     TlsStream(SSL_CTX* ctx, platform::Socket socket);
-    TlsStream(const TlsStream&) = delete;
-    TlsStream& operator=(const TlsStream&) = delete;
-    ~TlsStream();
 
     // Runs the server handshake. ConnectionClosed when it fails, StreamTimeout past `deadline`.
     void Accept(Deadline deadline);
+
+    // From now on a read or write blocks in the socket, which gives up after `stall` without
+    // progress: waiting for the next message then costs one read instead of a poll and a read.
+    // Deadlines still hold, checked whenever the socket gives up.
+    void UseBlockingIo(std::chrono::milliseconds stall);
 
     // Reads at least one and at most `size` bytes. ConnectionClosed at the end of the stream
     // or on a failure, StreamTimeout past `deadline`.
@@ -42,9 +47,6 @@ public:
 
     // True when the socket has bytes to read (or was closed) within `timeout`.
     bool WaitReadable(std::chrono::milliseconds timeout) const;
-
-    // Decrypted bytes held by the TLS layer, readable without waiting.
-    bool HasPending() const;
 
     // Writes all of `data`; each wait for the peer to take bytes ends after `stall`.
     void Write(std::string_view data, std::chrono::milliseconds stall);
@@ -65,9 +67,15 @@ private:
     void WaitFor(int ssl_error, Deadline deadline);
     [[noreturn]] void Fail(int ssl_error);
 
+    struct Free {
+        void operator()(SSL* ssl) const noexcept;
+    };
+
     platform::Socket socket_;
-    SSL* ssl_ = nullptr;
+    std::unique_ptr<SSL, Free> ssl_;
     bool failed_ = false;  // after a fatal TLS error OpenSSL forbids a shutdown
+    bool closed_ = false;
+    bool blocking_ = false;
 };
 
 }  // namespace transport

@@ -23,6 +23,11 @@ enum Opcode : uint8_t {
 // Largest message (all fragments together, and after inflation) a connection accepts.
 inline constexpr size_t kMaxMessageBytes = 64u << 20;
 
+// Spare capacity behind the text of every message a connection hands out, so that a parser
+// that reads in blocks past the end (the JSON parser needs 64 bytes) can parse the text where
+// it lies instead of copying it.
+inline constexpr size_t kMessagePadding = 64;
+
 struct FrameHeader {
     bool fin = false;
     uint8_t opcode = 0;
@@ -48,8 +53,9 @@ void Unmask(char* data, size_t size, const std::array<uint8_t, 4>& mask, uint64_
 // The Sec-WebSocket-Accept value for `key`: Base64 of SHA-1(key + the protocol's GUID).
 std::string GenerateSecWebSocketAccept(const std::string& key);
 
-// Decompresses a gzip stream. Raises std::runtime_error with the reason when the data is not
-// a complete gzip stream, and MessageTooLarge when the output would exceed `max_output`.
+// Decompresses a gzip stream (into a text with kMessagePadding to spare). Raises
+// std::runtime_error with the reason when the data is not a complete gzip stream, and
+// MessageTooLarge when the output would exceed `max_output`.
 std::string InflateGzip(std::string_view compressed, size_t max_output);
 
 inline bool IsGzip(std::string_view data) {

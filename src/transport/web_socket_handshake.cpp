@@ -43,8 +43,11 @@ std::string BuildHandshakeAnswer(const std::string& accept) {
            "\r\n";
 }
 
-void WebSocketHandshake(TClientConnection& connection, Deadline deadline) {
+void WebSocketHandshake(TClientConnection& connection, Deadline deadline,
+                        const OriginPolicy& policy) {
     const std::string request = connection.ReadUpgradeRequest(deadline);
+    if (std::optional<std::string> refusal = policy.Refusal(request))
+        connection.Refuse(kForbiddenAnswer, *refusal);
     connection.WriteRaw(
         BuildHandshakeAnswer(GenerateSecWebSocketAccept(FindWebSocketKey(request))));
     connection.Data.State = csConnected;

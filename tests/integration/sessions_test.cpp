@@ -7,85 +7,26 @@
 
 #include <chrono>
 
+#include "client_messages.h"
 #include "platform/file_system.h"
-#include "requests/json_envelope.h"
-#include "requests/json_writer.h"
-#include "requests/session_token.h"
+#include "session_support.h"
 #include "support/app_folder.h"
 #include "support/sim_journal.h"
 #include "support/simulated_library.h"
-#include "tef/resp_clisitef.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
+using qvtest::Claims;
+using qvtest::Error;
+using qvtest::Field;
+using qvtest::StartRequest;
 using requests::TokenAlgorithm;
 
 constexpr const char* kInitializing =
     R"({"type":"message","message":"Inicializando TEF...","options":[],"can_cancel":false})";
 constexpr const char* kInitialized =
     R"({"type":"message","message":"","options":[],"can_cancel":false})";
-
-// Claims of a token as JSON texts of their values, in order; tests change or drop some.
-class Claims {
-public:
-    Claims() {
-        Set("secctional_code", R"("12")");
-        Set("ip_address", R"("127.0.0.1")");
-        Set("store_code", R"("00000000")");
-        Set("additional_parameters", R"("PortaPinPad=AUTO_USB\r\nTipoPinPad=1")");
-        Set("operator", R"("Caixa 1")");
-        Set("sale_id", "1");
-        Set("company_id", R"("3")");
-        Set("callback_url", R"("https://loja.test/retorno")");
-    }
-    Claims& Set(const std::string& name, const std::string& json) {
-        Drop(name);
-        values_.emplace_back(name, json);
-        return *this;
-    }
-    Claims& Drop(const std::string& name) {
-        std::erase_if(values_, [&](const auto& value) { return value.first == name; });
-        return *this;
-    }
-    Claims& Tls(const std::string& registration_token) {
-        return Set("connection_type", R"("TLS")")
-            .Set("store_cnpj", R"("12.345.678/0001-90")")
-            .Set("tef_cnpj", R"("98.765.432/0001-10")")
-            .Set("registration_token", "\"" + registration_token + "\"");
-    }
-    std::string Json() const {
-        std::string json = "{";
-        for (const auto& [name, value] : values_)
-            json += (json.size() > 1 ? ",\"" : "\"") + name + "\":" + value;
-        return json + "}";
-    }
-    std::string Token(TokenAlgorithm alg = TokenAlgorithm::kHS256) const {
-        return requests::SignSessionToken(Json(), alg);
-    }
-
-private:
-    std::vector<std::pair<std::string, std::string>> values_;
-};
-
-std::string StartRequest(const std::string& token) {
-    return requests::JsonObject()
-        .Add("route", "/session/start")
-        .Add("type", "session")
-        .Add("token", token)
-        .ToString();
-}
-
-std::string Field(const std::string& json, const std::string& key) {
-    requests::JsonDocument document;
-    if (!document.Parse(json) || !document.IsObject()) return "<not an object>";
-    return requests::HasField(document.Object(), key) ? requests::GetField(document.Object(), key)
-                                                      : "<none>";
-}
-
-std::string Error(const std::string& json_text) {
-    return R"({"type":"error","message":")" + json_text + R"("})";
-}
 
 // "2024-05-10T17:30:00.000Z" as a moment.
 std::chrono::system_clock::time_point ParseUtc(const std::string& text) {
@@ -102,13 +43,7 @@ std::chrono::system_clock::time_point ParseUtc(const std::string& text) {
 
 class Sessions : public ::testing::Test {
 protected:
-    Sessions() {
-        qvtest::InstallSimulatedLibrary(app_.path());
-        app_.SetEnv("QV_CLISITEF_SCENARIO", app_ / "scenario.json");
-        app_.SetEnv("QV_CLISITEF_JOURNAL", app_ / "journal.log");
-        app_.SetEnv("QV_CLISITEF_POLL_MS", "0");
-        app_.PutFile("scenario.json", R"({"script": [{"status": 0}]})");
-    }
+    Sessions() { qvtest::InstallSimulatedLibrary(app_, R"({"script": [{"status": 0}]})"); }
 
     void StartService(const std::string& ini_lines = "") {
         WriteIni(ini_lines);
@@ -291,6 +226,9 @@ TEST_F(Sessions, RefusalsAnswerWithTheirTextsAndLogWhatFollowsTheSignature) {
          R"(ID de venda n\u00E3o informado.)", false},
         {StartRequest(Claims().Set("callback_url", R"("   ")").Token()),
          R"(URL de callback n\u00E3o informada.)", false},
+        // A registration token must not add lines to the payment library's TLS file.
+        {StartRequest(Claims().Tls(R"(abc\r\n[ConfiguracaoTLS]\r\nURLTLS=evil)").Token()),
+         R"(Valor inv\u00E1lido para TokenRegistro: quebra de linha ou caractere nulo.)", true},
     };
     auto client = app_.Client();
     for (const Case& c : cases) {
@@ -301,13 +239,27 @@ TEST_F(Sessions, RefusalsAnswerWithTheirTextsAndLogWhatFollowsTheSignature) {
                                "Erro ao iniciar sessão: Campo secctional_code nao encontrado.",
                                "Erro ao iniciar sessão: '12a' não é um número inteiro válido.",
                                "Erro ao iniciar sessão: '1.5' não é um número inteiro válido.",
-                               "Erro ao iniciar sessão: '' não é um número inteiro válido."}) {
+                               "Erro ao iniciar sessão: '' não é um número inteiro válido.",
+                               "Erro ao iniciar sessão: Valor inválido para TokenRegistro: "
+                               "quebra de linha ou caractere nulo."}) {
         EXPECT_EQ(std::count(log.begin(), log.end(), logged), 1) << logged;
     }
     for (const std::string& line : log) {
         EXPECT_EQ(line.find("Erro ao iniciar sessão: ID de venda"), std::string::npos);
         EXPECT_EQ(line.find("Erro ao iniciar sessão: URL"), std::string::npos);
     }
+    EXPECT_EQ(TlsFile(), "<missing>");
+}
+
+TEST_F(Sessions, TheLibraryVersionIsThatOfTheLibraryASessionStartPointedAt) {
+    StartService();
+    auto client = app_.Client();
+    const std::string request =
+        R"({"route":"/version","type":"version","category":"clisitef_dll"})";
+    // Before a session start the library is looked for beside the executable: none there.
+    EXPECT_EQ(Field(Exchange(client, request).back(), "version"), "Versão não encontrada");
+    Open(client);
+    EXPECT_EQ(Field(Exchange(client, request).back(), "version"), QV_PROJECT_VERSION);
 }
 
 TEST_F(Sessions, FinishThenFinishAgain) {
@@ -354,14 +306,7 @@ TEST_F(ShortSessions, ExpiredOnceThenUnknown) {
 TEST_F(Sessions, ASecondStoreWaitsWhileTheFirstSessionStartsDialogueRuns) {
     // A transaction left from an earlier run: the first set-up recovers it and tells its client,
     // which must acknowledge.
-    tef::TKaCliSiTefRespCliSiTef backup;
-    backup.Conteudo.GravaInformacao(899, 100, "CRT");
-    backup.Conteudo.GravaInformacao(899, 101, "4242");
-    backup.Conteudo.GravaInformacao(899, 102, "4242");
-    backup.Conteudo.GravaInformacao(899, 103, "1000");
-    backup.GravaInformacao(133, "000777");
-    ASSERT_TRUE(platform::ForceDirectories(app_ / "TEF"));
-    backup.Conteudo.GravarArquivo(app_ / "TEF/KaCliSiTef_CliSiTef_001.tef", false);
+    qvtest::WriteLeftoverTransaction(app_.path());
     StartService();
 
     auto first = app_.Client();

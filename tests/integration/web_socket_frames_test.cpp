@@ -56,6 +56,12 @@ protected:
 
 TEST_F(WebSocketFrames, EveryKindOfMessageArrivesAsItsText) {
     const std::string json = "{\"route\":\"/version\",\"type\":\"version\"}";
+    // Larger than what the service receives and unmasks in one step, with text that shows a
+    // byte out of place.
+    std::string large;
+    for (size_t i = 0; large.size() < 700000; ++i)
+        large += std::to_string(i) + (i % 97 ? "," : "ç");
+    const size_t cut = 300001;
     struct Case {
         const char* name;
         std::string bytes;
@@ -74,6 +80,10 @@ TEST_F(WebSocketFrames, EveryKindOfMessageArrivesAsItsText) {
         {"126-byte extended length", TextFrame(std::string(126, 'm')), std::string(126, 'm')},
         {"64-bit extended length", TextFrame(std::string(70000, 'g')), std::string(70000, 'g')},
         {"reserved opcode read as text", EncodeFrame(3, "r"), "r"},
+        {"large masked text", TextFrame(large), large},
+        {"large message in two fragments",
+         TextFrame(large.substr(0, cut), NotFinal()) + EncodeFrame(0, large.substr(cut)), large},
+        {"large gzip", EncodeFrame(2, qvtest::GzipCompress(large)), large},
     };
     auto client = app_.Client();
     for (const auto& c : cases) {

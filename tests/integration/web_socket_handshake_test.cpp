@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "platform/socket.h"
@@ -76,6 +77,33 @@ TEST_F(WebSocketHandshake, AFrameSentWithTheRequestIsKept) {
     client.Send(TlsWebSocketClient::UpgradeRequest() + qvtest::TextFrame("eager"));
     EXPECT_TRUE(client.Upgrade("").starts_with("HTTP/1.1 101 "));
     EXPECT_EQ(client.ReadText(), "eager");
+}
+
+TEST_F(WebSocketHandshake, AClientThatSaidGoodbyeResumesItsSession) {
+    const auto ended = [this] {
+        const auto texts = app_.LogTexts();
+        return std::count(texts.begin(), texts.end(), "Echo: conexão encerrada");
+    };
+    for (bool tickets : {true, false}) {
+        auto options = app_.ClientOptions();
+        options.tickets = tickets;
+        const auto ended_before = ended();
+        {
+            TlsWebSocketClient first(options);
+            EXPECT_FALSE(first.Resumed());
+            first.Upgrade();
+            ExpectEcho(first);
+            options.session = first.Session();
+            first.SayGoodbye();
+            ASSERT_TRUE(first.WaitForClose());
+        }
+        // The service has let the connection go, so its session is either kept or gone.
+        ASSERT_TRUE(qvtest::WaitUntil([&] { return ended() > ended_before; })) << app_.Log();
+        TlsWebSocketClient second(options);
+        EXPECT_TRUE(second.Resumed()) << (tickets ? "by ticket" : "from the session cache");
+        second.Upgrade();
+        ExpectEcho(second);
+    }
 }
 
 TEST_F(WebSocketHandshake, ServesIPv6Loopback) {

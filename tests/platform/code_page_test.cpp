@@ -43,4 +43,23 @@ TEST(CodePage, SanitizeReplacesMalformedSequences) {
     EXPECT_EQ(platform::SanitizeUtf8("cut \xE3\x81"), "cut \xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
+TEST(CodePage, SanitizeInPlaceFindsFaultsAnywhereInLongText) {
+    // ASCII is skipped eight bytes at a time: a fault must be found at every position of
+    // such a block, after it and at the very end, and well-formed text must stay as it is.
+    const std::string replacement = "\xEF\xBF\xBD";
+    for (size_t at = 0; at <= 24; ++at) {
+        std::string text = std::string(at, 'a') + "\xC3" + std::string(9, 'b');
+        platform::SanitizeUtf8InPlace(text);
+        EXPECT_EQ(text, std::string(at, 'a') + replacement + std::string(9, 'b')) << at;
+
+        std::string valid = std::string(at, 'a') + "\xC3\xA7\xEF\xBF\xBD" + std::string(at, 'c');
+        const std::string before = valid;
+        platform::SanitizeUtf8InPlace(valid);
+        EXPECT_EQ(valid, before) << at;
+    }
+    std::string cut = std::string(16, 'x') + "\xF0\x9F\x98";
+    platform::SanitizeUtf8InPlace(cut);
+    EXPECT_EQ(cut, std::string(16, 'x') + replacement + replacement + replacement);
+}
+
 }  // namespace

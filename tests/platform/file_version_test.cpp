@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "support/temp_folder.h"
@@ -35,6 +37,60 @@ TEST(FileVersion, NothingForFilesWithoutTheNote) {
         EXPECT_FALSE(platform::ReadFileVersion(dir / name).has_value()) << name;
     }
     EXPECT_FALSE(platform::ReadFileVersion("/bin/true").has_value());
+}
+
+// A library (a copy of this binary) and the same bytes with the note spoiled, one byte longer
+// so that an in-place rewrite changes the file's size whatever the file clock's resolution.
+class FileVersionCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        stamped_ = platform::ReadFile(platform::ExecutablePath()).value_or("");
+        spoiled_ = stamped_ + '\0';
+        const size_t at = spoiled_.find(std::string("Quorvex\0", 8));
+        ASSERT_NE(at, std::string::npos);
+        spoiled_[at] = 'X';
+        ASSERT_TRUE(platform::WriteFile(path_, stamped_));
+    }
+    // Replaces the library by a new file (as an installer does) or rewrites it in place.
+    void Replace(const std::string& bytes) {
+        ASSERT_TRUE(platform::WriteFile(dir_ / "new.so", bytes));
+        std::filesystem::rename(dir_ / "new.so", path_);
+    }
+    void Rewrite(const std::string& bytes) { ASSERT_TRUE(platform::WriteFile(path_, bytes)); }
+
+    const platform::FileVersion expected_{QV_VERSION_MAJOR, QV_VERSION_MINOR, QV_VERSION_PATCH,
+                                          QV_VERSION_TWEAK};
+    qvtest::TempFolder dir_;
+    const std::string path_ = dir_ / "libclisitef.so";
+    std::string stamped_, spoiled_;
+};
+
+TEST_F(FileVersionCacheTest, AChangedFileIsReadAgainOnceLookedAt) {
+    // No settle time, so every answer is remembered and only the file's identity tells.
+    platform::FileVersionCache cache(std::chrono::milliseconds(0), std::chrono::seconds(0));
+    EXPECT_EQ(cache.Get(path_), expected_);
+    Replace(spoiled_);
+    EXPECT_FALSE(cache.Get(path_).has_value()) << "replaced by another file";
+    Rewrite(stamped_);
+    EXPECT_EQ(cache.Get(path_), expected_) << "rewritten in place";
+    ASSERT_TRUE(platform::DeleteFile(path_));
+    EXPECT_FALSE(cache.Get(path_).has_value()) << "removed";
+}
+
+TEST_F(FileVersionCacheTest, AnAnswerIsKeptUntilTheFileIsLookedAtAgain) {
+    platform::FileVersionCache cache(std::chrono::hours(1), std::chrono::seconds(0));
+    EXPECT_EQ(cache.Get(path_), expected_);
+    Replace(spoiled_);
+    EXPECT_EQ(cache.Get(path_), expected_);
+    EXPECT_FALSE(cache.Get(dir_ / "other.so").has_value()) << "another path is its own entry";
+}
+
+TEST_F(FileVersionCacheTest, AFileJustChangedIsNotRemembered) {
+    // The library was written a moment ago: within the settle time it is read every time.
+    platform::FileVersionCache cache(std::chrono::hours(1), std::chrono::seconds(3600));
+    EXPECT_EQ(cache.Get(path_), expected_);
+    Rewrite(spoiled_);
+    EXPECT_FALSE(cache.Get(path_).has_value());
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/file_descriptor.h"
 #include "platform/file_system.h"
 #include "support/app_folder.h"
 #include "support/temp_folder.h"
@@ -109,8 +110,9 @@ TEST(Process, StartsWithoutOurDescriptorsSignalsOrTerminal) {
     qvtest::TempFolder folder;
     // A descriptor of ours without close-on-exec, a blocked and an ignored signal: none of
     // them may reach the program.
-    const int leaked = ::open((folder / "held.txt").c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(leaked, 3);
+    platform::FileDescriptor leaked(
+        ::open((folder / "held.txt").c_str(), O_WRONLY | O_CREAT, 0644));
+    ASSERT_GE(leaked.get(), 3);
     sigset_t blocked, previous;
     sigemptyset(&blocked);
     sigaddset(&blocked, SIGTERM);
@@ -122,7 +124,7 @@ TEST(Process, StartsWithoutOurDescriptorsSignalsOrTerminal) {
 
     // The program has been exec'd when Start returns: its /proc entry shows its start state.
     Process process = Process::Start({"/bin/sleep", "60"});
-    ::close(leaked);
+    leaked.Close();
     ::sigaction(SIGPIPE, &previous_pipe, nullptr);
     ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 

@@ -48,33 +48,6 @@ std::string TypeOf(const std::string& message) {
     return HasField(document.Object(), "type") ? GetField(document.Object(), "type") : "<none>";
 }
 
-std::string MenuAnswer(const std::string& response, bool back) {
-    return JsonObject()
-        .Add("route", "/transaction")
-        .Add("type", "menu")
-        .Add("response", response)
-        .Add("back_menu", back)
-        .ToString();
-}
-
-std::string FieldAnswer(bool typed, const std::string& response, bool back) {
-    return JsonObject()
-        .Add("route", "/transaction")
-        .Add("type", "collect")
-        .Add("typed", typed)
-        .Add("response", response)
-        .Add("back_menu", back)
-        .ToString();
-}
-
-std::string QuestionAnswer(const std::string& response) {
-    return JsonObject()
-        .Add("route", "/transaction")
-        .Add("type", "question")
-        .Add("response", response)
-        .ToString();
-}
-
 std::string StoreClaims::ToJson() const {
     return JsonObject()
         .Add("secctional_code", secctional_code)

@@ -14,6 +14,7 @@
 
 #include "requests/dm_sitef.h"
 #include "service/quorvex_sitef_service.h"
+#include "support/dialogue_answers.h"
 #include "support/recording_client.h"
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"
@@ -43,10 +44,10 @@ private:
 std::string TypeOf(const std::string& message);
 
 // Answers as a client writes them.
-std::string MenuAnswer(const std::string& response, bool back = false);
-std::string FieldAnswer(bool typed, const std::string& response, bool back = false);
-std::string QuestionAnswer(const std::string& response);
-inline constexpr const char* kAcknowledge = R"({"route":"/transaction","type":"confirmation"})";
+using qvtest::FieldAnswer;
+using qvtest::kAcknowledge;
+using qvtest::MenuAnswer;
+using qvtest::QuestionAnswer;
 
 // Claims of a session start for a store (direct mode).
 struct StoreClaims {

@@ -112,6 +112,32 @@ TEST_F(ConfigFileTest, WritesFromSeveralThreadsAreAllKept) {
                 i);
 }
 
+TEST_F(ConfigFileTest, AValueThatWouldBreakItsLineIsRefusedAndChangesNothing) {
+    const std::string ini = "[sitef]\r\nserver_port = 8443\r\nprinter = Caixa\r\n";
+    const std::string bad_values[] = {
+        "x\r\n[sitef]\r\nserver_port=1",
+        "x\nprinter=Outra",
+        "x\r",
+        std::string("1.0\0.2", 5),
+    };
+    for (const std::string& bad : bad_values) {
+        WriteText(ini);
+        EXPECT_THROW(config_.WriteString("sitef", "download_url", bad), std::invalid_argument);
+        EXPECT_THROW(service::WriteAnnouncedVersion(config_, true, bad, "1.0.0.2"),
+                     std::invalid_argument);
+        EXPECT_THROW(
+            service::WriteAnnouncedVersion(config_, true, "https://example.invalid/x", bad),
+            std::invalid_argument);
+        // Not even the first key of the announcement was written.
+        EXPECT_EQ(Text(), ini);
+        EXPECT_EQ(service::ListenPort(config_), 8443);
+    }
+    // Everything else a client may send stays as it was.
+    const std::string fine = "https://example.invalid/a?b=c&d=e;[x]=#\t\xc3\xa9";
+    service::WriteAnnouncedVersion(config_, true, fine, "1.0.0.2");
+    EXPECT_EQ(config_.ReadString("sitef", "download_url", ""), fine);
+}
+
 TEST_F(ConfigFileTest, AFailedWriteRaisesAndChangesNothing) {
     ConfigFile unwritable(folder_ / "no-such-folder/x.ini");
     EXPECT_THROW(unwritable.WriteString("sitef", "version", "1"), std::runtime_error);

@@ -89,6 +89,18 @@ TEST_F(ServiceLogTest, AFailedWriteReturnsFalse) {
     EXPECT_FALSE(log_.GravaLog("perdida"));
 }
 
+TEST_F(ServiceLogTest, ARemovedLogIsCreatedAgainWhenTheFileIsReopened) {
+    // Reopened at every line here; the service's own log reopens once a second.
+    ServiceLog log(folder_.path(), "QuorvexSiTefService", std::chrono::milliseconds(0));
+    ASSERT_TRUE(log.GravaLog("antes"));
+    const std::string path = log.LogFilePath(platform::Now());
+    ASSERT_TRUE(platform::RemoveTree(folder_ / "Log"));
+    ASSERT_TRUE(log.GravaLog("depois"));
+    const std::string text = platform::ReadFile(path).value_or("");
+    EXPECT_EQ(text.find("antes"), std::string::npos);
+    EXPECT_NE(text.find("] depois\r\n"), std::string::npos) << text;
+}
+
 TEST_F(ServiceLogTest, TefTraceFileIsNamedAfterTheGivenDay) {
     const std::string path = service::TefLogFilePath(folder_.path(), {2025, 12, 1, 10});
     EXPECT_EQ(path, folder_ / "Log/12-2025/TEF-01-12-2025.log");

@@ -18,19 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Certificates are made once per test program and copied into every folder.
-const std::string& CertificateFolder() {
-    static TempFolder folder;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        const std::string command = std::string("bash '") + QV_SOURCE_DIR +
-                                    "/scripts/make-certificates.sh' '" + folder.path() + "'";
-        if (std::system(command.c_str()) != 0)
-            throw std::runtime_error("make-certificates.sh failed");
-    });
-    return folder.path();
-}
-
 void LinkOrCopy(const std::string& source, const std::string& target) {
     std::error_code ec;
     fs::create_hard_link(source, target, ec);
@@ -47,6 +34,18 @@ bool Connects(const std::string& host, uint16_t port) {
 }
 
 }  // namespace
+
+const std::string& CertificateFolder() {
+    static TempFolder folder;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const std::string command = std::string("bash '") + QV_SOURCE_DIR +
+                                    "/scripts/make-certificates.sh' '" + folder.path() + "'";
+        if (std::system(command.c_str()) != 0)
+            throw std::runtime_error("make-certificates.sh failed");
+    });
+    return folder.path();
+}
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

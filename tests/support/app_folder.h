@@ -26,6 +26,10 @@ inline constexpr const char* kServiceProgram = "src/QuorvexSiTefService";
 inline constexpr const char* kEchoServiceProgram =
     "tests/support/echo_service/QuorvexSiTefEchoService";
 
+// A folder with ca_cert.pem, server_cert.pem and server_key.pem for localhost, made once per
+// program; every application folder gets a copy.
+const std::string& CertificateFolder();
+
 // Polls `condition` every 10 ms until it holds (true) or `timeout` passes (false).
 bool WaitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::seconds(10));
@@ -71,6 +75,8 @@ public:
     bool Refuses(uint16_t port = 0, const std::string& host = "127.0.0.1") const;
 
     void Signal(int sig);
+    // The running program's process id; -1 when it was never started.
+    pid_t Pid() const { return process_ ? process_->pid() : -1; }
     // SIGTERM (SIGKILL after `timeout`); the exit code. 0 when it never ran.
     int Stop(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // Runs the program with `args` to its end (bounded) and returns its exit code.

@@ -24,6 +24,8 @@ public:
 
     bool Running();
     void Signal(int sig);
+    // The program's process id (for reading its CPU clock, say).
+    pid_t pid() const { return pid_; }
 
     // Waits up to `timeout` for the program to end; its exit code (128 + signal when killed
     // by a signal), or nothing while it still runs.

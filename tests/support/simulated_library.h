@@ -12,4 +12,10 @@ namespace qvtest {
 // Throws std::runtime_error when the library is not built or cannot be copied.
 std::string InstallSimulatedLibrary(const std::string& app_folder);
 
+class AppFolder;
+
+// Installs the library into `app` for the service it runs, with `scenario` (JSON text) as
+// app/scenario.json, its journal in app/journal.log and waits that do not block.
+void InstallSimulatedLibrary(AppFolder& app, const std::string& scenario);
+
 }  // namespace qvtest

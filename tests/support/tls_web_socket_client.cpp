@@ -48,6 +48,9 @@ void TlsWebSocketClient::StartTls(const Options& options) {
             throw std::runtime_error(SslError("CA file"));
         SSL_set_verify(ssl_, SSL_VERIFY_PEER, nullptr);
     }
+    if (!options.tickets) SSL_set_options(ssl_, SSL_OP_NO_TICKET);
+    if (options.session && SSL_set_session(ssl_, options.session.get()) != 1)
+        throw std::runtime_error(SslError("session"));
     SSL_set_fd(ssl_, socket_.fd());
     if (SSL_connect(ssl_) != 1) throw std::runtime_error(SslError("TLS handshake"));
 }
@@ -172,6 +175,16 @@ std::string TlsWebSocketClient::ReadText() {
         throw std::runtime_error("expected a text frame, got opcode " +
                                  std::to_string(frame.opcode));
     return frame.payload;
+}
+
+std::shared_ptr<SSL_SESSION> TlsWebSocketClient::Session() const {
+    return std::shared_ptr<SSL_SESSION>(SSL_get1_session(ssl_), SSL_SESSION_free);
+}
+
+bool TlsWebSocketClient::Resumed() const { return SSL_session_reused(ssl_) == 1; }
+
+void TlsWebSocketClient::SayGoodbye() {
+    if (SSL_shutdown(ssl_) < 0) throw std::runtime_error(SslError("SSL_shutdown"));
 }
 
 bool TlsWebSocketClient::WaitForClose() {

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <openssl/prov_ssl.h>
+#include <openssl/ssl.h>
 #include <openssl/types.h>
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -26,6 +28,10 @@ public:
         int tls_version = TLS1_2_VERSION;
         // When set, the server certificate must chain to this CA file.
         std::string ca_file;
+        // A session of an earlier client to resume, and whether session tickets are offered
+        // (without them the server must find the session in its cache).
+        std::shared_ptr<SSL_SESSION> session;
+        bool tickets = true;
         std::chrono::milliseconds timeout{10000};
     };
 
@@ -62,6 +68,12 @@ public:
     bool WaitForClose();
 
     std::chrono::milliseconds timeout() const { return timeout_; }
+
+    // The TLS session, for a later client to resume; whether this one resumed one.
+    std::shared_ptr<SSL_SESSION> Session() const;
+    bool Resumed() const;
+    // Says goodbye at the TLS level (close_notify), as a client that closes properly does.
+    void SayGoodbye();
 
 private:
     void StartTls(const Options& options);

@@ -236,6 +236,9 @@ TEST_F(Dialogo, MenuAnswers) {
          "0:1",
          ""},
         {"credit: at sight, instalments", 3, "03", "1:A Vista;2:Parcelado;", {}, false, "0:2", ""},
+        // No instalment count is one instalment, not a plan to ask the client for.
+        {"credit: at sight, no count", 3, "00", "1:A Vista;2:Parcelado;", {}, false, "0:1", ""},
+        {"credit: at sight, count 0", 3, "0", "1:A Vista;2:Parcelado;", {}, false, "0:1", ""},
         {"credit: other menu", 3, "0", "1:Credito;2:Debito;", {1}, true, "0:2", ""},
         {"other function", 0, "0", "1:Magnetico/Chip;2:Digitado;", {0}, true, "0:1", ""},
         {"item without a code", 0, "0", "Sem codigo;2:Dois;", {0}, true, "0:", ""},

@@ -86,6 +86,9 @@ TEST(CliSiTefLibrary, MissingLibraryNamesTheFirstExport) {
     TCliSiTefLibrary library;
     EXPECT_EQ(LoadError(library, empty.path()),
               "Erro ao carregar a função:ConfiguraIntSiTefInterativoEx de: libclisitef.so");
+    // The loader's own reason names the file it looked for.
+    EXPECT_NE(library.LoadFailure().find(empty / "libclisitef.so"), std::string::npos)
+        << library.LoadFailure();
     EXPECT_FALSE(library.IsLoaded());
     EXPECT_EQ(Resolved(library.EntryPoints()), std::vector<bool>(12, false));
 }
@@ -94,6 +97,7 @@ TEST(CliSiTefLibrary, LibraryLackingAnExportNamesIt) {
     TCliSiTefLibrary library;
     EXPECT_EQ(LoadError(library, QV_FAKE_CLISITEF_PARTIAL_DIR),
               "Erro ao carregar a função:FinalizaTransacaoSiTefInterativo de: libclisitef.so");
+    EXPECT_EQ(library.LoadFailure(), "") << "the library itself loaded";
     // Resolution stops at the missing export; those before it stay until the release.
     std::vector<bool> expected(12, false);
     for (size_t i = 0; i < 8; ++i) expected[i] = true;

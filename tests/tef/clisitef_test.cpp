@@ -148,9 +148,16 @@ TEST_F(Engine, LibraryThatCannotBeLoadedLeavesTheEngineStopped) {
     EXPECT_FALSE(engine_.Inicializado());
     // Released: nothing of it can be called.
     EXPECT_EQ(EngineError([&] { engine_.VerificarPresencaPinPad(); }), "Erro ao iniciar \"TEF\"");
+    EXPECT_EQ(Trace().find("Erro ao carregar libclisitef.so"), std::string::npos)
+        << "the library loaded; only an export is missing";
     engine_.PathDLL = folder_ / "nowhere";
     EXPECT_EQ(EngineError([&] { engine_.Inicializar(); }),
               "Erro ao carregar a função:ConfiguraIntSiTefInterativoEx de: libclisitef.so");
+    // The trace keeps the loader's reason, which the error does not show.
+    EXPECT_NE(
+        Trace().find("Erro ao carregar libclisitef.so: " + folder_ / "nowhere/libclisitef.so"),
+        std::string::npos)
+        << Trace();
     engine_.PathDLL = folder_ / "dll";
     EXPECT_NO_THROW(engine_.Inicializar());
 }
@@ -303,6 +310,92 @@ TEST_F(Engine, CancellationOfAnEarlierPaymentAnswersItsData) {
     EXPECT_EQ(JournalValue(Journal("FinalizaFuncaoSiTefInterativo").at(0), "confirma"), "1");
 }
 
+TEST_F(Engine, ServiceModeCancellationUndoesWhatTheLibraryStillHoldsOpen) {
+    constexpr const char* kApproved = R"([{"status": 0, "record": "payment"}])";
+    struct Case {
+        const char* name;
+        std::string scenario;
+        bool confirm;    // the host confirms the approval inside OnDepoisConfirmarTransacoes
+        bool hostFails;  // the host raises at the menu
+        Lines finished;  // "confirma" of every FinalizaFuncaoSiTefInterativo, in order
+    } cases[] = {
+        {"confirmed", R"({"script": )" + std::string(kApproved) + "}", true, false, {"1"}},
+        {"approval left unconfirmed",
+         R"({"script": )" + std::string(kApproved) + "}",
+         false,
+         false,
+         {"0"}},
+        {"confirmation refused",
+         R"({"confirm_result": -12, "script": )" + std::string(kApproved) + "}",
+         true,
+         false,
+         {"1", "0"}},
+        {"dialogue cut short",
+         R"({"script": [{"command": 21, "text": "1:Um;"}, {"status": 0}]})",
+         false,
+         true,
+         {"0"}},
+        {"declined", R"({"script": [{"status": 5}]})", false, false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        component_.DesInicializar(gpCliSiTef);
+        platform::DeleteFile(folder_ / "journal.log");
+        UseScenario(c.scenario);
+        Start();
+        host_.Reset();
+        engine_.OperacaoCRT = 3;
+        bool confirmed = false;
+        host_.aoConfirmar = [&](TKaCliSiTefRespostasPendentes& lista) {
+            if (!c.confirm) return;  // the approval stays in the list, unfinished
+            confirmed = component_.ConfirmarTransacao(true, component_.Resp().DocumentoVinculado);
+            lista.Clear();
+        };
+        host_.interceptar = c.hostFails ? "Menu" : "";
+        host_.aoInterceptar = [] { throw std::runtime_error("client gone"); };
+        try {
+            component_.CRT(10, "02", "1", 0, "", "", "", "00");
+        } catch (const std::runtime_error&) {
+            EXPECT_TRUE(c.hostFails);
+        }
+        EXPECT_EQ(confirmed, c.confirm && c.finished.size() == 1);
+        if (c.confirm && c.finished.size() == 2) {
+            EXPECT_NE(
+                Trace().find("FinalizaFuncaoSiTefInterativo recusou a confirma\xE7\xE3o: -12"),
+                std::string::npos);
+        }
+        EXPECT_EQ(engine_.FuncaoAberta(), c.finished != Lines{"1"} && !c.finished.empty());
+
+        host_.Reset();
+        component_.CancelarTransacoesPendentes();
+        Lines finished;
+        for (const std::string& line : Journal("FinalizaFuncaoSiTefInterativo")) {
+            finished.push_back(JournalValue(line, "confirma"));
+            EXPECT_EQ(JournalValue(line, "cupomFiscal"),
+                      JournalValue(Journal("IniciaFuncaoSiTefInterativo").at(0), "cupomFiscal"));
+        }
+        EXPECT_EQ(finished, c.finished);
+        // Undone quietly: the host reports the outcome itself.
+        EXPECT_EQ(host_.calls, Lines{});
+        EXPECT_FALSE(engine_.FuncaoAberta());
+        EXPECT_TRUE(component_.RespostasPendentes().Empty());
+        EXPECT_EQ(engine_.ObtemQuantidadeTransacoesPendentes(0, ""), 0);
+    }
+    // Nothing was open after the refusal: nothing is called.
+    EXPECT_TRUE(Journal("FinalizaFuncaoSiTefInterativo").empty());
+}
+
+TEST_F(Engine, PresetsOfAFunctionThatWasNeverFinishedDoNotAnswerTheNext) {
+    UseScript(R"([{"command": 99, "field": 516}, {"status": 13}])");
+    Start();
+    // Refused by the library, the cancellation is never finished, so nothing forgot its presets.
+    EXPECT_FALSE(
+        component_.CNC("REDE", "4321", platform::ToDateTime({2025, 11, 26, 15, 48, 41, 0}), 9.9));
+    engine_.OperacaoCRT = 3;
+    EXPECT_FALSE(Pay(10));
+    EXPECT_EQ(Answers(), (Lines{"0:", "0:4321", "0:", "0:"}));
+}
+
 TEST_F(Engine, FinishingAReprintCallsNothing) {
     UseScript(R"([{"command": 0, "field": 56, "text": "1"},
                   {"command": 0, "field": 121, "text": "VIA"},
@@ -357,7 +450,7 @@ TEST_F(Engine, ConfirmAndUndoInEitherModeOncePerDocument) {
          "*** FinalizaTransacaoSiTefInterativo -> Cancelamento: N\xC3O Documento: 124"},
         // Settled already: whichever way, and in whichever mode, it is not finished again.
         {true, true, "123", "", {}, "FinalizarTransacao: Documento 123 j\xE1 finalizado"},
-        {false, false, "121", "", {}, "FinalizarTransacao: Documento 121 j\xE1 finalizado"},
+        {false, false, "122", "", {}, "FinalizarTransacao: Documento 122 j\xE1 finalizado"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.doc + (c.servico ? " in service mode" : " outside"));

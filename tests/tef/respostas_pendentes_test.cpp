@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -52,6 +54,26 @@ TEST(RespostasPendentes, EntregarEmptiesTheListAlsoWhenTheHandlerRaises) {
     EXPECT_THROW(lista.Entregar([](auto&) { throw std::runtime_error("handler"); }),
                  std::runtime_error);
     EXPECT_TRUE(lista.Empty());
+}
+
+TEST(RespostasPendentes, QuantidadeFollowsEveryChange) {
+    TKaCliSiTefRespostasPendentes lista;
+    const std::vector<std::pair<const char*, std::function<void()>>> passos = {
+        {"Add", [&] { lista.Add(Resposta("A")); }},
+        {"Insert", [&] { lista.Insert(0, Resposta("B")); }},
+        {"Insert fora", [&] { EXPECT_ANY_THROW(lista.Insert(9, Resposta("X"))); }},
+        {"SetObject", [&] { lista.SetObject(1, Resposta("C")); }},
+        {"Delete", [&] { lista.Delete(0); }},
+        {"Delete fora", [&] { EXPECT_ANY_THROW(lista.Delete(4)); }},
+        {"Add", [&] { lista.Add(Resposta("D")); }},
+        {"Entregar", [&] { lista.Entregar([](auto&) {}); }},
+        {"Add", [&] { lista.Add(Resposta("E")); }},
+        {"Clear", [&] { lista.Clear(); }},
+    };
+    for (const auto& [nome, passo] : passos) {
+        passo();
+        EXPECT_EQ(lista.Quantidade(), lista.Count()) << nome;
+    }
 }
 
 TEST(RespostasPendentes, ComputedAmounts) {

@@ -62,6 +62,19 @@ TEST(IncomingFrame, UnmaskContinuesTheKeyAtAnOffset) {
     transport::Unmask(split.data(), 3, mask, 0);
     transport::Unmask(split.data() + 3, 5, mask, 3);
     EXPECT_EQ(whole, split);
+
+    // Long runs go eight bytes at a time: every split and length must match the key byte by
+    // byte.
+    std::string payload(61, '\0');
+    for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>(i * 7);
+    std::string expected = payload;
+    for (size_t i = 0; i < expected.size(); ++i) expected[i] ^= static_cast<char>(mask[i % 4]);
+    for (size_t cut = 0; cut <= payload.size(); ++cut) {
+        std::string parts = payload;
+        transport::Unmask(parts.data(), cut, mask, 0);
+        transport::Unmask(parts.data() + cut, parts.size() - cut, mask, cut);
+        EXPECT_EQ(parts, expected) << cut;
+    }
 }
 
 TEST(Handshake, AcceptValueFollowsTheProtocolExample) {

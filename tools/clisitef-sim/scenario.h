@@ -96,6 +96,8 @@ struct Scenario {
     int32_t pinpad_present = 1;
     int32_t pinpad_message_result = 0;
     std::optional<int32_t> pending_transactions;
+    // The answer to confirming a pending function; anything but 0 refuses the confirmation.
+    std::optional<int32_t> confirm_result;
     int32_t track3_result = 0;
     std::string track3_area;
     std::string track3_flow;

@@ -320,8 +320,9 @@ public:
     std::shared_ptr<const Scenario> Read(element root) {
         Fields top(root, "");
         top.Allow({"journal", "configure_result", "pinpad_present", "pinpad_message_result",
-                   "pending_transactions", "track3", "card_direct", "cancel_status", "first_nsu",
-                   "vars", "payments", "functions", "flows", "scripts", "script"});
+                   "pending_transactions", "confirm_result", "track3", "card_direct",
+                   "cancel_status", "first_nsu", "vars", "payments", "functions", "flows",
+                   "scripts", "script"});
         ReadSettings(top);
         ReadFlows(top);
         ReadFunctions(top);
@@ -340,6 +341,7 @@ private:
         top.Read("pinpad_present", s.pinpad_present);
         top.Read("pinpad_message_result", s.pinpad_message_result);
         top.Read("pending_transactions", s.pending_transactions);
+        top.Read("confirm_result", s.confirm_result);
         top.Read("cancel_status", s.cancel_status);
         top.Read("first_nsu", s.first_nsu, 1, 99999999);
         if (top.Has("vars")) s.variables = top.Object("vars").AsVariables();

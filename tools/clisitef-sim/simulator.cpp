@@ -341,6 +341,12 @@ int32_t Simulator::Finish(const char* export_name, int32_t confirma, const char*
         journal_.Note("the running function was abandoned");
         return 0;
     }
+    const bool pending = book_.CountPending("", cupom) > 0;
+    if (pending && confirma == 1 && scenario_ && scenario_->confirm_result.value_or(0) != 0) {
+        // The authoriser turns the confirmation down: the function stays pending.
+        journal_.Note("the confirmation was refused");
+        return *scenario_->confirm_result;
+    }
     if (book_.Finish(cupom, confirma == 1)) return 0;
     std::string what = "no approved function of document \"" + std::string(cupom) + "\" is pending";
     // Undoing what is not there is harmless (callers undo after every failed payment);

@@ -1,6 +1,7 @@
 // qv-token: prints a session token for "/session/start", signed with the key built into the
-// service. Claims come from options or from a JSON file; see --help.
+// service or with a shop's own key. Claims come from options or from a JSON file; see --help.
 #include <array>
+#include <chrono>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 #include "requests/json_envelope.h"
 #include "requests/json_writer.h"
 #include "requests/session_token.h"
+#include "service/security_settings.h"
 #include "tef/ansi_text.h"
 
 namespace {
@@ -40,15 +42,21 @@ constexpr std::array<ClaimOption, 12> kClaims = {{
 }};
 
 constexpr const char* kUsage =
-    R"(Usage: qv-token [--alg HS256|HS384|HS512] (--claims FILE | --<claim> VALUE ...)
+    R"(Usage: qv-token [--alg HS256|HS384|HS512] [--key KEY | --key-file FILE]
+                (--claims FILE | --<claim> VALUE ...)
 
 Prints a session token for the "/session/start" request, signed with the key built
-into the service.
+into the service, or with the key a shop configured (token_key or token_key_file).
 
 Options:
   --alg ALG          HS256 (default), HS384 or HS512
+  --key KEY          sign with this key (as token_key)
+  --key-file FILE    sign with the key in FILE (as token_key_file: trailing line
+                     breaks and blanks are not part of it)
   --claims FILE      the claims: a JSON object, used as it stands
   --claim NAME=VALUE any other claim, as text
+  --expires-in SECS  an "exp" claim (a number) SECS seconds from now; negative
+                     for a token already expired
   --help             this text
 
 Claims:
@@ -56,7 +64,10 @@ Claims:
 
 struct Options {
     TokenAlgorithm alg = TokenAlgorithm::kHS256;
+    std::optional<std::string> key;
+    std::optional<std::string> key_file;
     std::optional<std::string> claims_file;
+    std::optional<int32_t> expires_in;
     std::vector<std::pair<std::string, std::string>> claims;
     bool help = false;
 };
@@ -97,6 +108,14 @@ void TakeOption(const std::vector<std::string_view>& args, size_t& i, Options& o
         const std::optional<TokenAlgorithm> alg = requests::AlgorithmFromName(value);
         if (!alg) throw UsageError("--alg must be HS256, HS384 or HS512");
         options.alg = *alg;
+    } else if (name == "key") {
+        if (value.empty()) throw UsageError("--key needs a key");
+        options.key = value;
+    } else if (name == "key-file") {
+        options.key_file = value;
+    } else if (name == "expires-in") {
+        options.expires_in = tef::ParseInt32(value);
+        if (!options.expires_in) throw UsageError("--expires-in needs a number of seconds");
     } else if (name == "claims") {
         options.claims_file = value;
     } else if (name == "claim") {
@@ -114,8 +133,10 @@ void TakeOption(const std::vector<std::string_view>& args, size_t& i, Options& o
 Options ParseOptions(const std::vector<std::string_view>& args) {
     Options options;
     for (size_t i = 0; i < args.size(); ++i) TakeOption(args, i, options);
-    if (options.claims_file && !options.claims.empty())
+    if (options.claims_file && (!options.claims.empty() || options.expires_in))
         throw UsageError("--claims cannot be combined with claim options");
+    if (options.key && options.key_file)
+        throw UsageError("--key cannot be combined with --key-file");
     return options;
 }
 
@@ -130,6 +151,11 @@ std::string ClaimsFromOptions(const Options& options) {
             claims.Add(name, value);
         }
     }
+    if (options.expires_in) {
+        const auto now = std::chrono::system_clock::now().time_since_epoch();
+        claims.Add("exp", std::chrono::duration_cast<std::chrono::seconds>(now).count() +
+                              *options.expires_in);
+    }
     return claims.ToString();
 }
 
@@ -140,6 +166,16 @@ std::string ClaimsFromFile(const std::string& path) {
     if (!document.Parse(*text) || !document.IsObject())
         throw UsageError(path + " does not hold a JSON object");
     return *text;
+}
+
+// The key to sign with: as the service reads it from its configuration.
+std::string SigningKey(const Options& options) {
+    if (options.key) return *options.key;
+    if (!options.key_file) return std::string(requests::kSessionTokenKey);
+    std::string problem;
+    std::optional<std::string> key = service::ReadTokenKeyFile(*options.key_file, problem);
+    if (!key) throw UsageError(*options.key_file + ": " + problem);
+    return *key;
 }
 
 }  // namespace
@@ -153,7 +189,7 @@ int main(int argc, char** argv) {
         }
         const std::string claims =
             options.claims_file ? ClaimsFromFile(*options.claims_file) : ClaimsFromOptions(options);
-        std::cout << requests::SignSessionToken(claims, options.alg) << '\n';
+        std::cout << requests::SignSessionToken(claims, options.alg, SigningKey(options)) << '\n';
         return 0;
     } catch (const UsageError& e) {
         std::cerr << "qv-token: " << e.what() << "\n(qv-token --help lists the options)\n";

@@ -128,6 +128,21 @@ TEST_F(KnownTransactions, ApprovedFunctionsArePendingUntilFinished) {
               1u);
 }
 
+TEST_F(KnownTransactions, ARefusedConfirmationLeavesThePaymentPendingUntilUndone) {
+    UseScenario(R"({"confirm_result": -7,
+                    "script": [{"command": 0, "field": 133, "text": "${nsu}"},
+                               {"status": 0, "record": "payment"}]})");
+    ASSERT_EQ(Lib().Run(3, "10,00", {}, "", "100").status, 0);
+    EXPECT_EQ(Lib().finaliza_funcao(1, "100", "20251126", "155000", ""), -7);
+    EXPECT_EQ(Lib().obtem_pendentes("", "100"), 1);
+    EXPECT_EQ(LinesStartingWith(Journal(), "# the confirmation was refused").size(), 1u);
+    EXPECT_EQ(Lib().finaliza_funcao(0, "100", "20251126", "155000", ""), 0);
+    EXPECT_EQ(Lib().obtem_pendentes("", ""), 0);
+    // Undone, it is gone: confirming it now is out of order.
+    EXPECT_EQ(Lib().finaliza_funcao(1, "100", "20251126", "155000", ""), -12);
+    EXPECT_EQ(LinesStartingWith(Journal(), "# the confirmation was refused").size(), 1u);
+}
+
 TEST_F(KnownTransactions, OneCallFinishesEveryFunctionOfTheDocument) {
     // The card payments of one sale share its fiscal document.
     auto first = Pay("10,00", "300", false);

@@ -2,6 +2,8 @@
 // carries the claims it was given.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "platform/file_system.h"
 #include "requests/session_token.h"
 #include "support/child_process.h"
@@ -60,6 +62,43 @@ TEST_F(TokenTool, SignsAClaimsFileAsItStands) {
     EXPECT_EQ(Decode(run.output).second, file);
 }
 
+TEST_F(TokenTool, SignsWithTheShopsKeyAsTheServiceReadsIt) {
+    const std::string key = "chave da loja, 32 bytes ou mais!";
+    ASSERT_TRUE(platform::WriteFile(folder_ / "token.key", key + "\r\n"));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--key", key}, {"--key-file", folder_ / "token.key"}}) {
+        const ToolRun run = Tool([&] {
+            std::vector<std::string> all = args;
+            all.insert(all.end(), {"--sale_id", "1"});
+            return all;
+        }());
+        ASSERT_EQ(run.exit_code, 0) << run.output;
+        const std::string token = run.output.substr(0, run.output.find('\n'));
+        requests::JsonDocument claims;
+        EXPECT_FALSE(requests::VerifySessionToken(token, claims)) << "not the built-in key";
+        EXPECT_TRUE(requests::VerifySessionToken(token, claims, key)) << args[0];
+    }
+}
+
+TEST_F(TokenTool, WritesAnExpiryAsANumberFromNow) {
+    const auto now = [] {
+        return std::chrono::duration_cast<std::chrono::seconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+    for (const int offset : {3600, -120}) {
+        const int64_t before = now();
+        const ToolRun run = Tool({"--sale_id", "1", "--expires-in", std::to_string(offset)});
+        const int64_t after = now();
+        ASSERT_EQ(run.exit_code, 0) << run.output;
+        const std::string claims = Decode(run.output).second;
+        ASSERT_TRUE(claims.starts_with(R"({"sale_id":1,"exp":)")) << claims;
+        const int64_t exp = std::stoll(claims.substr(claims.find(R"("exp":)") + 6));
+        EXPECT_GE(exp, before + offset) << claims;
+        EXPECT_LE(exp, after + offset) << claims;
+    }
+}
+
 TEST_F(TokenTool, ExplainsWhatItCannotDo) {
     ASSERT_TRUE(platform::WriteFile(folder_ / "array.json", "[1]"));
     struct Case {
@@ -73,6 +112,11 @@ TEST_F(TokenTool, ExplainsWhatItCannotDo) {
         {{"--claims", folder_ / "missing.json"}, "cannot read"},
         {{"--claims", folder_ / "array.json"}, "does not hold a JSON object"},
         {{"--claims", folder_ / "array.json", "--sale_id", "1"}, "cannot be combined"},
+        {{"--claims", folder_ / "array.json", "--expires-in", "60"}, "cannot be combined"},
+        {{"--expires-in", "1h"}, "--expires-in needs a number of seconds"},
+        {{"--key", ""}, "--key needs a key"},
+        {{"--key", "a", "--key-file", folder_ / "k"}, "--key cannot be combined with --key-file"},
+        {{"--key-file", folder_ / "missing.key"}, "arquivo não encontrado ou ilegível"},
     };
     for (const Case& c : cases) {
         const ToolRun run = Tool(c.args);
@@ -84,7 +128,8 @@ TEST_F(TokenTool, ExplainsWhatItCannotDo) {
     for (const char* claim :
          {"--secctional_code", "--connection_type", "--store_cnpj", "--tef_cnpj",
           "--registration_token", "--ip_address", "--store_code", "--additional_parameters",
-          "--operator", "--sale_id", "--company_id", "--callback_url", "--alg", "--claims"}) {
+          "--operator", "--sale_id", "--company_id", "--callback_url", "--alg", "--claims", "--key",
+          "--key-file", "--expires-in"}) {
         EXPECT_NE(help.output.find(claim), std::string::npos) << claim;
     }
 }
