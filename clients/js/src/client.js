@@ -34,6 +34,10 @@ export class QuorvexTefClient extends EventTarget {
     this.#options = options;
   }
 
+  get #settleTimeoutMs() {
+    return this.#options.settleTimeoutMs ?? DEFAULT_SETTLE_TIMEOUT_MS;
+  }
+
   get connected() {
     return this.#connection?.open ?? false;
   }
@@ -44,7 +48,8 @@ export class QuorvexTefClient extends EventTarget {
 
   // True while the running transaction can be cancelled (the service said so).
   get canCancel() {
-    return this.#canCancel;
+    const operation = this.#current;
+    return Boolean(operation?.isTransaction && !operation.done && this.#canCancel);
   }
 
   async connect() {
@@ -147,7 +152,9 @@ export class QuorvexTefClient extends EventTarget {
   // A declined or cancelled operation is a result too (status "canceled" or
   // "unauthorized"); refusals of the request itself reject with ServiceError.
   #runTransaction(request, handlers) {
-    return this.#run(new TransactionOperation(request, this.#dialogue(handlers, { transaction: true })));
+    return this.#run(
+      new TransactionOperation(request, this.#dialogue(handlers, { transaction: true }), this.#settleTimeoutMs),
+    );
   }
 
   #dialogue(handlers = {}, { transaction = false } = {}) {
@@ -179,10 +186,7 @@ export class QuorvexTefClient extends EventTarget {
     }
     if (this.#unsettled) {
       const settled = await this.#perform(
-        new SettleOperation(
-          this.#options.settleTimeoutMs ?? DEFAULT_SETTLE_TIMEOUT_MS,
-          'O serviço ainda não terminou a operação anterior.',
-        ),
+        new SettleOperation(this.#settleTimeoutMs, 'O serviço ainda não terminou a operação anterior.'),
       );
       if (!settled.ok) {
         operation.fail(settled.error);

@@ -12,6 +12,8 @@ import { RequestIgnoredError, ServiceError } from './errors.js';
 export const FENCE = Object.freeze({ route: '/version', type: 'version', category: 'service_exe' });
 export const SETTLE = Object.freeze({ route: '/version', type: 'version', category: 'clisitef_dll' });
 
+const TRANSACTION_IGNORED = 'O serviço não iniciou a operação: há outra operação TEF em andamento.';
+
 const isReplyTo = (message, fence) => message.type === 'version' && message.category === fence.category;
 
 class Operation {
@@ -135,17 +137,101 @@ export class IgnorableOperation extends ReplyOperation {
   }
 }
 
-// "/transaction": a payment, cancellation or reprint, with its dialogue; ends with its
-// "result" (or an error).
-export class TransactionOperation extends IgnorableOperation {
-  constructor(request, dialogue) {
-    super(request, 'result', 'O serviço não iniciou a operação: há outra operação TEF em andamento.', {
-      dialogue,
-    });
+// "/transaction": a payment, cancellation or reprint with its dialogue. It ends with a
+// "result" (or an error), after which the service may still send a second result (a
+// cancellation asked for just before an approval is reported as "unauthorized" and then
+// "canceled") before it reads the next message. So the result settles the connection first
+// (the SETTLE fence), and the last result received is the outcome. Dropped like any
+// IgnorableOperation when another operation runs.
+export class TransactionOperation extends Operation {
+  #dialogue;
+  #settleTimeoutMs;
+  #send;
+  #heard = false;
+  #ending = null;
+  #timer;
+  #settled = false;
+
+  constructor(request, dialogue, settleTimeoutMs) {
+    super(request);
+    this.#dialogue = dialogue;
+    this.#settleTimeoutMs = settleTimeoutMs;
   }
 
   get isTransaction() {
     return true;
+  }
+
+  // Not settled: its fence may still be answered, or the service was still busy with it.
+  get leavesUnsettled() {
+    return this.#heard && !this.#settled;
+  }
+
+  start(send) {
+    this.#send = send;
+    send(this.request);
+    send(FENCE);
+  }
+
+  receive(message) {
+    if (isReplyTo(message, FENCE)) {
+      if (!this.#heard) this.fail(new RequestIgnoredError(TRANSACTION_IGNORED));
+      return true;
+    }
+    this.#heard = true;
+    if (isReplyTo(message, SETTLE)) {
+      // Only this operation's own settling is answered now (the connection was settled before).
+      if (this.#ending) {
+        this.#settled = true;
+        this.#end();
+      }
+    } else if (message.type === 'result') {
+      // A result after the first replaces it; an error after a result changes nothing.
+      if (!this.#ending?.result) this.#settle({ result: message });
+      else this.#ending.result = message;
+    } else if (message.type === 'error') {
+      this.#settle(this.#ending ?? { error: new ServiceError([message.message], this.request) });
+    } else if (Dialogue.isPrompt(message)) {
+      this.#dialogue.deliver(message);
+    } else {
+      return false;
+    }
+    return true;
+  }
+
+  abort(error) {
+    // A result that came before the connection went is the outcome all the same.
+    if (this.#ending?.result) this.#end();
+    else this.fail(error);
+  }
+
+  succeed(value) {
+    this.#stop();
+    super.succeed(value);
+  }
+
+  fail(error) {
+    this.#stop();
+    super.fail(error);
+  }
+
+  #settle(ending) {
+    const first = this.#ending === null;
+    this.#ending = ending;
+    if (!first) return;
+    this.#send(SETTLE);
+    // Past this the outcome is known all the same; the next request settles again.
+    this.#timer = setTimeout(() => this.#end(), this.#settleTimeoutMs);
+  }
+
+  #end() {
+    if (this.#ending?.result) this.succeed(this.#ending.result);
+    else this.fail(this.#ending?.error ?? new RequestIgnoredError(TRANSACTION_IGNORED));
+  }
+
+  #stop() {
+    clearTimeout(this.#timer);
+    this.#dialogue.end();
   }
 }
 

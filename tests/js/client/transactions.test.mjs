@@ -25,52 +25,80 @@ describe('transactions', () => {
   let client;
   before(() => ({ app, client } = suite));
 
-  test('a typed credit payment in instalments: every prompt answered, approved with both receipts', async () => {
-    const { handlers, seen } = recordingHandlers({
-      menu: ['Digitado', 'Parcelado pela Loja'],
-      collect: ['4111111111111111', '1230', '123', 3],
-    });
-    const result = await client.pay({ operation: FunctionCode.CREDIT, amount: 125.9, payerName: 'Maria' }, handlers);
+  test('credit in instalments: through the library\'s menus, or with the menus answered by the service', async () => {
+    const cases = [
+      {
+        name: 'the library asks everything',
+        payment: { operation: FunctionCode.PAYMENT_MENU, amount: 125.9, payerName: 'Maria' },
+        answers: {
+          menu: ['Cartao de Credito', 'Digitado', 'Parcelado pela Loja'],
+          collect: ['4111111111111111', '1230', '123', 3],
+        },
+        fields: [512, 513, 514, 505],
+        sent: ['1', '2', '4111111111111111', '1230', '123', '2', '3'],
+      },
+      {
+        name: 'credit with the instalments in the request',
+        payment: { operation: FunctionCode.CREDIT, amount: '125,90', payerName: 'Maria', installments: 3 },
+        answers: {},
+        fields: [],
+        sent: ['1', '2', '03'],
+      },
+    ];
+    for (const { name, payment, answers, fields, sent } of cases) {
+      const before = answersSent(app).length;
+      const { handlers, seen } = recordingHandlers(answers);
+      const result = await client.pay(payment, handlers);
 
-    assert.equal(result.status, 'approved', JSON.stringify(result));
-    assert.equal(result.message, 'Transação TEF concluída com sucesso.');
-    const [entry] = result.transaction_data;
-    assert.equal(entry.operation, 'credit');
-    assert.equal(entry.payer_name, 'Maria');
-    assert.equal(entry.number_of_installments, 3);
-    assert.equal(entry.transaction_value, 125.9);
-    assert.match(entry.transaction_date_time, /^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$/);
-    assert.deepEqual(entry.receipt.map((copy) => copy.copy_number), [1, 2]);
-    const customer = entry.receipt[0].data.join('\n');
-    assert.match(customer, /EM 3 PARCELAS/);
-    assert.match(customer, /VALOR: R\$ 125,90/);
-    assert.match(customer, /VIA DO CLIENTE/);
-    assert.match(entry.receipt[1].data.join('\n'), /VIA DO ESTABELECIMENTO/);
+      assert.equal(result.status, 'approved', `${name}: ${JSON.stringify(result)}`);
+      assert.equal(result.message, 'Transação TEF concluída com sucesso.');
+      const [entry] = result.transaction_data;
+      assert.equal(entry.operation, 'credit', name);
+      assert.equal(entry.payer_name, 'Maria', name);
+      assert.equal(entry.number_of_installments, 3, name);
+      assert.equal(entry.transaction_value, 125.9, name);
+      assert.match(entry.transaction_date_time, /^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$/, name);
+      assert.deepEqual(entry.receipt.map((copy) => copy.copy_number), [1, 2], name);
+      const customer = entry.receipt[0].data.join('\n');
+      assert.match(customer, /EM 0?3 PARCELAS/, name);
+      assert.match(customer, /VALOR: R\$ 125,90[\s\S]*VIA DO CLIENTE/, name);
+      assert.match(entry.receipt[1].data.join('\n'), /VIA DO ESTABELECIMENTO/, name);
 
-    assert.deepEqual(
-      seen.filter((prompt) => prompt.type === 'collect').map((prompt) => prompt.field_type),
-      [512, 513, 514, 505],
-    );
-    assert.ok(seen.some((prompt) => prompt.type === 'can_cancel' && prompt.can_cancel === true));
-    assert.deepEqual(answersSent(app).slice(-6), ['2', '4111111111111111', '1230', '123', '2', '3']);
-    assert.equal(client.canCancel, false);
+      assert.deepEqual(seen.filter((p) => p.type === 'collect').map((p) => p.field_type), fields, name);
+      assert.ok(seen.some((p) => p.type === 'can_cancel' && p.can_cancel === true), name);
+      assert.deepEqual(answersSent(app).slice(before), sent, name);
+      assert.equal(client.canCancel, false, name);
+    }
   });
 
   test('back and give up at prompts, answered by the cancel confirmation', async () => {
-    // Back from the card number shows the first menu again; the chip path then pays at sight.
-    const back = recordingHandlers({ menu: ['Digitado', 'Magnetico/Chip', 'A Vista'], collect: [BACK] });
-    const paid = await client.pay({ operation: FunctionCode.CREDIT, amount: 20, payerName: 'Ana' }, back.handlers);
+    const menu = { operation: FunctionCode.PAYMENT_MENU, amount: 20, payerName: 'Ana' };
+    // Back from the card number shows the card menu again; the chip path then pays at sight.
+    const back = recordingHandlers({
+      menu: ['Cartao de Credito', 'Digitado', 'Magnetico/Chip', 'A Vista'],
+      collect: [BACK],
+    });
+    const paid = await client.pay(menu, back.handlers);
     assert.equal(paid.status, 'approved');
-    assert.equal(back.seen.filter((prompt) => prompt.type === 'menu').length, 3);
-    assert.equal(back.seen.filter((prompt) => prompt.type === 'menu')[1].title, back.seen[0].title);
+    const menus = back.seen.filter((prompt) => prompt.type === 'menu');
+    assert.equal(menus.length, 4);
+    assert.deepEqual(menus[2].options, menus[1].options);
 
-    // Giving up asks the cancel confirmation; "Sim" stops the operation.
-    const cancelled = recordingHandlers({ menu: [GIVE_UP], question: [true] });
-    const stopped = await client.pay({ operation: FunctionCode.CREDIT, amount: 20, payerName: 'Ana' }, cancelled.handlers);
-    const question = cancelled.seen.find((prompt) => prompt.type === 'question');
-    assert.equal(question?.message, CANCEL_QUESTION);
-    assert.notEqual(stopped.status, 'approved');
-    assert.equal(stopped.message, 'Transação TEF não realizada.');
+    // Giving up a field asks the cancel confirmation: "Não" asks the field again, "Sim" stops
+    // the operation.
+    for (const [confirm, status] of [
+      [false, 'approved'],
+      [true, 'canceled'],
+    ]) {
+      const { handlers, seen } = recordingHandlers({
+        menu: ['Cartao de Credito', 'Digitado', 'A Vista'],
+        collect: [GIVE_UP, '4111111111111111', '1230', '123'],
+        question: [confirm],
+      });
+      const result = await client.pay(menu, handlers);
+      assert.equal(seen.find((prompt) => prompt.type === 'question')?.message, CANCEL_QUESTION);
+      assert.equal(result.status, status, JSON.stringify(seen));
+    }
   });
 
   test('a payment waiting for the authoriser is cancelled from the client', async () => {
@@ -164,7 +192,7 @@ describe('operations of two clients and lost connections', () => {
       let release;
       const shown = new Promise((resolve) => (menuShown = resolve));
       const firstPayment = first.pay(
-        { operation: FunctionCode.CREDIT, amount: 10, payerName: 'Ana' },
+        { operation: FunctionCode.PAYMENT_MENU, amount: 10, payerName: 'Ana' },
         {
           menu: () => {
             menuShown();
@@ -192,7 +220,7 @@ describe('operations of two clients and lost connections', () => {
     const client = await sessionClient(app);
     let aborted;
     const payment = client.pay(
-      { operation: FunctionCode.CREDIT, amount: 10, payerName: 'Ana' },
+      { operation: FunctionCode.PAYMENT_MENU, amount: 10, payerName: 'Ana' },
       {
         menu: (prompt, { signal }) => {
           app.signal('SIGUSR1');  // pausing closes every connection
