@@ -1,7 +1,8 @@
 // The demo point-of-sale page in headless Chromium against the real service with the
-// simulated payment library: a credit payment in instalments, a PIX payment with its QR code,
-// a declined payment, the cancellation of the credit payment, a reprint and a payment the
-// operator cancels while it waits, each checked on the screen and photographed into
+// simulated payment library: credit payments in instalments (with the plan in the request,
+// and through the library's own menus and fields), a PIX payment with its QR code, a declined
+// payment, the cancellation of the first credit payment, a reprint and a payment the operator
+// cancels while it waits, each checked on the screen and photographed into
 // <build>/browser-screenshots.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -75,14 +76,17 @@ describe('demo point-of-sale page', () => {
 
   let creditNsu;
 
-  test('a credit payment in instalments: menus as buttons, the instalments typed in', async () => {
-    await startSale('125,90', 'credit');
-    await option('Magnetico/Chip').click();
-    await option('Parcelado pela Loja').click();
+  // Types `value` into the field prompt titled `title` and confirms it.
+  async function answerField(title, value) {
     const prompt = terminal().locator('.prompt-collect');
-    await prompt.getByText('Forneca o numero de parcelas').waitFor();
-    await prompt.locator('input').fill('3');
+    await prompt.getByText(title).waitFor();
+    await prompt.locator('input').fill(value);
     await prompt.getByRole('button', { name: 'OK' }).click();
+  }
+
+  test('a credit payment in 3 instalments, the library\'s plan questions answered by the service', async () => {
+    await page.selectOption('#installments', '3');
+    await startSale('125,90', 'credit');
     await operationOver();
 
     assert.equal(await result().locator('.status').textContent(), 'Aprovada');
@@ -91,10 +95,30 @@ describe('demo point-of-sale page', () => {
     assert.match(await field('transaction_value').textContent(), /^R\$\s125,90$/);
     creditNsu = await field('nsu_code').textContent();
     assert.match(creditNsu, /^\d+$/);
-    assert.match(await receipt(1).textContent(), /EM 3 PARCELAS[\s\S]*VIA DO CLIENTE/);
+    assert.match(await receipt(1).textContent(), /EM 03 PARCELAS[\s\S]*VIA DO CLIENTE/);
     assert.match(await receipt(2).textContent(), /VIA DO ESTABELECIMENTO/);
     assert.equal(await page.locator(`#history tr[data-nsu="${creditNsu}"] td`).nth(4).textContent(), 'Aprovada');
-    await shoot('1-credit-instalments');
+    await shoot('1-credit-3-instalments');
+  });
+
+  test('a typed credit card through the library\'s own menus: menus as buttons, fields as inputs', async () => {
+    await startSale('89,90', 'menu');
+    await option('Cartao de Credito').click();
+    await option('Digitado').waitFor();
+    await shoot('2-library-menu');
+    await option('Digitado').click();
+    await answerField('Forneca o numero do cartao', '4111111111111111');
+    await answerField('Forneca a data de vencimento do cartao (MMAA)', '1230');
+    await answerField('Forneca o codigo de seguranca', '123');
+    await option('Parcelado pela Loja').click();
+    await answerField('Forneca o numero de parcelas', '4');
+    await operationOver();
+
+    assert.equal(await result().locator('.status').textContent(), 'Aprovada');
+    assert.equal(await field('card_number').textContent(), '411111******1111');
+    assert.equal(await field('number_of_installments').textContent(), '4');
+    assert.match(await receipt(1).textContent(), /EM 4 PARCELAS/);
+    await shoot('3-credit-typed-card');
   });
 
   test('a PIX payment shows its QR code as an image that reads back to the library\'s code', async () => {
@@ -113,14 +137,14 @@ describe('demo point-of-sale page', () => {
     });
     const code = jsQR(Uint8ClampedArray.from(pixels.data), pixels.width, pixels.height);
     assert.match(code?.data ?? '', /^pix-demo:txid=DEMO\d+;valor=48\.00;loja=00000000$/);
-    await shoot('2-pix-qrcode');
+    await shoot('4-pix-qrcode');
 
     await option('Sim').click();
     await operationOver();
     assert.equal(await result().locator('.status').textContent(), 'Aprovada');
     assert.equal(await field('operation').textContent(), 'PIX');
     assert.equal(await image.isVisible(), false);
-    await shoot('3-pix-approved');
+    await shoot('5-pix-approved');
   });
 
   test('a declined payment shows the reason and no receipt', async () => {
@@ -136,7 +160,7 @@ describe('demo point-of-sale page', () => {
     assert.equal(await result().locator('.status-message').textContent(), 'Transação TEF não realizada.');
     assert.equal(await result().locator('.status-reason').textContent(), reason);
     assert.equal(await page.locator('#receipts figure').count(), 0);
-    await shoot('4-declined');
+    await shoot('6-declined');
   });
 
   test('the credit payment is cancelled from the sales list', async () => {
@@ -153,7 +177,7 @@ describe('demo point-of-sale page', () => {
     const row = page.locator(`#history tr[data-nsu="${creditNsu}"]`);
     assert.equal(await row.locator('td').nth(4).textContent(), 'Cancelada');
     assert.equal(await row.getByRole('button').count(), 0);
-    await shoot('5-cancellation');
+    await shoot('7-cancellation');
   });
 
   test('the last receipt is reprinted', async () => {
@@ -163,7 +187,7 @@ describe('demo point-of-sale page', () => {
     assert.equal(await field('operation').textContent(), 'Reimpressão');
     assert.match(await receipt(1).textContent(), /VIA DO CLIENTE/);
     assert.match(await receipt(2).textContent(), /VIA DO ESTABELECIMENTO/);
-    await shoot('6-reprint');
+    await shoot('8-reprint');
   });
 
   test('a payment waiting for the authoriser is cancelled with the terminal\'s button', async () => {
@@ -178,7 +202,7 @@ describe('demo point-of-sale page', () => {
     await operationOver();
     assert.equal(await result().locator('.status').getAttribute('data-status'), 'canceled');
     assert.equal(await cancel.isVisible(), false);
-    await shoot('7-operator-cancel');
+    await shoot('9-operator-cancel');
   });
 
   test('PIN-pad status, and a PDF refused for want of a printer', async () => {
@@ -191,6 +215,6 @@ describe('demo point-of-sale page', () => {
     });
     await page.click('#print');
     await page.locator('#error', { hasText: 'Impressora não definida.' }).waitFor();
-    await shoot('8-admin');
+    await shoot('10-admin');
   });
 });

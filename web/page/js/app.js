@@ -7,7 +7,13 @@ import { renderReceipts, renderResult } from './result.js';
 import { Terminal } from './terminal.js';
 
 const $ = (id) => document.getElementById(id);
-const METHODS = { credit: FunctionCode.CREDIT, debit: FunctionCode.DEBIT, pix: FunctionCode.PIX };
+// "menu" lets the payment library ask for the form of payment.
+const METHODS = {
+  credit: FunctionCode.CREDIT,
+  debit: FunctionCode.DEBIT,
+  pix: FunctionCode.PIX,
+  menu: FunctionCode.PAYMENT_MENU,
+};
 const SALE_OPERATIONS = new Set(['credit', 'debit', 'pix']);
 // The session survives a reload of the page (sessions outlive connections).
 const SESSION_KEY = 'quorvex-tef-session';
@@ -42,7 +48,9 @@ function showError(text) {
 
 function setBusy(busy) {
   document.body.classList.toggle('busy', busy);
-  for (const control of document.querySelectorAll('.setup button, .setup input, #sale-form button, .history button')) {
+  for (const control of document.querySelectorAll(
+    '.setup button, .setup input, #sale-form button, #sale-form select, .history button',
+  )) {
     control.disabled = busy;
   }
 }
@@ -115,7 +123,7 @@ function remember(result) {
       history.add(entry);
       $('cancel-nsu').value = entry.nsu_code;
       $('cancel-date').value = dateInputValue(new Date(entry.transaction_date_time));
-      $('cancel-amount').value = String(entry.transaction_value).replace('.', ',');
+      $('cancel-amount').value = entry.transaction_value.toFixed(2).replace('.', ',');
     } else if (entry.operation === 'cancellation') {
       history.markCancelled(entry.canceled_nsu);
     }
@@ -149,8 +157,14 @@ function pay(method) {
     showError('Informe um valor válido, por exemplo 10,50.');
     return;
   }
+  // The instalments of a credit payment; the service answers the library's plan questions
+  // with them (for the library's own menu it asks the operator).
+  const installments = method === 'credit' ? Number($('installments').value) : undefined;
   transact('Iniciando o pagamento...', (handlers) =>
-    client.pay({ operation: METHODS[method], amount, payerName: $('payer-name').value.trim() }, handlers),
+    client.pay(
+      { operation: METHODS[method], amount, installments, payerName: $('payer-name').value.trim() },
+      handlers,
+    ),
   );
 }
 

@@ -18,12 +18,13 @@ function element(tag, className, text) {
   return node;
 }
 
-// The rows shown for an entry of "transaction_data", in this order, when present.
+// The rows shown for an entry of "transaction_data", in this order, when present (the
+// instalments only for more than one).
 const FIELDS = [
   ['operation', 'Operação', (v) => OPERATION_TEXT[v] ?? v],
   ['payment_method_description', 'Modalidade'],
   ['card_number', 'Cartão'],
-  ['number_of_installments', 'Parcelas', (v) => (v > 1 ? String(v) : 'À vista')],
+  ['number_of_installments', 'Parcelas', String, (v) => v > 1],
   ['transaction_value', 'Valor', formatMoney],
   ['nsu_code', 'NSU'],
   ['canceled_nsu', 'NSU cancelado'],
@@ -35,8 +36,8 @@ const FIELDS = [
 
 function dataTable(entry) {
   const table = element('dl', 'data');
-  for (const [key, label, format = String] of FIELDS) {
-    if (entry[key] === undefined || entry[key] === '') continue;
+  for (const [key, label, format = String, shown = (v) => v !== undefined && v !== ''] of FIELDS) {
+    if (!shown(entry[key])) continue;
     table.append(element('dt', '', label), element('dd', '', format(entry[key])));
     table.lastChild.dataset.field = key;
   }
