@@ -106,6 +106,12 @@ export class QuorvexTefClient extends EventTarget {
     );
   }
 
+  // The service's state for whoever is on call: {type: "health", version, uptime_seconds,
+  // library, operation_running, pending_transactions, print_queue, connections, last_error}.
+  health() {
+    return this.#run(new ReplyOperation(requests.health(), 'health'));
+  }
+
   // category: "service_exe" or "clisitef_dll"; announced: {version, downloadUrl}.
   version(category = 'service_exe', announced) {
     return this.#run(

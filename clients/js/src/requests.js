@@ -38,6 +38,7 @@ export const sessionStart = (token) => ({ route: '/session/start', type: 'sessio
 export const sessionFinish = () => ({ route: '/session/finish', type: 'session' });
 export const initialize = () => ({ route: '/initialize', type: 'initialize' });
 export const pinpadStatus = () => ({ route: '/pinpad/status', type: 'status' });
+export const health = () => ({ route: '/health', type: 'health' });
 export const cancelRequest = () => ({ route: '/transaction/cancel', type: 'cancellation' });
 
 export function version(category, announced = {}) {

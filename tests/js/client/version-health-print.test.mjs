@@ -1,4 +1,4 @@
-// "/version" and "/print" through the client: replies, the service's error texts, and a
+// "/version", "/health" and "/print" through the client: replies, the service's error texts, and a
 // queued document, which the service answers with nothing at all.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -37,6 +37,13 @@ describe('version', () => {
       name: 'ServiceError',
       message: 'Categoria inválida. Valores permitidos [service_exe, clisitef_dll]',
     });
+  });
+
+  test('the health of the service, also without a session', async () => {
+    const health = await suite.client.health();
+    assert.equal(health.version, PROJECT_VERSION);
+    assert.equal(health.operation_running, false);
+    assert.ok(health.connections >= 1);
   });
 });
 
