@@ -376,25 +376,33 @@ bool TKaCliSiTefCliSiTef::FinalizarTransacao(bool Confirma, const AnsiString& Do
 
 bool TKaCliSiTefCliSiTef::FinalizarModoServico(bool Confirma,
                                                const AnsiString& DocumentoVinculado) {
-    const int32_t resultado = FinalizarFuncao(Confirma, DocumentoVinculado);
-    if (Confirma && resultado != 0) {
-        GravaLog(Ansi("FinalizaFuncaoSiTefInterativo recusou a confirmação: ") +
-                 std::to_string(resultado));
-        return false;
-    }
+    FinalizarFuncao(Confirma, DocumentoVinculado);
+    if (Confirma && ConfirmacaoRecusada(DocumentoVinculado)) return false;
     if (fDevolucao)
         Owner().DoExibeMsg(opmOK, "Transação efetuada com sucesso.\r\nFavor reter o Cupom");
     return true;
 }
 
-int32_t TKaCliSiTefCliSiTef::FinalizarFuncao(bool Confirma, const AnsiString& DocumentoVinculado) {
+bool TKaCliSiTefCliSiTef::ConfirmacaoRecusada(const AnsiString& DocumentoVinculado) {
+    // The finishing call answers nothing to go by; a confirmation the library turned down
+    // leaves the document's function pending with it. An error of the question (below 0)
+    // proves no refusal.
+    const int32_t pendentes = ObtemQuantidadeTransacoesPendentes(
+        platform::ToDateTime(platform::Now()), DocumentoVinculado);
+    if (pendentes <= 0) return false;
+    GravaLog(Ansi("FinalizaFuncaoSiTefInterativo: confirmação recusada, ") +
+             std::to_string(pendentes) + " pendente(s) no documento " + DocumentoVinculado);
+    return true;
+}
+
+void TKaCliSiTefCliSiTef::FinalizarFuncao(bool Confirma, const AnsiString& DocumentoVinculado) {
     const TCliSiTefEntryPoints& biblioteca = Biblioteca();
     const Momento agora = Agora();
     GravaLog(Ansi(Confirma ? "*** FinalizaFuncaoSiTefInterativo -> Confirmação: SIM Documento: "
                            : "*** FinalizaFuncaoSiTefInterativo -> Cancelamento: NÃO Documento: ") +
              DocumentoVinculado + " Data: " + agora.data + " Hora: " + agora.hora + " ParamAdc: ");
-    return biblioteca.FinalizaFuncaoSiTefInterativo(Confirma ? 1 : 0, DocumentoVinculado.c_str(),
-                                                    agora.data.c_str(), agora.hora.c_str(), "");
+    biblioteca.FinalizaFuncaoSiTefInterativo(Confirma ? 1 : 0, DocumentoVinculado.c_str(),
+                                             agora.data.c_str(), agora.hora.c_str(), "");
 }
 
 void TKaCliSiTefCliSiTef::DesfazerFuncaoAberta() {

@@ -191,8 +191,10 @@ private:
     void NovaFuncao() { Respostas.clear(); }
     // False when the library refused the confirmation.
     bool FinalizarModoServico(bool Confirma, const AnsiString& DocumentoVinculado);
-    // FinalizaFuncaoSiTefInterativo with its trace line; the library's answer.
-    int32_t FinalizarFuncao(bool Confirma, const AnsiString& DocumentoVinculado);
+    // FinalizaFuncaoSiTefInterativo with its trace line (its answer carries no outcome).
+    void FinalizarFuncao(bool Confirma, const AnsiString& DocumentoVinculado);
+    // After a confirmation: whether the library still holds the document's function pending.
+    bool ConfirmacaoRecusada(const AnsiString& DocumentoVinculado);
     bool FinalizarComImpressao(bool Confirma, const AnsiString& DocumentoVinculado);
     // Registers the payment on the fiscal printer, asking to retry while it fails; giving up
     // (or another error) undoes the pending transactions.
