@@ -124,6 +124,8 @@ describe('demo point-of-sale page', () => {
   test('a PIX payment shows its QR code as an image that reads back to the library\'s code', async () => {
     await startSale('48,00', 'pix');
     await terminal().getByText(PIX_QUESTION).waitFor();
+    // The earlier approval is off the screen while this payment is undecided.
+    assert.equal(await result().textContent(), 'Operação em andamento...');
     const image = page.locator('#qrcode');
     assert.equal(await image.isVisible(), true);
     const pixels = await image.evaluate((img) => {

@@ -75,6 +75,13 @@ async function operate(waitText, action) {
   }
 }
 
+function showResultHint(text) {
+  const hint = document.createElement('p');
+  hint.className = 'hint';
+  hint.textContent = text;
+  $('result').replaceChildren(hint);
+}
+
 function showSession(session) {
   if (session) {
     const expires = formatTime(new Date(session.expiration));
@@ -136,6 +143,8 @@ function remember(result) {
 async function transact(waitText, start) {
   printedCopies = [];
   $('receipts').replaceChildren();
+  // The last sale's approval must not stay on screen while the next one is undecided.
+  showResultHint('Operação em andamento...');
   let reason = '';
   const handlers = terminal.handlers;
   const confirmation = handlers.confirmation;
@@ -144,7 +153,10 @@ async function transact(waitText, start) {
     return confirmation(prompt, context);
   };
   const result = await operate(waitText, () => start(handlers));
-  if (!result) return;
+  if (!result) {
+    showResultHint('Operação sem resultado.');
+    return;
+  }
   renderResult($('result'), result, reason);
   const copies = result.transaction_data?.flatMap((entry) => entry.receipt ?? []) ?? [];
   renderReceipts($('receipts'), copies.length ? copies : printedCopies);
