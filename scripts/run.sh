@@ -49,9 +49,13 @@ trap 'kill -TERM "$service_pid" 2>/dev/null || true' INT TERM
 trap 'kill -USR1 "$service_pid" 2>/dev/null || true' USR1
 trap 'kill -USR2 "$service_pid" 2>/dev/null || true' USR2
 
+# The page connects to port 8443 unless its address names the service.
+page="https://localhost:$web_port/?token=$token"
+[ "$port" = 8443 ] || page="https://localhost:$web_port/?service=wss://localhost:$port&token=$token"
+
 cat <<INFO
 Quorvex TEF Server: wss://localhost:$port (folder $demo)
-Demo page:          https://localhost:$web_port/?token=$token
+Demo page:          $page
 Session token:      $token
 Both use the certificate of the CA $demo/Certificado/ca_cert.pem (see the README to trust it).
 INFO
