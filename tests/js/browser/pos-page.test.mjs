@@ -9,7 +9,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import jsQR from 'jsqr';
-import { AppFolder, BUILD_DIR, SOURCE_DIR, mintToken } from '../support/app-folder.mjs';
+import { AppFolder, BUILD_DIR, SOURCE_DIR, mintToken, waitUntil } from '../support/app-folder.mjs';
 import { launchBrowser, servePage } from '../support/browser.mjs';
 
 const SCREENSHOTS = path.join(BUILD_DIR, 'browser-screenshots');
@@ -207,7 +207,7 @@ describe('demo point-of-sale page', () => {
     await shoot('9-operator-cancel');
   });
 
-  test('PIN-pad status, and a PDF refused for want of a printer', async () => {
+  test('PIN-pad status, and a PDF from disk refused for want of a printer, then queued', async () => {
     await page.click('#pinpad-status');
     await page.locator('#pinpad-result', { hasText: 'PinPad conectado' }).waitFor();
     await page.setInputFiles('#print-file', {
@@ -217,6 +217,15 @@ describe('demo point-of-sale page', () => {
     });
     await page.click('#print');
     await page.locator('#error', { hasText: 'Impressora não definida.' }).waitFor();
-    await shoot('10-admin');
+    await shoot('10-print-refused');
+
+    // The service reads its printer at every request.
+    app.installPrintProgram();
+    fs.appendFileSync(app.file('QuorvexSiTefService.ini'), 'printer=fila-de-teste\r\n');
+    await page.click('#print');
+    await page.locator('#print-result', { hasText: 'Documento na fila de impressão.' }).waitFor();
+    assert.equal(await page.locator('#error').isVisible(), false);
+    assert.ok(await waitUntil(() => app.log().includes('Arquivo adicionado na fila:')), app.log());
+    await shoot('11-print-queued');
   });
 });
