@@ -1,9 +1,9 @@
 // The demo point-of-sale page in headless Chromium against the real service with the
 // simulated payment library: credit payments in instalments (with the plan in the request,
 // and through the library's own menus and fields), a PIX payment with its QR code, a declined
-// payment, the cancellation of the first credit payment, a reprint and a payment the operator
-// cancels while it waits, each checked on the screen and photographed into
-// <build>/browser-screenshots.
+// payment, the cancellation of the first credit payment, a reprint, a payment the operator
+// cancels while it waits, the PIN pad's status and a PDF sent to the printer, each checked on
+// the screen and photographed into <build>/browser-screenshots.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
