@@ -1,0 +1,11 @@
+// Quorvex TEF Server client: one module for browsers and Node.
+export { QuorvexTefClient } from './client.js';
+export { BACK, GIVE_UP, splitOption } from './answers.js';
+export { FunctionCode, transactionDateText } from './requests.js';
+export {
+  ConnectionClosedError,
+  NotConnectedError,
+  QuorvexTefError,
+  RequestIgnoredError,
+  ServiceError,
+} from './errors.js';
