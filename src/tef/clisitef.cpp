@@ -416,6 +416,11 @@ void TKaCliSiTefCliSiTef::DesfazerFuncaoAberta() {
     fDocumentoAberto.reset();
 }
 
+void TKaCliSiTefCliSiTef::DesfazerFuncaoPendente(const AnsiString& Documento) {
+    GravaLog("DesfazerFuncaoPendente: Documento " + Documento);
+    FinalizarFuncao(false, Documento);
+}
+
 bool TKaCliSiTefCliSiTef::FinalizarComImpressao(bool Confirma,
                                                 const AnsiString& DocumentoVinculado) {
     TKaCliSiTef& componente = Owner();

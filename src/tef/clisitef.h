@@ -126,6 +126,10 @@ public:
     // Undoes the function the library still holds open (finishes it not confirmed) without
     // telling the operator, who learns the outcome from the host; nothing when none is open.
     void DesfazerFuncaoAberta();
+    // Undoes the function of fiscal document `Documento` that an earlier run of the host left
+    // approved and unconfirmed with the library (its confirmation never asked), without telling
+    // the operator.
+    void DesfazerFuncaoPendente(const AnsiString& Documento);
 
     // Confirms or undoes the running function of document `DocumentoVinculado` and forgets the
     // preset answers. The library is not called after a reprint, nor for a document already
