@@ -147,7 +147,7 @@ void TTransactionRecords::SettleRecord(const TResultRecord& record, const TLibra
         return;
     }
     try {
-        library->undo(record.document);
+        library->undo(record.document, record.fiscal_date);
     } catch (const std::exception& e) {
         // Still never confirmed: the library undoes it on its own.
         log_("Transação " + record.request_id + ": erro ao desfazer: " + e.what());

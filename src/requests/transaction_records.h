@@ -85,7 +85,7 @@ public:
         // pending; below 0 when it gives no answer. May raise (no answer either).
         std::function<int32_t(const std::string& document, const std::string& date)> pending;
         // Undoes that function.
-        std::function<void(const std::string& document)> undo;
+        std::function<void(const std::string& document, const std::string& date)> undo;
     };
     // Settles every unfinished record; confirming ones only when `library` is given.
     void Settle(const TLibrary* library);

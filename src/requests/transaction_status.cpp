@@ -157,7 +157,7 @@ void TDmSitef::EndRecord() {
 
 bool TDmSitef::RecordConfirming(const std::string& documento, const JsonArray& entries) {
     if (!fRequestId) return true;
-    const std::string date = platform::FormatDateTime("yyyymmdd", platform::Now());
+    const std::string date = KaCliSiTef.TEFCliSiTef().DataFiscal(documento);
     return fRecords.Confirming(*fRequestId, documento, date, ApprovedResult(entries),
                                UnconfirmedResult(entries));
 }
@@ -189,8 +189,8 @@ void TDmSitef::SettleWithLibrary() {
             return engine.ObtemQuantidadeTransacoesPendentes(*day,
                                                              platform::Utf8ToCp1252(document));
         },
-        [&engine](const std::string& document) {
-            engine.DesfazerFuncaoPendente(platform::Utf8ToCp1252(document));
+        [&engine](const std::string& document, const std::string& date) {
+            engine.DesfazerFuncaoPendente(platform::Utf8ToCp1252(document), date);
         }};
     fRecords.Settle(&library);
 }

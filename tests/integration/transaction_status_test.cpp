@@ -221,7 +221,6 @@ TEST_F(TransactionStatus, AServiceKilledDuringAPaymentSettlesItAfterTheRestart) 
         {"confirming", true, "canceled"}, {"confirmed", false, "approved"},
         {"recorded", false, "approved"},
     };
-    const std::string today = platform::FormatDateTime("yyyymmdd", platform::Now());
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.point);
@@ -243,6 +242,8 @@ TEST_F(TransactionStatus, AServiceKilledDuringAPaymentSettlesItAfterTheRestart) 
         }
         ASSERT_EQ(app_.Wait(std::chrono::seconds(10)), 128 + SIGKILL);
         const std::string document = LastDocument();
+        const std::string started_on =
+            qvtest::JournalValue(Journal("IniciaFuncaoSiTefInterativo").back(), "dataFiscal");
         const size_t finishes = Finishes().size();
 
         // The library's own memory of what it holds pending outlives the service; the
@@ -265,12 +266,17 @@ TEST_F(TransactionStatus, AServiceKilledDuringAPaymentSettlesItAfterTheRestart) 
                                "registrado."));
         } else if (std::string(c.status) == "canceled") {
             // Never confirmed: undone after the restart, and told as a refused confirmation.
+            // The library is asked about the function, and told to undo it, by its document and
+            // the date it was started with.
             EXPECT_TRUE(result.ends_with(kNotConfirmed)) << result;
             EXPECT_NE(result.find(kReceipt), std::string::npos) << result;
             const std::string asked = Journal("ObtemQuantidadeTransacoesPendentes").back();
             EXPECT_EQ(qvtest::JournalValue(asked, "cupomFiscal"), document);
-            EXPECT_EQ(qvtest::JournalValue(asked, "data"), today);
+            EXPECT_EQ(qvtest::JournalValue(asked, "data"), started_on);
             EXPECT_EQ(settled, Lines{"0 " + document + " -> 0"});
+            EXPECT_EQ(
+                qvtest::JournalValue(Journal("FinalizaFuncaoSiTefInterativo").back(), "dataFiscal"),
+                started_on);
         } else {
             EXPECT_NE(result.find(kReceipt), std::string::npos) << result;
             EXPECT_TRUE(Logged(result)) << result;

@@ -83,8 +83,8 @@ TEST_F(TransactionRecords, AConfirmationNeverSeenToEndIsSettledFromTheLibrarysAn
                 asked.push_back(document + "@" + date);
                 return c.pending();
             },
-            [&](const std::string& document) {
-                undone.push_back(document);
+            [&](const std::string& document, const std::string& date) {
+                undone.push_back(document + "@" + date);
                 if (c.undo_fails) throw std::runtime_error("recusado");
             }};
         // Without the library it cannot be told.
@@ -96,7 +96,8 @@ TEST_F(TransactionRecords, AConfirmationNeverSeenToEndIsSettledFromTheLibrarysAn
         EXPECT_EQ(found.kind, c.kind) << c.what;
         EXPECT_EQ(found.result, c.result) << c.what;
         EXPECT_EQ(asked, std::vector<std::string>{"54321@20251126"}) << c.what;
-        EXPECT_EQ(undone, c.undone ? std::vector<std::string>{"54321"} : std::vector<std::string>{})
+        EXPECT_EQ(undone, c.undone ? std::vector<std::string>{"54321@20251126"}
+                                   : std::vector<std::string>{})
             << c.what;
         // Settled records are not asked about again; this one is done with either way.
         records_.Finish(id, TRecordState::kConfirming, "dropped");
