@@ -182,6 +182,25 @@ TEST_F(TransactionStatus, AResultLostWithItsClientIsAnsweredLaterAndNeverCharged
     EXPECT_EQ(app_.Stop(), 0) << app_.Output();
 }
 
+TEST_F(TransactionStatus, ARequestIdChangesNothingTheClientOrTheLibrarySees) {
+    // The same payment in two runs of the service (the simulated authoriser numbers its
+    // payments from the start each time): without a request_id, then with one.
+    std::vector<Lines> messages, answers;
+    for (const std::string members : {R"("number_of_installments":0)", R"("request_id":"A-1")"}) {
+        SCOPED_TRACE(members);
+        fs::remove(app_ / "journal.log");
+        app_.StartAndWaitForPort();
+        DialogueClient client = Connect();
+        messages.push_back(Pay(client, Payment(qvtest::OpenSession(client), members)));
+        answers.push_back(qvtest::JournalAnswers(app_ / "journal.log"));
+        EXPECT_EQ(Finishes(), Lines{"1 " + LastDocument() + " -> 0"});
+        EXPECT_EQ(app_.Stop(), 0) << app_.Output();
+    }
+    EXPECT_EQ(Field(messages[0].back(), "status"), "approved");
+    EXPECT_EQ(messages[1], messages[0]);
+    EXPECT_EQ(answers[1], answers[0]);
+}
+
 TEST_F(TransactionStatus, EveryOutcomeIsKeptAsTheClientGotIt) {
     app_.StartAndWaitForPort();
     DialogueClient client = Connect();
