@@ -7,6 +7,8 @@ cd "$(dirname "$0")/.."
 packages=(
     build-essential cmake ninja-build pkg-config
     libssl-dev openssl zlib1g-dev libsimdjson-dev libsimpleini-dev libcups2-dev
+    # The store of transaction results that survive a lost reply.
+    libsqlite3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     # A private CUPS scheduler for the real print tests (cupsd, and the pass-through filter
     # its test printer uses).

@@ -23,9 +23,9 @@ run_suite build-asan -DQV_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
 
 # ThreadSanitizer: only the suites whose code runs on several threads (the service programs
 # they start are built with it too, and fail their exit code on a report), the print queue's
-# among them.
+# and the result store's among them.
 cmake -S . -B build-tsan -G Ninja -DQV_SANITIZE=thread >/dev/null
-cmake --build build-tsan -j "$jobs" --target transport_tests service_tests requests_tests integration_tests clisitef_sim_tests printing_tests tef_tests
+cmake --build build-tsan -j "$jobs" --target transport_tests service_tests requests_tests integration_tests clisitef_sim_tests printing_tests tef_tests results_tests
 ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 300 -E '_NOT_BUILT$|^js_'
 
 # Each parser's fuzz target, briefly: its seeds and what it finds in 20 seconds.

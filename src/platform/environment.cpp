@@ -16,4 +16,9 @@ std::chrono::milliseconds EnvMilliseconds(const char* name, std::chrono::millise
     return std::chrono::milliseconds(value);
 }
 
+std::string EnvText(const char* name) {
+    const char* text = std::getenv(name);
+    return text == nullptr ? std::string() : std::string(text);
+}
+
 }  // namespace platform

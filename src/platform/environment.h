@@ -3,9 +3,13 @@
 #pragma once
 
 #include <chrono>
+#include <string>
 
 namespace platform {
 
 std::chrono::milliseconds EnvMilliseconds(const char* name, std::chrono::milliseconds fallback);
+
+// The variable's text; empty when it is unset.
+std::string EnvText(const char* name);
 
 }  // namespace platform

@@ -8,7 +8,9 @@
 namespace requests {
 
 TDmSitef::TDmSitef(service::TQuorvexSiTefService& service)
-    : service_(service), times_(TRequestTimes::FromEnvironment()) {
+    : service_(service),
+      times_(TRequestTimes::FromEnvironment()),
+      fRecords([this](const std::string& line) { service_.GravaLog(line); }) {
     ConfigureComponent();
     DataModuleCreate();
 }

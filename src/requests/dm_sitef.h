@@ -20,9 +20,11 @@
 
 #include "requests/client_request.h"
 #include "requests/health.h"
+#include "requests/json_writer.h"
 #include "requests/request_times.h"
 #include "requests/session_list.h"
 #include "requests/tef_settings.h"
+#include "requests/transaction_records.h"
 #include "tef/kaclisitef.h"
 #include "transport/message_handler.h"
 
@@ -79,6 +81,12 @@ public:
     // Flags the running operation for cancellation when it can be cancelled; never replies.
     void CancelTransactionInProgress(const TClientRequest& pContent);
     void Print(const TClientRequest& pContent);
+
+    // --- Results that survive a lost reply (transaction_status.cpp) ----------------------
+    // Opens the record of requests with a "request_id", in the application folder.
+    void OnServiceStart() override;
+    // "/transaction/status": the stored result of a request_id, or whether it still runs.
+    void CheckTransactionStatus(const TClientRequest& pContent, const TSession& pSession);
 
     // --- Health and the protections a shop may switch on --------------------------------
     // "/health": the service's state, without a session; never waits for a running payment.
@@ -229,6 +237,25 @@ private:
     // Undoes what the TEF component still holds open; a failure is logged, not raised.
     void CancelPendingTransactions();
 
+    // --- Requests with a "request_id" (transaction_status.cpp) -----------------------------
+    // What is recorded of `request_id`, unfinished records settled first where they can be.
+    TTransactionRecords::TLookup LookUpRequest(const std::string& request_id);
+    // Answers a "/transaction" whose request_id is recorded: its result, or an error while it
+    // runs; false when nothing is recorded.
+    bool AnswerRecordedRequest(const std::string& request_id, const TClientRequest& request);
+    // Records the starting operation's request_id (when it has one) as running; false when the
+    // request was answered instead (recorded already, or the record is unavailable).
+    bool BeginRecord(const std::optional<std::string>& request_id, const TClientRequest& request);
+    void EndRecord();
+    // The approval of the running request before the library confirms it; false when a
+    // record was asked for and could not be written (then nothing may be confirmed).
+    bool RecordConfirming(const std::string& documento, const JsonArray& entries);
+    // The running request's result, moving from `from`, before the client is sent it.
+    void RecordOutcome(results::TRecordState from, const std::string& result);
+    // Settles unfinished records: taking the operation guard when it is free, or with it held.
+    void SettleUnfinishedRequests();
+    void SettleWithLibrary();
+
     // --- Event handlers of the TEF component -----------------------------------------------
     void KaCliSiTefAguardaResp(const std::string& Arquivo, int SegundosTimeOut, bool& Interromper);
     void KaCliSiTefExibeMsg(tef::TKaCliSiTefOperacaoMensagem Operacao, const std::string& Mensagem,
@@ -254,6 +281,9 @@ private:
     std::string FArqLOGTEF;
     // The client of the running operation (set with the guard).
     std::atomic<transport::ClientChannel*> operation_client_{nullptr};
+    // Requests with a "request_id"; fRequestId is the running operation's (guard holder only).
+    TTransactionRecords fRecords;
+    std::optional<std::string> fRequestId;
     // A session start has pointed the engine at LibraryFolder().
     std::atomic<bool> library_folder_set_{false};
 

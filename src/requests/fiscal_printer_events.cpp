@@ -2,6 +2,7 @@
 // events. There is no fiscal printer: every command is reported done, and each receipt copy
 // the component prints goes to the operation's client instead. An approved payment is
 // reported to the client as the operation's result and confirmed with the library.
+#include "requests/crash_point.h"
 #include "requests/dm_sitef.h"
 #include "requests/transaction_result.h"
 #include "service/quorvex_sitef_service.h"
@@ -59,10 +60,20 @@ void TDmSitef::KaCliSiTefDepoisConfirmarTransacoes(
     }
     fConcluido = true;
     const std::string documento = KaCliSiTef.Resp().DocumentoVinculado;
+    CrashPoint("approved");
     bool confirmed = false;
+    // A request with a request_id is recorded as confirming before the library is asked: a
+    // crash in between is then settled from what the library holds pending. Without that
+    // record the approval is not confirmed (and undone below).
+    results::TRecordState recorded = results::TRecordState::kRunning;
     if (count > 0) {
         service_.GravaLog(ApprovedResult(entries));
-        confirmed = KaCliSiTef.ConfirmarTransacao(true, documento);
+        if (RecordConfirming(documento, entries)) {
+            recorded = results::TRecordState::kConfirming;
+            CrashPoint("confirming");
+            confirmed = KaCliSiTef.ConfirmarTransacao(true, documento);
+            CrashPoint("confirmed");
+        }
     } else {
         KaCliSiTef.ConfirmarTransacao(false, documento);
     }
@@ -73,6 +84,8 @@ void TDmSitef::KaCliSiTefDepoisConfirmarTransacoes(
         service_.GravaLog(result);
     }
     fNsuCancelamento.clear();
+    RecordOutcome(recorded, result);
+    CrashPoint("recorded");
     SendClientMessage(result);
 }
 

@@ -60,6 +60,8 @@ void TDmSitef::Dispatch(const std::string& route, const TClientRequest& request,
         CheckFileVersion(request);
     } else if (route == "/transaction") {
         StartTransaction(request, pSession);
+    } else if (route == "/transaction/status") {
+        CheckTransactionStatus(request, *pSession);
     } else if (route == "/transaction/cancel") {
         CancelTransactionInProgress(request);
     } else if (route == kPrint) {

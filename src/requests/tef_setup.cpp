@@ -45,6 +45,9 @@ void TDmSitef::SetUpTef(const TTefSettings& settings, transport::ClientChannel& 
     lock.unlock();
 
     ApplySettings(settings);
+    // With the library started (its start-up recovery run), requests an earlier run left
+    // unfinished can be settled.
+    SettleWithLibrary();
 
     TTefSettings applied = settings;
     applied.restricoes = KaCliSiTef.TEFCliSiTef().Restricoes;

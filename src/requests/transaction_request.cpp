@@ -4,10 +4,12 @@
 // has changed nothing of it.
 #include "requests/transaction_request.h"
 
+#include "platform/scope_exit.h"
 #include "requests/dm_sitef.h"
 #include "requests/request_values.h"
 #include "requests/tef_operation.h"
 #include "requests/transaction_result.h"
+#include "requests/transaction_status.h"
 #include "service/quorvex_sitef_service.h"
 #include "tef/ansi_text.h"
 #include "tef/clisitef.h"
@@ -56,6 +58,7 @@ std::optional<TTransactionRequest> ReadTransactionRequest(const TClientRequest& 
     if (r.type == TTransactionType::kTransaction) r.payer_name = request.Field("payer_name");
     if (r.type == TTransactionType::kCancellation) ReadCancelledPayment(request, r);
     if (r.type != TTransactionType::kReprint) ReadPaymentValues(request, r);
+    r.request_id = ReadRequestId(request);
     return r;
 }
 
@@ -71,13 +74,18 @@ TCrtArguments CrtArguments(TTransactionType type, int32_t operation, tef::Money 
 void TDmSitef::StartTransaction(const TClientRequest& pContent, const std::optional<TSession>&) {
     const std::optional<TTransactionRequest> request = ReadTransactionRequest(pContent);
     if (!request) return;  // an answer no prompt was waiting for
+    if (request->request_id && AnswerRecordedRequest(*request->request_id, pContent)) return;
     // While another operation runs this request gets no reply and disturbs nothing.
     TTefOperation operation(*this, &pContent.Client());
     if (!operation.Acquired()) return;
+    if (!BeginRecord(request->request_id, pContent)) return;
+    platform::ScopeExit end_record([this] { EndRecord(); });
     try {
         RunTransaction(*request);
     } catch (const std::exception& e) {
         CancelPendingTransactions();
+        // Nothing was confirmed unless the record already moved on (then it stays as it is).
+        RecordOutcome(results::TRecordState::kRunning, NegativeResult(fCancelado));
         pContent.ReplyError(e.what());
     }
 }
@@ -103,7 +111,10 @@ void TDmSitef::RunTransaction(const TTransactionRequest& request) {
     // What the library still holds open (an approval not confirmed, a confirmation it
     // refused) is undone before the next operation can start.
     if (!concluded || KaCliSiTef.TEFCliSiTef().FuncaoAberta()) CancelPendingTransactions();
-    if (!concluded) SendClientMessage(NegativeResult(cancelled));
+    if (!concluded) {
+        RecordOutcome(results::TRecordState::kRunning, NegativeResult(cancelled));
+        SendClientMessage(NegativeResult(cancelled));
+    }
 }
 
 void TDmSitef::TakeRequestValues(const TTransactionRequest& request) {

@@ -28,13 +28,16 @@ struct TTransactionRequest {
     std::optional<int32_t> sale_id;  // none: the session start's
     tef::Money value = 0;
     int32_t installments = 0;
+    // The client's name for this sale attempt, when it wants the outcome kept.
+    std::optional<std::string> request_id;
 };
 
 // Reads the request. None for an answer of type "confirmation" that no prompt was waiting
 // for. Raises RequestError with the text the client is answered: "O campo type diferente de
 // transaction", a missing field's or an unreadable number's text, and for a cancellation
 // `O campo "cancellation_nsu" não foi preenchido.`, `O campo "transaction_date" não foi
-// preenchido.` or `O campo "transaction_date" não foi preenchido corretamente.`.
+// preenchido.` or `O campo "transaction_date" não foi preenchido corretamente.`, and the
+// "request_id" refusals of ReadRequestId.
 std::optional<TTransactionRequest> ReadTransactionRequest(const TClientRequest& request);
 
 // The arguments of the component's CRT for a request of `type`, with the operation's values.

@@ -125,6 +125,12 @@ std::string TlsGatewayHost(const ConfigFile& config) {
     return host.find_first_not_of(" \t") == std::string::npos ? kDefaultTlsGatewayHost : host;
 }
 
+int32_t ResultRetentionDays(const ConfigFile& config) {
+    constexpr int32_t kDefaultDays = 30;
+    const int32_t days = config.ReadInteger(kSitefSection, kResultRetentionDaysKey, kDefaultDays);
+    return days >= 1 ? days : kDefaultDays;
+}
+
 void WriteAnnouncedVersion(ConfigFile& config, bool need_update, const std::string& download_url,
                            const std::string& version) {
     ConfigFile::CheckValue(kDownloadUrlKey, download_url);

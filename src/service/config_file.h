@@ -56,6 +56,7 @@ inline constexpr std::string_view kNeedUpdateKey = "need_update";
 inline constexpr std::string_view kDownloadUrlKey = "download_url";
 inline constexpr std::string_view kVersionKey = "version";
 inline constexpr std::string_view kTlsGatewayHostKey = "tls_gateway_host";
+inline constexpr std::string_view kResultRetentionDaysKey = "result_retention_days";
 
 inline constexpr int kDefaultListenPort = 443;
 // The SiTef provider's TLS gateway, unless the configuration names another.
@@ -72,6 +73,9 @@ bool QrCodeOnPinpad(const ConfigFile& config);
 // Host of the SiTef TLS gateway the payment library is pointed at in TLS mode:
 // tls_gateway_host, or the built-in one when it is missing or blank.
 std::string TlsGatewayHost(const ConfigFile& config);
+// Days the outcomes of requests with a "request_id" are kept: result_retention_days, or 30 when
+// it is missing, not a number or below 1.
+int32_t ResultRetentionDays(const ConfigFile& config);
 // Records a version announced by the client: all three keys, or none when a text is refused
 // (std::invalid_argument, see ConfigFile::CheckValue).
 void WriteAnnouncedVersion(ConfigFile& config, bool need_update, const std::string& download_url,

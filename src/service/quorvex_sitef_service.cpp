@@ -35,6 +35,7 @@ void TQuorvexSiTefService::ServiceAfterInstall() {
 
 void TQuorvexSiTefService::ServiceStart(bool& Started) {
     try {
+        handler_->OnServiceStart();
         StartServer();
         StartPrintQueue();
         Started = true;

@@ -173,6 +173,7 @@ int32_t TKaCliSiTefCliSiTef::IniciarFuncao(int Modalidade, const AnsiString& Hea
     const AnsiString data = platform::FormatDateTime("yyyymmdd", agora);
     const AnsiString hora = platform::FormatDateTime("hhnnss", agora);
     const AnsiString valor = MoneyToAmountText(Valor, ',');
+    fDataFiscal = data;
 
     Req().Clear();
     Resp().Clear();
@@ -387,22 +388,28 @@ bool TKaCliSiTefCliSiTef::ConfirmacaoRecusada(const AnsiString& DocumentoVincula
     // The finishing call answers nothing to go by; a confirmation the library turned down
     // leaves the document's function pending with it. An error of the question (below 0)
     // proves no refusal.
-    const int32_t pendentes = ObtemQuantidadeTransacoesPendentes(
-        platform::ToDateTime(platform::Now()), DocumentoVinculado);
+    const int32_t pendentes = Biblioteca().ObtemQuantidadeTransacoesPendentes(
+        DataFiscal(DocumentoVinculado).c_str(), DocumentoVinculado.c_str());
     if (pendentes <= 0) return false;
     GravaLog(Ansi("FinalizaFuncaoSiTefInterativo: confirmação recusada, ") +
              std::to_string(pendentes) + " pendente(s) no documento " + DocumentoVinculado);
     return true;
 }
 
-void TKaCliSiTefCliSiTef::FinalizarFuncao(bool Confirma, const AnsiString& DocumentoVinculado) {
+void TKaCliSiTefCliSiTef::FinalizarFuncao(bool Confirma, const AnsiString& DocumentoVinculado,
+                                          const AnsiString& Data) {
     const TCliSiTefEntryPoints& biblioteca = Biblioteca();
-    const Momento agora = Agora();
+    Momento agora = Agora();
+    if (!Data.empty()) agora.data = Data;
     GravaLog(Ansi(Confirma ? "*** FinalizaFuncaoSiTefInterativo -> Confirmação: SIM Documento: "
                            : "*** FinalizaFuncaoSiTefInterativo -> Cancelamento: NÃO Documento: ") +
              DocumentoVinculado + " Data: " + agora.data + " Hora: " + agora.hora + " ParamAdc: ");
     biblioteca.FinalizaFuncaoSiTefInterativo(Confirma ? 1 : 0, DocumentoVinculado.c_str(),
                                              agora.data.c_str(), agora.hora.c_str(), "");
+}
+
+AnsiString TKaCliSiTefCliSiTef::DataFiscal(const AnsiString& Documento) const {
+    return fDocumentoAberto == Documento ? fDataFiscal : Agora().data;
 }
 
 void TKaCliSiTefCliSiTef::DesfazerFuncaoAberta() {
@@ -414,6 +421,13 @@ void TKaCliSiTefCliSiTef::DesfazerFuncaoAberta() {
     FinalizarFuncao(false, documento);
     fDocumentosFinalizados.insert(documento);
     fDocumentoAberto.reset();
+}
+
+void TKaCliSiTefCliSiTef::DesfazerFuncaoPendente(const AnsiString& Documento,
+                                                 const AnsiString& DataFiscal) {
+    GravaLog("DesfazerFuncaoPendente: Documento " + Documento + " Data: " + DataFiscal);
+    // Dated as it was started: it may have been another day.
+    FinalizarFuncao(false, Documento, DataFiscal);
 }
 
 bool TKaCliSiTefCliSiTef::FinalizarComImpressao(bool Confirma,

@@ -76,6 +76,10 @@ public:
     // a final status other than 0 nor finished here (an approval not yet confirmed, a
     // dialogue an event handler's error cut short, a confirmation the library refused).
     bool FuncaoAberta() const { return fDocumentoAberto.has_value(); }
+    // The fiscal date (yyyymmdd) of document `Documento`'s function, which with the document
+    // names it to the library: the date the open function was started with (midnight may have
+    // passed since), today for any other document.
+    AnsiString DataFiscal(const AnsiString& Documento) const;
     bool Reimpressao() const { return fReimpressao; }
     bool Devolucao() const { return fDevolucao; }
 
@@ -126,6 +130,10 @@ public:
     // Undoes the function the library still holds open (finishes it not confirmed) without
     // telling the operator, who learns the outcome from the host; nothing when none is open.
     void DesfazerFuncaoAberta();
+    // Undoes the function of fiscal document `Documento`, started on `DataFiscal` (yyyymmdd),
+    // that an earlier run of the host left approved and unconfirmed with the library (its
+    // confirmation never asked), without telling the operator.
+    void DesfazerFuncaoPendente(const AnsiString& Documento, const AnsiString& DataFiscal);
 
     // Confirms or undoes the running function of document `DocumentoVinculado` and forgets the
     // preset answers. The library is not called after a reprint, nor for a document already
@@ -191,8 +199,10 @@ private:
     void NovaFuncao() { Respostas.clear(); }
     // False when the library refused the confirmation.
     bool FinalizarModoServico(bool Confirma, const AnsiString& DocumentoVinculado);
-    // FinalizaFuncaoSiTefInterativo with its trace line (its answer carries no outcome).
-    void FinalizarFuncao(bool Confirma, const AnsiString& DocumentoVinculado);
+    // FinalizaFuncaoSiTefInterativo with its trace line (its answer carries no outcome), dated
+    // now, or `Data` (yyyymmdd) when given.
+    void FinalizarFuncao(bool Confirma, const AnsiString& DocumentoVinculado,
+                         const AnsiString& Data = {});
     // After a confirmation: whether the library still holds the document's function pending.
     bool ConfirmacaoRecusada(const AnsiString& DocumentoVinculado);
     bool FinalizarComImpressao(bool Confirma, const AnsiString& DocumentoVinculado);
@@ -207,6 +217,8 @@ private:
     std::set<AnsiString> fDocumentosFinalizados;
     // Document of the function the library holds open (see FuncaoAberta).
     std::optional<AnsiString> fDocumentoAberto;
+    // Fiscal date of the last function started.
+    AnsiString fDataFiscal;
     bool fIniciouRequisicao = false;
     bool fReimpressao = false;
     bool fDevolucao = false;

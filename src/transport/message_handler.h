@@ -20,6 +20,10 @@ public:
     // After every message read, delivered or not (also when OnMessage raised).
     virtual void AfterMessage() {}
 
+    // When the service starts, before the listener takes the first connection: the handler's
+    // start-up work (opening the files it keeps).
+    virtual void OnServiceStart() {}
+
     // When a connection has ended, whatever the reason; the place where work left running
     // for the client (pending payment-library transactions) is cancelled.
     virtual void OnDisconnect(ClientChannel& client) { (void)client; }

@@ -63,6 +63,14 @@ inline std::string StartRequest(const std::string& token) {
         .ToString();
 }
 
+// A "/transaction" request of `type` in session `uuid` with `members` (JSON text of the
+// members after "type").
+inline std::string TransactionRequest(const std::string& uuid, const std::string& type,
+                                      const std::string& members) {
+    return R"({"route":"/transaction","session_uuid":")" + uuid + R"(","type":")" + type + R"(",)" +
+           members + "}";
+}
+
 // The text of member `key` of a message; "<none>" without it.
 inline std::string Field(const std::string& json, const std::string& key) {
     requests::JsonDocument document;

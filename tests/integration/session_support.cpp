@@ -14,6 +14,13 @@ std::string SessionClaims(const std::string& sale_id, const std::string& extra) 
            (extra.empty() ? "" : "," + extra) + "}";
 }
 
+std::string OpenSession(DialogueClient& client, const Claims& claims) {
+    const std::vector<std::string> reply =
+        client.Run(StartRequest(claims.Token()), {"session", "error"});
+    EXPECT_EQ(Field(reply.back(), "status"), "created") << reply.back();
+    return Field(reply.back(), "session_uuid");
+}
+
 void WriteLeftoverTransaction(const std::string& app_folder) {
     tef::TKaCliSiTefRespCliSiTef backup;
     backup.Conteudo.GravaInformacao(899, 100, "CRT");

@@ -11,6 +11,7 @@
 
 #include "client_messages.h"
 #include "platform/clock.h"
+#include "session_support.h"
 #include "support/app_folder.h"
 #include "support/dialogue_answers.h"
 #include "support/dialogue_client.h"
@@ -153,33 +154,18 @@ protected:
 
     DialogueClient Connect() { return DialogueClient(app_.Client()); }
 
-    // Opens a session for `claims` on `client`; its identifier.
     std::string Open(DialogueClient& client, const Claims& claims = {}) {
-        const Lines reply = client.Run(qvtest::StartRequest(claims.Token()), {"session", "error"});
-        EXPECT_EQ(Field(reply.back(), "status"), "created") << reply.back();
-        return Field(reply.back(), "session_uuid");
+        return qvtest::OpenSession(client, claims);
     }
-
-    // A "/transaction" request of `type` with `members` (JSON text of members after "type").
     static std::string Request(const std::string& uuid, const std::string& type,
                                const std::string& members) {
-        return R"({"route":"/transaction","session_uuid":")" + uuid + R"(","type":")" + type +
-               R"(",)" + members + "}";
+        return qvtest::TransactionRequest(uuid, type, members);
     }
 
     Lines Journal(const std::string& exportName) const {
         return qvtest::JournalCalls(app_ / "journal.log", exportName);
     }
-    // "confirma" and "cupomFiscal" of every FinalizaFuncaoSiTefInterativo call, with its result.
-    Lines Finished() const {
-        Lines finished;
-        for (const std::string& line : Journal("FinalizaFuncaoSiTefInterativo")) {
-            finished.push_back(JournalValue(line, "confirma") + " " +
-                               JournalValue(line, "cupomFiscal") + " -> " +
-                               line.substr(line.find(" -> ") + 4));
-        }
-        return finished;
-    }
+    Lines Finished() const { return qvtest::JournalFinishes(app_ / "journal.log"); }
     // The fiscal document of the last function started.
     std::string LastDocument() const {
         return JournalValue(Journal("IniciaFuncaoSiTefInterativo").back(), "cupomFiscal");

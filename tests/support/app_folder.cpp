@@ -124,6 +124,10 @@ void AppFolder::Signal(int sig) {
     if (process_) process_->Signal(sig);
 }
 
+std::optional<int> AppFolder::Wait(std::chrono::milliseconds timeout) {
+    return process_ ? process_->Wait(timeout) : std::nullopt;
+}
+
 int AppFolder::Stop(std::chrono::milliseconds timeout) {
     return process_ ? process_->Stop(timeout) : 0;
 }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,9 @@ public:
     void Signal(int sig);
     // The running program's process id; -1 when it was never started.
     pid_t Pid() const { return process_ ? process_->pid() : -1; }
+    // Waits up to `timeout` for the program to end by itself; its exit code (128 + signal),
+    // none while it runs.
+    std::optional<int> Wait(std::chrono::milliseconds timeout);
     // SIGTERM (SIGKILL after `timeout`); the exit code. 0 when it never ran.
     int Stop(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // Runs the program with `args` to its end (bounded) and returns its exit code.

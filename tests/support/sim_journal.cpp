@@ -20,6 +20,16 @@ std::vector<std::string> JournalCalls(const std::string& path, const std::string
     return lines;
 }
 
+std::vector<std::string> JournalFinishes(const std::string& path) {
+    std::vector<std::string> finishes;
+    for (const std::string& line : JournalCalls(path, "FinalizaFuncaoSiTefInterativo")) {
+        finishes.push_back(JournalValue(line, "confirma") + " " +
+                           JournalValue(line, "cupomFiscal") + " -> " +
+                           line.substr(line.find(" -> ") + 4));
+    }
+    return finishes;
+}
+
 std::vector<std::string> JournalAnswers(const std::string& path) {
     std::vector<std::string> answers;
     for (auto& line : JournalCalls(path, "ContinuaFuncaoSiTefInterativo")) {

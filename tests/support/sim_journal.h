@@ -11,6 +11,9 @@ namespace qvtest {
 std::vector<std::string> JournalCalls(const std::string& path);
 std::vector<std::string> JournalCalls(const std::string& path, const std::string& exportName);
 
+// "<confirma> <cupomFiscal> -> <result>" of every FinalizaFuncaoSiTefInterativo call, in order.
+std::vector<std::string> JournalFinishes(const std::string& path);
+
 // What the engine answered each ContinuaFuncaoSiTefInterativo call with, as
 // "<continua>:<buffer>", in order.
 std::vector<std::string> JournalAnswers(const std::string& path);
