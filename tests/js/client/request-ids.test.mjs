@@ -4,6 +4,7 @@
 // keeping it, a half-open connection while the payment still runs) resolves with it once the
 // client is back, charged once. What ends a recovery without a result is told apart.
 import assert from 'node:assert/strict';
+import fs from 'node:fs';
 import { before, describe, test } from 'node:test';
 import { FunctionCode, GIVE_UP, newRequestId } from '../../../clients/js/src/index.js';
 import { AppFolder, mintToken } from '../support/app-folder.mjs';
@@ -60,6 +61,24 @@ function recoveryEvents(client) {
   const events = [];
   client.addEventListener('recovery', (event) => events.push(event.detail));
   return events;
+}
+
+// Starts the service again on its port once QV_CRASH_AT has killed it, after `spoil`.
+function restartAfterCrash(app, spoil = () => {}) {
+  return app.exited().then(() => {
+    spoil();
+    app.env.QV_CRASH_AT = '';
+    return app.start({ samePort: true });
+  });
+}
+
+// Opens a new session whenever the recovery asks for one; resolves with the replies.
+function openSessionsWhenAsked(client) {
+  const sessions = [];
+  client.addEventListener('recovery', ({ detail }) => {
+    if (detail.state === 'session') sessions.push(client.startSession(mintToken()));
+  });
+  return () => Promise.all(sessions);
 }
 
 // A service of its own and a client with an open session on a network the test can break;
@@ -153,19 +172,9 @@ describe('a connection lost before the result', () => {
     ];
     for (const { name, crashAt, events: expected } of cases) {
       await withFaultyClient({ env: { QV_CRASH_AT: crashAt } }, async ({ app, client, network, events }) => {
-        const sessions = [];
-        client.addEventListener('recovery', ({ detail }) => {
-          if (detail.state === 'session') sessions.push(client.startSession(mintToken()));
-        });
-        let restarted;
-        if (crashAt) {
-          restarted = app.exited().then(() => {
-            app.env.QV_CRASH_AT = '';
-            return app.start({ samePort: true });
-          });
-        } else {
-          network.cutAt('receive', (message) => message.type === 'result');
-        }
+        const sessions = openSessionsWhenAsked(client);
+        const restarted = crashAt ? restartAfterCrash(app) : null;
+        if (!crashAt) network.cutAt('receive', (message) => message.type === 'result');
         const id = newRequestId();
         const result = await client.pay(debit(id), answerMenu);
         assertApproved(result);
@@ -176,7 +185,7 @@ describe('a connection lost before the result', () => {
         );
         assert.ok(events.every((event) => event.requestId === id), name);
         if (crashAt) assert.equal(events[1].message, 'Sessão inválida.', name);
-        await Promise.all([restarted, ...sessions]);
+        await Promise.all([restarted, sessions()]);
         assert.equal(client.connected, true, name);
 
         // Asked again, or sent again: the same result, and still one payment confirmed once.
@@ -240,6 +249,23 @@ describe('a connection lost before the result', () => {
         events: [],
       },
       {
+        name: 'the service restarted with its record of outcomes spoilt cannot tell',
+        env: { QV_CRASH_AT: 'recorded' },
+        fault: (network, app, client) => {
+          openSessionsWhenAsked(client);
+          return restartAfterCrash(app, () => {
+            for (const suffix of ['-wal', '-shm']) fs.rmSync(app.file(`Resultados/resultados.db${suffix}`), { force: true });
+            fs.writeFileSync(app.file('Resultados/resultados.db'), 'x'.repeat(8192));
+          });
+        },
+        expected: (id) => (error) => {
+          assert.deepEqual([error.name, error.message, error.outcomeUnknown, error.requestId], ['ConnectionClosedError', lost, true, id]);
+          assert.equal(error.cause.message, 'Registro de resultados indisponível; não é possível consultar a transação.');
+          return true;
+        },
+        events: ['waiting', 'session'],
+      },
+      {
         name: 'the service does not come back within the recovery time',
         env: { QV_CRASH_AT: 'recorded' },
         clientOptions: { recoveryTimeoutMs: 1500 },
@@ -257,9 +283,10 @@ describe('a connection lost before the result', () => {
     ];
     for (const c of cases) {
       await withFaultyClient(c, async ({ app, client, network, events }) => {
-        c.fault?.(network);
+        const faulted = c.fault?.(network, app, client);
         const id = c.withoutId ? undefined : newRequestId();
         await assert.rejects(client.pay(debit(id), c.handlers?.(client) ?? answerMenu), c.expected(id), c.name);
+        await faulted;
         assert.deepEqual(
           events.map((event) => event.state),
           c.events,
