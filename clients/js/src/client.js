@@ -4,7 +4,7 @@
 // connects again by itself and asks the service for its outcome.
 import { Connection } from './connection.js';
 import { Dialogue } from './dialogue.js';
-import { ConnectionClosedError, NotConnectedError, UnknownRequestError } from './errors.js';
+import { ConnectionClosedError, NotConnectedError } from './errors.js';
 import {
   IgnorableOperation,
   PrintOperation,
@@ -13,7 +13,7 @@ import {
   StatusOperation,
   TransactionOperation,
 } from './operations.js';
-import { recoverResult } from './recovery.js';
+import { ChangeSignal, recoverResult } from './recovery.js';
 import * as requests from './requests.js';
 
 const DEFAULT_SETTLE_TIMEOUT_MS = 10000;
@@ -34,8 +34,8 @@ export class QuorvexTefClient extends EventTarget {
   #opening = null;
   // Set by close(): recoveries end and the client does not connect again by itself.
   #closedByCaller = false;
-  // Resolved (and replaced) whenever the connection or the session changes.
-  #change = null;
+  // Notified whenever the connection or the session changes.
+  #change = new ChangeSignal();
 
   // options: url (wss://host:port), WebSocket (a constructor) or createWebSocket(url),
   // handlers (default prompt handlers), settleTimeoutMs, reconnect, recoveryTimeoutMs.
@@ -73,7 +73,7 @@ export class QuorvexTefClient extends EventTarget {
   close() {
     this.#closedByCaller = true;
     this.#connection?.close(1000, 'closed by the client');
-    this.#changed();
+    this.#change.notify();
   }
 
   // Opens a session with a signed token; later requests carry its identifier. Resolves with
@@ -194,27 +194,20 @@ export class QuorvexTefClient extends EventTarget {
   // `lost`: the error the transaction ended with; it is what the caller gets when the
   // recovery ends without the outcome (the reason then in its `cause`).
   async #recover(lost) {
-    const { requestId } = lost;
     if (this.#closedByCaller) throw lost;
     const deadline = Date.now() + (this.#options.recoveryTimeoutMs ?? DEFAULT_RECOVERY_TIMEOUT_MS);
-    const report = (state, detail) => this.#emit('recovery', { requestId, state, ...detail });
+    const report = (state, detail) => this.#emit('recovery', { requestId: lost.requestId, state, ...detail });
     report('waiting');
-    try {
-      return await recoverResult(requestId, {
-        ready: () => this.#ready(deadline, lost),
-        status: (id) => this.transactionStatus(id),
-        sessionLost: (error) => {
-          this.#sessionUuid = null;
-          report('session', { message: error.message });
-        },
-        pause: (ms) => this.#pause(Math.min(ms, deadline - Date.now())),
-        report,
-      });
-    } catch (error) {
-      if (error === lost || error instanceof UnknownRequestError) throw error;
-      const { code, reason } = lost;
-      throw new ConnectionClosedError(lost.message, { code, reason, outcomeUnknown: true, requestId, cause: error });
-    }
+    return recoverResult(lost, {
+      ready: () => this.#ready(deadline, lost),
+      status: (requestId) => this.transactionStatus(requestId),
+      sessionLost: (error) => {
+        this.#sessionUuid = null;
+        report('session', { message: error.message });
+      },
+      pause: (ms) => this.#change.wait(Math.min(ms, deadline - Date.now())),
+      report,
+    });
   }
 
   // Resolves once connected with a session, connecting again by itself (unless the reconnect
@@ -226,30 +219,17 @@ export class QuorvexTefClient extends EventTarget {
       if (this.#closedByCaller || Date.now() >= deadline) throw lost;
       if (this.connected && this.#sessionUuid) return;
       if (this.connected || this.#options.reconnect === false) {
-        await this.#pause(deadline - Date.now());
+        await this.#change.wait(deadline - Date.now());
         continue;
       }
       try {
         await this.#open();
         if (this.#closedByCaller) this.#connection.close(1000, 'closed by the client');
       } catch {
-        await this.#pause(Math.min(pauseMs, deadline - Date.now()));
+        await this.#change.wait(Math.min(pauseMs, deadline - Date.now()));
         pauseMs = Math.min(pauseMs * 2, RECONNECT_MAX_MS);
       }
     }
-  }
-
-  // Waits `ms`, or less when the connection or the session changes.
-  async #pause(ms) {
-    this.#change ??= withResolvers();
-    let timer;
-    await Promise.race([new Promise((resolve) => (timer = setTimeout(resolve, Math.max(0, ms)))), this.#change.promise]);
-    clearTimeout(timer);
-  }
-
-  #changed() {
-    this.#change?.resolve();
-    this.#change = null;
   }
 
   #open() {
@@ -266,13 +246,13 @@ export class QuorvexTefClient extends EventTarget {
       unparsable: (text) => this.#emit('unexpected', { text }),
       close: (info) => this.#closed(info),
     });
-    this.#changed();
+    this.#change.notify();
     this.#emit('open', {});
   }
 
   #setSession(sessionUuid) {
     this.#sessionUuid = sessionUuid || null;
-    this.#changed();
+    this.#change.notify();
   }
 
   #dialogue(handlers = {}, { transaction = false } = {}) {
@@ -367,7 +347,7 @@ export class QuorvexTefClient extends EventTarget {
         : new ConnectionClosedError('A conexão com o serviço TEF caiu antes da resposta.', { code, reason });
       operation.abort(error);
     }
-    this.#changed();
+    this.#change.notify();
     this.#emit('close', { code, reason });
   }
 
@@ -376,9 +356,3 @@ export class QuorvexTefClient extends EventTarget {
   }
 }
 
-// Promise.withResolvers(), which Node 20 lacks.
-function withResolvers() {
-  let resolve;
-  const promise = new Promise((done) => (resolve = done));
-  return { promise, resolve };
-}

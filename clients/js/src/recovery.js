@@ -26,9 +26,21 @@ export const isSessionError = (error) => error instanceof ServiceError && SESSIO
 //   pause(ms): resolves after `ms`, or earlier when the connection or session changes
 //   report(state, detail): tells the caller how the recovery goes
 // }
-// Resolves with the kept result; rejects with UnknownRequestError, with a refusal of the
-// service other than the session's, or with what ready() rejected with.
-export async function recoverResult(requestId, link) {
+// `lost`: the ConnectionClosedError the transaction ended with, carrying its request id.
+// Resolves with the kept result. Rejects with UnknownRequestError; with `lost` when ready()
+// rejects with it; else with a copy of `lost` whose cause is the reason (a refusal of the
+// service other than the session's).
+export async function recoverResult(lost, link) {
+  try {
+    return await askUntilKnown(lost.requestId, link);
+  } catch (error) {
+    if (error === lost || error instanceof UnknownRequestError) throw error;
+    const { message, code, reason, requestId } = lost;
+    throw new ConnectionClosedError(message, { code, reason, outcomeUnknown: true, requestId, cause: error });
+  }
+}
+
+async function askUntilKnown(requestId, link) {
   let retryMs = STATUS_RETRY_FIRST_MS;
   for (;;) {
     await link.ready();
@@ -54,4 +66,30 @@ async function askStatus(requestId, link) {
     link.sessionLost(error);
     return null;
   }
+}
+
+// Lets waits end early when something they wait for may have changed.
+export class ChangeSignal {
+  #change = null;
+
+  notify() {
+    this.#change?.resolve();
+    this.#change = null;
+  }
+
+  // Resolves after `ms`, or at the next notify().
+  async wait(ms) {
+    this.#change ??= withResolvers();
+    let timer;
+    const elapsed = new Promise((resolve) => (timer = setTimeout(resolve, Math.max(0, ms))));
+    await Promise.race([elapsed, this.#change.promise]);
+    clearTimeout(timer);
+  }
+}
+
+// Promise.withResolvers(), which Node 20 lacks.
+function withResolvers() {
+  let resolve;
+  const promise = new Promise((done) => (resolve = done));
+  return { promise, resolve };
 }

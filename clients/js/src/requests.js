@@ -83,7 +83,11 @@ export function reprint({ operation = FunctionCode.REPRINT_LAST, requestId } = {
   return withOptional({ route: '/transaction', type: 'reprint', operation }, { request_id: requestId });
 }
 
-export const transactionStatus = (requestId) => ({ route: '/transaction/status', type: 'status', request_id: requestId });
+export const transactionStatus = (requestId) => ({
+  route: '/transaction/status',
+  type: 'status',
+  request_id: requestId,
+});
 
 // A fresh name for one sale attempt: a random UUID (36 characters the service accepts).
 export function newRequestId() {

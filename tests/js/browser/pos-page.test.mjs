@@ -230,7 +230,7 @@ describe('demo point-of-sale page', () => {
     await shoot('11-print-queued');
   });
 
-  test('a payment whose connection drops ends with the outcome the service kept, asked for once it is back', async () => {
+  test('a payment whose connection drops ends with the outcome the service kept, asked again once back', async () => {
     await startSale('48,00', 'pix');
     await terminal().getByText(PIX_QUESTION).waitFor();
     // Pausing closes every connection: the payment ends without its client, and nobody

@@ -36,13 +36,20 @@ const SCENARIO = {
 };
 const MENU_CHOICE = '1:Conta corrente';
 const answerMenu = { menu: () => MENU_CHOICE, confirmation: () => undefined };
-const debit = (requestId) => ({ operation: FunctionCode.DEBIT, amount: '25,50', payerName: 'Ana', saleId: 4242, requestId });
+const debit = (requestId) => ({
+  operation: FunctionCode.DEBIT,
+  amount: '25,50',
+  payerName: 'Ana',
+  saleId: 4242,
+  requestId,
+});
 const isTransaction = (message) => message.route === '/transaction' && message.type === 'transaction';
 
 const journalCalls = (app, name) => app.journal().filter((line) => line.startsWith(`${name} `));
 const started = (app) => journalCalls(app, 'IniciaFuncaoSiTefInterativo').length;
 // confirma=1 or 0 of every finishing call.
-const finishes = (app) => journalCalls(app, 'FinalizaFuncaoSiTefInterativo').map((line) => /confirma=(\d)/.exec(line)[1]);
+const finishes = (app) =>
+  journalCalls(app, 'FinalizaFuncaoSiTefInterativo').map((line) => /confirma=(\d)/.exec(line)[1]);
 
 function assertApproved(result) {
   assert.equal(result.type, 'result', JSON.stringify(result));
@@ -107,7 +114,7 @@ describe('request ids', () => {
   let client;
   before(() => ({ app, client } = suite));
 
-  test('a payment with a request id is approved as usual; the same request again is answered without a charge', async () => {
+  test('a payment with a request id is approved as usual; sent again, it is answered without a charge', async () => {
     const id = newRequestId();
     assert.match(id, /^[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$/);
     assert.notEqual(newRequestId(), id);
@@ -126,7 +133,10 @@ describe('request ids', () => {
   test('cancellations and reprints carry their request id too, and their outcome is kept', async () => {
     const cases = [
       ['declined payment', (requestId) => client.pay({ ...debit(requestId), operation: 3 }, answerMenu)],
-      ['cancellation', (requestId) => client.cancelPayment({ nsu: '1', date: '2026-12-01', amount: 25.5, requestId }, answerMenu)],
+      [
+        'cancellation',
+        (requestId) => client.cancelPayment({ nsu: '1', date: '2026-12-01', amount: 25.5, requestId }, answerMenu),
+      ],
       ['reprint', (requestId) => client.reprint({ requestId }, answerMenu)],
     ];
     for (const [name, run] of cases) {
@@ -205,9 +215,8 @@ describe('a connection lost before the result', () => {
       let inProgress = 0;
       client.addEventListener('recovery', ({ detail }) => {
         if (detail.state !== 'in_progress' || ++inProgress !== 2) return;
-        oldConnection.send(
-          JSON.stringify({ route: '/transaction', type: 'menu', response: MENU_CHOICE, session_uuid: client.sessionUuid }),
-        );
+        const answer = { route: '/transaction', type: 'menu', response: MENU_CHOICE, session_uuid: client.sessionUuid };
+        oldConnection.send(JSON.stringify(answer));
       });
       const handlers = {
         menu: (prompt, { signal }) => {
@@ -227,7 +236,7 @@ describe('a connection lost before the result', () => {
     });
   });
 
-  test('a request the service never got, a client closed by the caller, and a service that does not come back end the payment clearly', async () => {
+  test('never received, closed by the caller, a service that cannot tell or is gone: each ends clearly', async () => {
     const lost = 'A conexão com o serviço TEF caiu durante a transação; o resultado dela não é conhecido.';
     const cases = [
       {
@@ -254,13 +263,16 @@ describe('a connection lost before the result', () => {
         fault: (network, app, client) => {
           openSessionsWhenAsked(client);
           return restartAfterCrash(app, () => {
-            for (const suffix of ['-wal', '-shm']) fs.rmSync(app.file(`Resultados/resultados.db${suffix}`), { force: true });
-            fs.writeFileSync(app.file('Resultados/resultados.db'), 'x'.repeat(8192));
+            const database = app.file('Resultados/resultados.db');
+            for (const suffix of ['-wal', '-shm']) fs.rmSync(database + suffix, { force: true });
+            fs.writeFileSync(database, 'x'.repeat(8192));
           });
         },
         expected: (id) => (error) => {
-          assert.deepEqual([error.name, error.message, error.outcomeUnknown, error.requestId], ['ConnectionClosedError', lost, true, id]);
-          assert.equal(error.cause.message, 'Registro de resultados indisponível; não é possível consultar a transação.');
+          const { name, message, outcomeUnknown, requestId, cause } = error;
+          assert.deepEqual([name, message, outcomeUnknown, requestId], ['ConnectionClosedError', lost, true, id]);
+          const unavailable = 'Registro de resultados indisponível; não é possível consultar a transação.';
+          assert.equal(cause.message, unavailable);
           return true;
         },
         events: ['waiting', 'session'],
@@ -277,7 +289,8 @@ describe('a connection lost before the result', () => {
         name: 'without a request id',
         withoutId: true,
         fault: (network) => network.cutAt('receive', (message) => message.type === 'result'),
-        expected: () => (error) => error.name === 'ConnectionClosedError' && error.outcomeUnknown && !('requestId' in error),
+        expected: () => (error) =>
+          error.name === 'ConnectionClosedError' && error.outcomeUnknown && !('requestId' in error),
         events: [],
       },
     ];

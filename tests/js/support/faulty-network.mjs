@@ -20,7 +20,10 @@ class FaultySocket extends EventTarget {
     this.#network = network;
     this.#socket = new WebSocket(url, { ca });
     this.#socket.addEventListener('open', () => this.#broken || this.dispatchEvent(new Event('open')));
-    this.#socket.addEventListener('error', ({ error }) => this.#broken || this.dispatchEvent(withProperties('error', { error })));
+    this.#socket.addEventListener(
+      'error',
+      ({ error }) => this.#broken || this.dispatchEvent(withProperties('error', { error })),
+    );
     this.#socket.addEventListener('close', ({ code, reason }) => this.#tellClose(code, reason));
     this.#socket.addEventListener('message', ({ data }) => this.#received(data));
   }
