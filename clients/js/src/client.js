@@ -1,6 +1,7 @@
 // QuorvexTefClient: the whole protocol of the service over one connection. Requests run one
 // after the other, in the order they were made; answers to prompts and cancellation requests
-// go out at once.
+// go out at once. A transaction with a request id outlives its connection: the client
+// connects again by itself and asks the service for its outcome.
 import { Connection } from './connection.js';
 import { Dialogue } from './dialogue.js';
 import { ConnectionClosedError, NotConnectedError } from './errors.js';
@@ -9,11 +10,17 @@ import {
   PrintOperation,
   ReplyOperation,
   SettleOperation,
+  StatusOperation,
   TransactionOperation,
 } from './operations.js';
+import { ChangeSignal, recoverResult } from './recovery.js';
 import * as requests from './requests.js';
 
 const DEFAULT_SETTLE_TIMEOUT_MS = 10000;
+const DEFAULT_RECOVERY_TIMEOUT_MS = 300000;
+const RECONNECT_FIRST_MS = 250;
+const RECONNECT_MAX_MS = 5000;
+const OUTCOME_UNKNOWN = 'A conexão com o serviço TEF caiu durante a transação; o resultado dela não é conhecido.';
 
 export class QuorvexTefClient extends EventTarget {
   #url;
@@ -24,9 +31,14 @@ export class QuorvexTefClient extends EventTarget {
   #unsettled = false;
   #sessionUuid = null;
   #canCancel = false;
+  #opening = null;
+  // Set by close(): recoveries end and the client does not connect again by itself.
+  #closedByCaller = false;
+  // Notified whenever the connection or the session changes.
+  #change = new ChangeSignal();
 
   // options: url (wss://host:port), WebSocket (a constructor) or createWebSocket(url),
-  // handlers (default prompt handlers), settleTimeoutMs.
+  // handlers (default prompt handlers), settleTimeoutMs, reconnect, recoveryTimeoutMs.
   constructor(options) {
     super();
     if (!options?.url) throw new TypeError('The url option is required.');
@@ -52,19 +64,16 @@ export class QuorvexTefClient extends EventTarget {
     return Boolean(operation?.isTransaction && !operation.done && this.#canCancel);
   }
 
-  async connect() {
-    if (this.connected) return;
-    // A new connection has no messages of earlier requests to wait for.
-    this.#unsettled = false;
-    this.#connection = await Connection.open(this.#url, this.#options, {
-      message: (message) => this.#receive(message),
-      unparsable: (text) => this.#emit('unexpected', { text }),
-      close: (info) => this.#closed(info),
-    });
+  connect() {
+    this.#closedByCaller = false;
+    return this.#open();
   }
 
+  // Also ends the recoveries still waiting for a connection.
   close() {
+    this.#closedByCaller = true;
     this.#connection?.close(1000, 'closed by the client');
+    this.#change.notify();
   }
 
   // Opens a session with a signed token; later requests carry its identifier. Resolves with
@@ -73,14 +82,14 @@ export class QuorvexTefClient extends EventTarget {
     const reply = await this.#run(
       new ReplyOperation(requests.sessionStart(token), 'session', { dialogue: this.#dialogue(handlers) }),
     );
-    this.#sessionUuid = reply.session_uuid;
+    this.#setSession(reply.session_uuid);
     return reply;
   }
 
   // Takes up a session opened earlier (also by another connection: sessions outlive them),
   // for example after a page reload. The service checks it at the next request.
   useSession(sessionUuid) {
-    this.#sessionUuid = sessionUuid || null;
+    this.#setSession(sessionUuid);
   }
 
   async finishSession() {
@@ -143,6 +152,19 @@ export class QuorvexTefClient extends EventTarget {
     return this.#runTransaction(requests.reprint(reprint), handlers);
   }
 
+  // One "/transaction/status" request: resolves with the kept result message, or with
+  // {type: "status", request_id, status: "in_progress" | "unknown"}.
+  transactionStatus(requestId) {
+    return this.#run(new StatusOperation(requests.transactionStatus(requestId)));
+  }
+
+  // What a transaction whose connection dropped does by itself, for a request id kept from
+  // before (a till that restarted): waits for a connection and a session, asks until the
+  // service knows the outcome, and resolves with the kept result.
+  recoverTransaction(requestId) {
+    return this.#recover(new ConnectionClosedError(OUTCOME_UNKNOWN, { outcomeUnknown: true, requestId }));
+  }
+
   // Asks the running transaction to stop. The service answers nothing: it takes the request
   // only while the transaction can be cancelled (see canCancel), and the transaction then
   // ends with the reason as a "confirmation" prompt and a "canceled" result. Returns whether
@@ -156,11 +178,81 @@ export class QuorvexTefClient extends EventTarget {
 
   // Resolves with the "result" message: {type, status, message, transaction_data?}.
   // A declined or cancelled operation is a result too (status "canceled" or
-  // "unauthorized"); refusals of the request itself reject with ServiceError.
-  #runTransaction(request, handlers) {
-    return this.#run(
-      new TransactionOperation(request, this.#dialogue(handlers, { transaction: true }), this.#settleTimeoutMs),
-    );
+  // "unauthorized"); refusals of the request itself reject with ServiceError. With a
+  // request id, a connection lost before the result is recovered from.
+  async #runTransaction(request, handlers) {
+    try {
+      return await this.#run(
+        new TransactionOperation(request, this.#dialogue(handlers, { transaction: true }), this.#settleTimeoutMs),
+      );
+    } catch (error) {
+      if (error instanceof ConnectionClosedError && error.requestId !== undefined) return this.#recover(error);
+      throw error;
+    }
+  }
+
+  // `lost`: the error the transaction ended with; it is what the caller gets when the
+  // recovery ends without the outcome (the reason then in its `cause`).
+  async #recover(lost) {
+    if (this.#closedByCaller) throw lost;
+    const deadline = Date.now() + (this.#options.recoveryTimeoutMs ?? DEFAULT_RECOVERY_TIMEOUT_MS);
+    const report = (state, detail) => this.#emit('recovery', { requestId: lost.requestId, state, ...detail });
+    report('waiting');
+    return recoverResult(lost, {
+      ready: () => this.#ready(deadline, lost),
+      status: (requestId) => this.transactionStatus(requestId),
+      sessionLost: (error) => {
+        this.#sessionUuid = null;
+        report('session', { message: error.message });
+      },
+      pause: (ms) => this.#change.wait(Math.min(ms, deadline - Date.now())),
+      report,
+    });
+  }
+
+  // Resolves once connected with a session, connecting again by itself (unless the reconnect
+  // option is false) after a growing pause; throws `lost` when the caller closed the client
+  // or at the deadline.
+  async #ready(deadline, lost) {
+    let pauseMs = RECONNECT_FIRST_MS;
+    for (;;) {
+      if (this.#closedByCaller || Date.now() >= deadline) throw lost;
+      if (this.connected && this.#sessionUuid) return;
+      if (this.connected || this.#options.reconnect === false) {
+        await this.#change.wait(deadline - Date.now());
+        continue;
+      }
+      try {
+        await this.#open();
+        if (this.#closedByCaller) this.#connection.close(1000, 'closed by the client');
+      } catch {
+        await this.#change.wait(Math.min(pauseMs, deadline - Date.now()));
+        pauseMs = Math.min(pauseMs * 2, RECONNECT_MAX_MS);
+      }
+    }
+  }
+
+  #open() {
+    if (this.connected) return Promise.resolve();
+    this.#opening ??= this.#openConnection().finally(() => (this.#opening = null));
+    return this.#opening;
+  }
+
+  async #openConnection() {
+    // A new connection has no messages of earlier requests to wait for.
+    this.#unsettled = false;
+    this.#connection = await Connection.open(this.#url, this.#options, {
+      message: (message) => this.#receive(message),
+      unparsable: (text) => this.#emit('unexpected', { text }),
+      close: (info) => this.#closed(info),
+    });
+    this.#change.notify();
+    this.#emit('open', {});
+  }
+
+  #setSession(sessionUuid) {
+    this.#sessionUuid = sessionUuid || null;
+    this.#change.notify();
   }
 
   #dialogue(handlers = {}, { transaction = false } = {}) {
@@ -246,13 +338,16 @@ export class QuorvexTefClient extends EventTarget {
     const operation = this.#current;
     if (operation && !operation.done) {
       const error = operation.isTransaction
-        ? new ConnectionClosedError(
-            'A conexão com o serviço TEF caiu durante a transação; o resultado dela não é conhecido.',
-            { code, reason, outcomeUnknown: true },
-          )
+        ? new ConnectionClosedError(OUTCOME_UNKNOWN, {
+            code,
+            reason,
+            outcomeUnknown: true,
+            requestId: operation.request.request_id,
+          })
         : new ConnectionClosedError('A conexão com o serviço TEF caiu antes da resposta.', { code, reason });
       operation.abort(error);
     }
+    this.#change.notify();
     this.#emit('close', { code, reason });
   }
 
@@ -260,3 +355,4 @@ export class QuorvexTefClient extends EventTarget {
     this.dispatchEvent(new CustomEvent(type, { detail }));
   }
 }
+

@@ -19,13 +19,26 @@ export class ServiceError extends QuorvexTefError {
 }
 
 // The connection ended (or could not be opened) while a request was waiting. For a
-// transaction this means its outcome is unknown: `outcomeUnknown` is then true.
+// transaction this means its outcome is unknown: `outcomeUnknown` is then true, and
+// `requestId` is the transaction's request id when it had one (the service can still tell
+// its outcome by it).
 export class ConnectionClosedError extends QuorvexTefError {
-  constructor(message, { code, reason, outcomeUnknown = false, cause } = {}) {
+  constructor(message, { code, reason, outcomeUnknown = false, requestId, cause } = {}) {
     super(message, cause ? { cause } : undefined);
     this.code = code;
     this.reason = reason;
     this.outcomeUnknown = outcomeUnknown;
+    if (requestId !== undefined) this.requestId = requestId;
+  }
+}
+
+// The service keeps nothing under the request id of a transaction whose connection dropped:
+// the request never reached it (or was refused before it ran), so nothing was charged.
+export class UnknownRequestError extends QuorvexTefError {
+  constructor(requestId) {
+    super(`O serviço TEF não recebeu a transação ${requestId}; nada foi cobrado.`);
+    this.requestId = requestId;
+    this.outcomeUnknown = false;
   }
 }
 

@@ -235,6 +235,24 @@ export class TransactionOperation extends Operation {
   }
 }
 
+// "/transaction/status": answered by the kept result, or a status naming the request id
+// ("in_progress", "unknown"), or an error.
+export class StatusOperation extends Operation {
+  receive(message) {
+    if (message.type === 'error') {
+      this.fail(new ServiceError([message.message], this.request));
+    } else if (
+      message.type === 'result' ||
+      (message.type === 'status' && message.request_id === this.request.request_id)
+    ) {
+      this.succeed(message);
+    } else {
+      return false;
+    }
+    return true;
+  }
+}
+
 // "/print": an accepted document gets no reply, a refused one one or two errors. Done when
 // the fence is answered.
 export class PrintOperation extends Operation {

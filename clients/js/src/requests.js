@@ -51,14 +51,22 @@ export function version(category, announced = {}) {
 export const print = (data) => ({ route: '/print', type: 'print', file_type: 'pdf', data });
 
 // Amounts may be numbers (10.5) or decimal texts ("10,50" or "10.50").
-export function payment({ operation, payerName, amount, installments, saleId }) {
+export function payment({ operation, payerName, amount, installments, saleId, requestId }) {
   return withOptional(
     { route: '/transaction', type: 'transaction', operation, payer_name: payerName },
-    { sale_id: saleId, transaction_value: amount, number_of_installments: installments },
+    { sale_id: saleId, transaction_value: amount, number_of_installments: installments, request_id: requestId },
   );
 }
 
-export function cancellation({ operation = FunctionCode.CANCELLATION, nsu, date, amount, installments, saleId }) {
+export function cancellation({
+  operation = FunctionCode.CANCELLATION,
+  nsu,
+  date,
+  amount,
+  installments,
+  saleId,
+  requestId,
+}) {
   return withOptional(
     {
       route: '/transaction',
@@ -67,12 +75,31 @@ export function cancellation({ operation = FunctionCode.CANCELLATION, nsu, date,
       cancellation_nsu: nsu,
       transaction_date: date === undefined ? undefined : transactionDateText(date),
     },
-    { sale_id: saleId, transaction_value: amount, number_of_installments: installments },
+    { sale_id: saleId, transaction_value: amount, number_of_installments: installments, request_id: requestId },
   );
 }
 
-export function reprint({ operation = FunctionCode.REPRINT_LAST } = {}) {
-  return { route: '/transaction', type: 'reprint', operation };
+export function reprint({ operation = FunctionCode.REPRINT_LAST, requestId } = {}) {
+  return withOptional({ route: '/transaction', type: 'reprint', operation }, { request_id: requestId });
+}
+
+export const transactionStatus = (requestId) => ({
+  route: '/transaction/status',
+  type: 'status',
+  request_id: requestId,
+});
+
+// A fresh name for one sale attempt: a random UUID (36 characters the service accepts).
+export function newRequestId() {
+  const { crypto } = globalThis;
+  if (crypto?.randomUUID) return crypto.randomUUID();
+  // Browsers offer randomUUID only to secure pages; getRandomValues everywhere.
+  if (!crypto?.getRandomValues) throw new TypeError('No crypto.getRandomValues here to make a request id.');
+  const bytes = crypto.getRandomValues(new Uint8Array(16));
+  bytes[6] = (bytes[6] & 0x0f) | 0x40;  // version 4
+  bytes[8] = (bytes[8] & 0x3f) | 0x80;  // variant 1
+  const hex = [...bytes].map((b) => b.toString(16).padStart(2, '0')).join('');
+  return `${hex.slice(0, 8)}-${hex.slice(8, 12)}-${hex.slice(12, 16)}-${hex.slice(16, 20)}-${hex.slice(20)}`;
 }
 
 // A PDF for "/print": Base64 text (a data URL is fine) as it stands, or its bytes.

@@ -2,8 +2,9 @@
 // simulated payment library: credit payments in instalments (with the plan in the request,
 // and through the library's own menus and fields), a PIX payment with its QR code, a declined
 // payment, the cancellation of the first credit payment, a reprint, a payment the operator
-// cancels while it waits, the PIN pad's status and a PDF sent to the printer, each checked on
-// the screen and photographed into <build>/browser-screenshots.
+// cancels while it waits, the PIN pad's status, a PDF sent to the printer and a payment whose
+// connection drops (its outcome asked for once the service is back), each checked on the screen
+// and photographed into <build>/browser-screenshots.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
@@ -227,5 +228,24 @@ describe('demo point-of-sale page', () => {
     assert.equal(await page.locator('#error').isVisible(), false);
     assert.ok(await waitUntil(() => app.log().includes('Arquivo adicionado na fila:')), app.log());
     await shoot('11-print-queued');
+  });
+
+  test('a payment whose connection drops ends with the outcome the service kept, asked again once back', async () => {
+    await startSale('48,00', 'pix');
+    await terminal().getByText(PIX_QUESTION).waitFor();
+    // Pausing closes every connection: the payment ends without its client, and nobody
+    // listens until the service continues.
+    app.signal('SIGUSR1');
+    await page.locator('#result', { hasText: 'consultando o resultado...' }).waitFor();
+    await page.locator('#terminal-message', { hasText: 'Conexão perdida: consultando o resultado...' }).waitFor();
+    await page.locator('#connection-state.pill-off').waitFor();
+    await shoot('12-connection-lost');
+
+    app.signal('SIGUSR2');
+    await operationOver();
+    assert.equal(await result().locator('.status-message').textContent(), 'Transação TEF não realizada.');
+    assert.equal(await page.locator('#error').isVisible(), false);
+    await page.locator('#connection-state.pill-on', { hasText: /Conectado · serviço \d/ }).waitFor();
+    await shoot('13-outcome-recovered');
   });
 });

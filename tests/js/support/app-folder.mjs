@@ -151,8 +151,9 @@ export class AppFolder {
       .join('');
   }
 
-  async start() {
-    this.port = await freePort();
+  // samePort: listen where the last start did (a restart clients find again).
+  async start({ samePort = false } = {}) {
+    if (!samePort || !this.port) this.port = await freePort();
     const lines = ['[sitef]', `server_port=${this.port}`, ...this.ini];
     fs.writeFileSync(this.file('QuorvexSiTefService.ini'), lines.map((line) => `${line}\r\n`).join(''));
     const output = fs.openSync(this.file('output.txt'), 'w');
@@ -174,6 +175,11 @@ export class AppFolder {
   // The print program beside the service, so that "/print" queues documents.
   installPrintProgram() {
     for (const file of PRINT_PROGRAM) fs.copyFileSync(file, this.file(path.basename(file)));
+  }
+
+  // Resolves with {code, signal} when the service ends by itself (QV_CRASH_AT).
+  exited() {
+    return this.#exited;
   }
 
   output() {

@@ -1,6 +1,7 @@
 // The demo point of sale: connects to the service, opens a session and takes payments,
-// cancellations and reprints through the client module.
-import { FunctionCode, QuorvexTefClient } from '../client/index.js';
+// cancellations and reprints through the client module. Each operation carries a request id,
+// so one whose connection drops still ends with its outcome once the service is back.
+import { FunctionCode, QuorvexTefClient, newRequestId } from '../client/index.js';
 import { dateInputValue, formatTime, parseAmount } from './format.js';
 import { History } from './history.js';
 import { renderReceipts, renderResult } from './result.js';
@@ -98,14 +99,26 @@ function storedSession() {
   return session && Date.parse(session.expiration) > Date.now() ? session : null;
 }
 
+// The client asks the service for the outcome of an operation whose connection dropped; a
+// service that restarted needs a new session first, opened with the token of the page.
+function showRecovery({ state }) {
+  terminal.reset('Conexão perdida: consultando o resultado...');
+  showResultHint('consultando o resultado...');
+  if (state === 'session') startSession($('token').value.trim()).catch((error) => showError(error.message));
+}
+
 async function connect(url) {
   client?.close();
   client = new QuorvexTefClient({ url, handlers: terminal.handlers });
+  let connectedText = 'Conectado';
+  client.addEventListener('open', () => setPill('connection-state', true, connectedText));
   client.addEventListener('close', () => setPill('connection-state', false, 'Desconectado'));
+  client.addEventListener('recovery', (event) => showRecovery(event.detail));
   client.addEventListener('handlererror', (event) => console.error(event.detail.error));
   await client.connect();
   const { version } = await client.version();
-  setPill('connection-state', true, `Conectado · serviço ${version}`);
+  connectedText = `Conectado · serviço ${version}`;
+  setPill('connection-state', true, connectedText);
   const session = storedSession();
   client.useSession(session?.session_uuid);
   showSession(session);
@@ -174,14 +187,22 @@ function pay(method) {
   const installments = method === 'credit' ? Number($('installments').value) : undefined;
   transact('Iniciando o pagamento...', (handlers) =>
     client.pay(
-      { operation: METHODS[method], amount, installments, payerName: $('payer-name').value.trim() },
+      {
+        operation: METHODS[method],
+        amount,
+        installments,
+        payerName: $('payer-name').value.trim(),
+        requestId: newRequestId(),
+      },
       handlers,
     ),
   );
 }
 
 function cancelPayment({ nsu, date, amount }) {
-  transact('Iniciando o cancelamento...', (handlers) => client.cancelPayment({ nsu, date, amount }, handlers));
+  transact('Iniciando o cancelamento...', (handlers) =>
+    client.cancelPayment({ nsu, date, amount, requestId: newRequestId() }, handlers),
+  );
 }
 
 function wire() {
@@ -217,7 +238,9 @@ function wire() {
     cancelPayment({ nsu: $('cancel-nsu').value.trim(), date: $('cancel-date').value, amount });
   });
   $('reprint-last').addEventListener('click', () =>
-    transact('Reimprimindo...', (handlers) => client.reprint({ operation: FunctionCode.REPRINT_LAST }, handlers)),
+    transact('Reimprimindo...', (handlers) =>
+      client.reprint({ operation: FunctionCode.REPRINT_LAST, requestId: newRequestId() }, handlers),
+    ),
   );
   $('pinpad-status').addEventListener('click', async () => {
     const status = await operate('Consultando o PinPad...', () => client.pinpadStatus());
