@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <functional>
 
 #include "platform/code_page.h"
 #include "platform/environment.h"
@@ -24,18 +25,21 @@ constexpr double kValorReservadoInfoECF = -98787158;
 
 std::string TextoValor(double valor) { return MoneyToAmountText(MoneyFromDouble(valor), ','); }
 
-// Deletes `nome` (nothing for an empty name); a file still there afterwards is an error.
-void ApagarArquivo(const std::string& nome) {
+// Deletes `nome` (nothing for an empty name); a file still there afterwards is an error,
+// raised with the agreed text while `rastro` hears the system's reason.
+void ApagarArquivo(const std::string& nome, const std::function<void(const std::string&)>& rastro) {
     if (nome.empty()) return;
-    platform::DeleteFile(nome);
-    if (platform::FileExists(nome))
-        throw EKaCliSiTefArquivo("Erro ao apagar o arquivo:\r\n" + nome);
+    const platform::FileStatus apagado = platform::DeleteFile(nome);
+    if (!platform::FileExists(nome)) return;
+    rastro("Erro ao apagar o arquivo: " + apagado.Message());
+    throw EKaCliSiTefArquivo("Erro ao apagar o arquivo:\r\n" + nome);
 }
 
 }  // namespace
 
 TKaCliSiTef::TKaCliSiTef()
     : TempoMinimoTextos(platform::EnvMilliseconds("QV_RECEIPT_TEXTS_MS", std::chrono::seconds(5))) {
+    fTrace.SetFailureReport([this](const platform::FileStatus& status) { AvisaFalhaLog(status); });
     auto engine = std::make_unique<TKaCliSiTefCliSiTef>(this);
     fTEFCliSiTef = engine.get();
     fListaGP.Add(std::move(engine));
@@ -135,6 +139,14 @@ std::string TKaCliSiTef::GPExeName() const { return fTEF ? fTEF->GPExeName() : "
 
 std::string TKaCliSiTef::NomeGP() const { return fTEF ? fTEF->Name() : ""; }
 
+void TKaCliSiTef::AvisaFalhaLog(const platform::FileStatus& status) const noexcept {
+    try {
+        if (OnFalhaLog) OnFalhaLog(status.Message());
+    } catch (...) {
+        // Nobody can be told, and the trace never fails its caller.
+    }
+}
+
 void TKaCliSiTef::GravaLog(const std::string& texto) const {
     try {
         const AnsiString linha = IsAscii(texto) ? texto : platform::Utf8ToCp1252(texto);
@@ -161,9 +173,11 @@ void TKaCliSiTef::ChecaEventosObrigatorios() const {
 
 void TKaCliSiTef::ChecaPastaBackup() {
     const std::string pasta = PathBackup();
-    if (!platform::DirectoryExists(pasta)) platform::ForceDirectories(pasta);
-    if (!platform::DirectoryExists(pasta))
+    if (platform::DirectoryExists(pasta)) return;
+    if (const platform::FileStatus criada = platform::ForceDirectories(pasta); !criada) {
+        GravaLog("ChecaPastaBackup: " + criada.Message());
         throw EKaCliSiTef("Diretório de Backup não existente:\r\n" + pasta);
+    }
 }
 
 void TKaCliSiTef::Inicializar(TKaCliSiTefTipo GP) {
@@ -318,8 +332,9 @@ void TKaCliSiTef::ConfirmarTransacoesPendentes() {
                 CNF(r.Rede, r.NSU, r.Finalizacao, r.DocumentoVinculado);
                 r.SetCNFEnviado(true);
             }
-            ApagarArquivo(r.ArqRespPendente);
-            ApagarArquivo(r.ArqBackup());
+            const auto rastro = [this](const std::string& texto) { GravaLog(texto); };
+            ApagarArquivo(r.ArqRespPendente, rastro);
+            ApagarArquivo(r.ArqBackup(), rastro);
         } catch (const std::exception& e) {
             // This entry keeps its backup file, so the next start-up confirms it.
             GravaLog(std::string("ConfirmarTransacoesPendentes falhou: ") + e.what());

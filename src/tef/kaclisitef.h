@@ -124,6 +124,12 @@ public:
     TKaCliSiTefCliSiTefObtemCheque OnObtemCheque;
     TKaCliSiTefSenhaConfirmacao OnObterSenha;
     TKaClisiTefCliSiTefExibeQRCode OnExibeQRCode;
+    // The trace file (ArqLOG) cannot be written: `motivo` says which file and why (the
+    // system's reason). Raised when the trace starts failing and when the reason changes, on
+    // the thread that was writing; whatever it raises is ignored.
+    std::function<void(const std::string& motivo)> OnFalhaLog;
+    // Raises OnFalhaLog for `status`; the engines' traces report here.
+    void AvisaFalhaLog(const platform::FileStatus& status) const noexcept;
 
     // --- State -----------------------------------------------------------------------------
 
