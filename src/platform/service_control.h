@@ -10,7 +10,8 @@ namespace platform {
 
 enum class ServiceControl { kNone, kStop, kPause, kContinue };
 
-// Holds the control signals for WaitForServiceControl and makes broken pipes plain errors.
+// Holds the control signals for WaitForServiceControl and makes broken pipes and writes past
+// the file-size limit plain errors.
 void InstallServiceControl();
 
 // Takes one pending control request, waiting up to `timeout` for one; kNone when none came.

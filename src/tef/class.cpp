@@ -137,19 +137,20 @@ void TKaCliSiTefClass::CopiarResposta(std::string& NomeArquivo) {
         throw EKaCliSiTefArquivo("Não há nome livre para o arquivo de backup em:\r\n" +
                                  PastaBackup());
     }
-    NomeArquivo = NomeArquivoBackup(contador);
+    const std::string nome = NomeArquivoBackup(contador);
     GravaLog(platform::Utf8ToCp1252(fOwner.Name + " CopiarResposta: " + fpResp->Header + " - " +
-                                    std::to_string(fpResp->ID) + " Arq: " + NomeArquivo));
+                                    std::to_string(fpResp->ID) + " Arq: " + nome));
     try {
-        fpResp->Conteudo.GravarArquivo(NomeArquivo, true);
+        fpResp->Conteudo.GravarArquivo(nome, true);
     } catch (const std::exception& e) {
-        GravaLog(TextoFalha(fName + " CopiarResposta", NomeArquivo, e));
+        GravaLog(TextoFalha(fName + " CopiarResposta", nome, e));
         // Even a file that made it to its name, but perhaps not to the disk, goes: the caller
         // undoes a transaction it could not back up, and no start-up may confirm it later.
-        platform::DeleteFile(NomeArquivo);
+        platform::DeleteFile(nome);
         throw;
     }
-    fpResp->SetArqBackup(NomeArquivo);
+    fpResp->SetArqBackup(nome);
+    NomeArquivo = nome;
 }
 
 void TKaCliSiTefClass::ApagarBackup(const std::string& arquivo, const std::string& contexto) {

@@ -130,8 +130,8 @@ public:
     // response's ArqBackup and returns it in `NomeArquivo`. The file is written under a
     // temporary name, flushed and renamed into place, so a crash or power cut leaves it whole
     // or absent, never empty or cut short. A write that fails (a full disk, a read-only
-    // folder) is traced with the system's reason, leaves no file and raises
-    // EKaCliSiTefArquivo; so do all 999 names taken.
+    // folder) is traced with the system's reason, leaves no file and `NomeArquivo` as it was,
+    // and raises EKaCliSiTefArquivo; so do all 999 names taken.
     virtual void CopiarResposta(std::string& NomeArquivo);
 
     // Start-up recovery: temporary files of backups whose writing never finished are removed;

@@ -2,8 +2,6 @@
 // part of a write behind. A file-size limit (RLIMIT_FSIZE) makes the kernel cut writes short
 // for real, the way a full disk does, whatever the user running the tests.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -12,29 +10,12 @@
 
 #include "platform/append_file.h"
 #include "platform/file_system.h"
+#include "support/file_faults.h"
 #include "support/temp_folder.h"
 
 namespace {
 
-// While it lives, no file of this process grows beyond `bytes`: a write that would is cut
-// short and the next one fails with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        old_handler_ = ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{bytes, saved_.rlim_max};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        ::signal(SIGXFSZ, old_handler_);
-    }
-
-private:
-    rlimit saved_{};
-    sighandler_t old_handler_;
-};
+using qvtest::FileSizeLimit;
 
 TEST(FileOperations, CreateNewFileNeverReplacesAFile) {
     qvtest::TempFolder folder;
