@@ -117,3 +117,36 @@ TEST(TraceLog, FailuresAreReportedWithTheReasonAndLeaveNoPartLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lines written and deferred by several threads at once all arrive, each whole.
+TEST(TraceLog, LinesOfSeveralThreadsArriveWhole) {
+    qvtest::TempFolder folder;
+    const std::string path = folder / "trace.log";
+    tef::TTraceLog trace;
+    std::vector<std::thread> threads;
+    for (char c = 'a'; c < 'e'; ++c) {
+        threads.emplace_back([&, c] {
+            for (int i = 0; i < 100; ++i) {
+                trace.Defer(std::string(60, c));
+                trace.Write(path, std::string(80, c));
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    trace.Flush(path);
+    const std::string text = platform::ReadFile(path).value_or("");
+    const size_t stamp = std::string("-- dd/mm hh:nn:ss:zzz - ").size();
+    size_t lines = 0;
+    for (size_t start = 0; start < text.size(); ++lines) {
+        const size_t end = text.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos);
+        const std::string body = text.substr(start + stamp, end - start - stamp);
+        EXPECT_TRUE(body == std::string(60, body[0]) || body == std::string(80, body[0])) << body;
+        start = end + 2;
+    }
+    EXPECT_EQ(lines, 4u * 100u * 2u);
+}
+
+}  // namespace
