@@ -83,7 +83,7 @@ const std::string& TKaCliSiTef::PathBackup() {
 
 void TKaCliSiTef::SetPathBackup(const std::string& value) {
     if (value == fPathBackup) return;
-    if (fTEF != nullptr && fTEF->Inicializado())
+    if (fTEF != nullptr && fTEF.load()->Inicializado())
         throw EKaCliSiTef("PathBackup não pode ser modificado com o KaCliSiTef Inicializado");
     std::string pasta = Trim(value);
     if (!pasta.empty() && pasta.back() == platform::kPathSeparator) pasta.pop_back();
@@ -108,7 +108,7 @@ void TKaCliSiTef::SetGPAtual(TKaCliSiTefTipo value) {
 
 TKaCliSiTefClass& TKaCliSiTef::AtivoGP() const {
     if (fTEF == nullptr) throw EKaCliSiTefErro("Nenhum Gerenciador Padrão selecionado (GPAtual)");
-    return *fTEF;
+    return *fTEF.load();
 }
 
 TKaCliSiTefReq& TKaCliSiTef::Req() const { return AtivoGP().Req(); }
@@ -116,7 +116,8 @@ TKaCliSiTefReq& TKaCliSiTef::Req() const { return AtivoGP().Req(); }
 TKaCliSiTefResp& TKaCliSiTef::Resp() const { return AtivoGP().Resp(); }
 
 bool TKaCliSiTef::AguardandoResposta() const {
-    return fTEF != nullptr && fTEF->AguardandoResposta();
+    const TKaCliSiTefClass* engine = fTEF.load();
+    return engine != nullptr && engine->AguardandoResposta();
 }
 
 void TKaCliSiTef::SetEstadoReq(TKaCliSiTefReqEstado value) {
@@ -131,13 +132,13 @@ void TKaCliSiTef::SetEstadoResp(TKaCliSiTefRespEstado value) {
     if (OnMudaEstadoResp) OnMudaEstadoResp(value);
 }
 
-std::string TKaCliSiTef::ArqTemp() const { return fTEF ? fTEF->ArqTmp() : ""; }
-std::string TKaCliSiTef::ArqReq() const { return fTEF ? fTEF->ArqReq() : ""; }
-std::string TKaCliSiTef::ArqSTS() const { return fTEF ? fTEF->ArqSTS() : ""; }
-std::string TKaCliSiTef::ArqResp() const { return fTEF ? fTEF->ArqResp() : ""; }
-std::string TKaCliSiTef::GPExeName() const { return fTEF ? fTEF->GPExeName() : ""; }
+std::string TKaCliSiTef::ArqTemp() const { return fTEF ? fTEF.load()->ArqTmp() : ""; }
+std::string TKaCliSiTef::ArqReq() const { return fTEF ? fTEF.load()->ArqReq() : ""; }
+std::string TKaCliSiTef::ArqSTS() const { return fTEF ? fTEF.load()->ArqSTS() : ""; }
+std::string TKaCliSiTef::ArqResp() const { return fTEF ? fTEF.load()->ArqResp() : ""; }
+std::string TKaCliSiTef::GPExeName() const { return fTEF ? fTEF.load()->GPExeName() : ""; }
 
-std::string TKaCliSiTef::NomeGP() const { return fTEF ? fTEF->Name() : ""; }
+std::string TKaCliSiTef::NomeGP() const { return fTEF ? fTEF.load()->Name() : ""; }
 
 void TKaCliSiTef::AvisaFalhaLog(const platform::FileStatus& status) const noexcept {
     try {
@@ -151,7 +152,7 @@ void TKaCliSiTef::GravaLog(const std::string& texto) const {
     try {
         const AnsiString linha = IsAscii(texto) ? texto : platform::Utf8ToCp1252(texto);
         if (fTEF != nullptr) {
-            fTEF->GravaLog(linha);
+            fTEF.load()->GravaLog(linha);
         } else {
             fTrace.Write(fArqLOG, linha);
         }
@@ -199,7 +200,7 @@ void TKaCliSiTef::InicializarGP() {
     } catch (const std::exception& e) {
         GravaLog(NomeGP() + " Inicializar: " + e.what());
         try {
-            if (fTEF != nullptr) fTEF->SetInicializado(false);
+            if (fTEF != nullptr) fTEF.load()->SetInicializado(false);
         } catch (...) {
             // Shutting down what half started; the start-up failure is what is reported.
         }
@@ -239,7 +240,7 @@ void TKaCliSiTef::DesInicializar(TKaCliSiTefTipo GP) {
 
 bool TKaCliSiTef::Inicializado(TKaCliSiTefTipo GP) {
     if (GP != gpNenhum) SetGPAtual(GP);
-    return fTEF != nullptr && fTEF->Inicializado();
+    return fTEF != nullptr && fTEF.load()->Inicializado();
 }
 
 void TKaCliSiTef::AtivarGP(TKaCliSiTefTipo GP) {
