@@ -40,11 +40,11 @@ void CheckInteger(std::string_view text) {
 // Writing one key leaves every other setting as it was and reads back what was written.
 void CheckWrite(ConfigFile& config, const std::string& value) {
     const Settings before = Settings::Of(config);
-    const std::optional<std::string> file_before = platform::ReadFile(config.FileName());
+    const std::string file_before = platform::ReadFile(config.FileName()).value_or("<unreadable>");
     try {
         config.WriteString(service::kSitefSection, service::kDownloadUrlKey, value);
     } catch (const std::invalid_argument&) {
-        Require(platform::ReadFile(config.FileName()) == file_before,
+        Require(platform::ReadFile(config.FileName()).value_or("<unreadable>") == file_before,
                 "a refused write changes nothing");
         return;
     }
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static qvtest::TempFolder folder;
     const auto [ini, value] = qvfuzz::SplitAtNul(qvfuzz::AsText(data, size));
     const std::string path = folder / "QuorvexSiTefService.ini";
-    Require(platform::WriteFile(path, ini), "the INI file is written");
+    Require(bool(platform::WriteFile(path, ini)), "the INI file is written");
     ConfigFile config(path);
     CheckInteger(config.ReadString(service::kSitefSection, service::kServerPortKey, ""));
     CheckInteger(value);

@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static qvtest::TempFolder folder;
     const std::string original = folder / "TEF-original.tmp";
     const std::string copy = folder / "TEF-copia.tmp";
-    Require(platform::WriteFile(original, qvfuzz::AsText(data, size)), "the file is written");
+    Require(bool(platform::WriteFile(original, qvfuzz::AsText(data, size))), "the file is written");
 
     TKaCliSiTefRespCliSiTef resp;
     resp.LeArquivo(original);

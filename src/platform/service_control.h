@@ -8,7 +8,8 @@ namespace platform {
 
 enum class ServiceControl { kNone, kStop, kPause, kContinue };
 
-// Holds the control signals for WaitForServiceControl and makes broken pipes plain errors.
+// Holds the control signals for WaitForServiceControl and makes broken pipes and writes past
+// the file-size limit plain errors.
 void InstallServiceControl();
 
 // Takes one control request, waiting for as long as none comes. Sleeps without waking up in

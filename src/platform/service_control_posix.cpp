@@ -1,6 +1,7 @@
 #include <signal.h>
 
 #include <cerrno>
+#include <csignal>
 #include <system_error>
 
 #include "platform/service_control.h"
@@ -40,6 +41,9 @@ void InstallServiceControl() {
     if (int rc = ::pthread_sigmask(SIG_BLOCK, &set, nullptr); rc != 0)
         throw std::system_error(rc, std::generic_category(), "pthread_sigmask");
     IgnoreBrokenPipe();
+    // A file that reaches the process's size limit (LimitFSIZE of the unit, say) must fail its
+    // write, which the logs report, instead of ending the service in the middle of a payment.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 ServiceControl WaitForServiceControl() {

@@ -38,7 +38,8 @@ std::string OneLine(std::string text) {
 }
 
 void WriteUnit(const std::string& path, const std::string& text) {
-    if (!WriteFile(path, text, true)) throw std::runtime_error("Não foi possível gravar " + path);
+    if (const FileStatus written = WriteFile(path, text, true); !written)
+        throw std::runtime_error("Não foi possível gravar " + path + ": " + written.Reason());
 }
 
 }  // namespace
@@ -56,9 +57,9 @@ void RegisterService(const ServiceIdentity& identity) {
                   "\nKillSignal=SIGTERM\n\n[Install]\n" + "WantedBy=" + kWantedBy + "\n");
     // What `systemctl enable` does: the link makes the target start the service at boot.
     const std::string link = WantsLink(identity.name);
-    if (!ForceDirectories(ServiceUnitDir() + kWantedBy + ".wants")) {
-        throw std::runtime_error("Não foi possível criar a pasta de " + link);
-    }
+    if (const FileStatus made = ForceDirectories(ServiceUnitDir() + kWantedBy + ".wants"); !made)
+        throw std::runtime_error("Não foi possível criar a pasta de " + link + ": " +
+                                 made.Reason());
     ::unlink(link.c_str());
     if (::symlink(unit.c_str(), link.c_str()) != 0) {
         throw std::runtime_error("Não foi possível criar " + link);
@@ -75,16 +76,17 @@ void UnregisterService(const std::string& name) {
 
 bool SetServiceDescription(const std::string& name, const std::string& description) {
     const std::string unit = UnitFile(name);
-    std::optional<std::string> text = ReadFile(unit);
-    if (!text) return false;
+    const FileContents contents = ReadFile(unit);
+    if (!contents) return false;
+    std::string text = *contents;
     const std::string key = "\nDescription=";
-    size_t start = text->find(key);
+    size_t start = text.find(key);
     if (start == std::string::npos) return false;
     start += key.size();
-    size_t end = text->find('\n', start);
-    text->replace(start, end == std::string::npos ? std::string::npos : end - start,
-                  OneLine(description));
-    return WriteFile(unit, *text, true);
+    size_t end = text.find('\n', start);
+    text.replace(start, end == std::string::npos ? std::string::npos : end - start,
+                 OneLine(description));
+    return bool(WriteFile(unit, text, true));
 }
 
 }  // namespace platform

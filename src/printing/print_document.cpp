@@ -4,7 +4,7 @@
 #include <random>
 #include <system_error>
 
-#include "platform/file_operations.h"
+#include "platform/file_system.h"
 
 namespace printing {
 namespace {
@@ -36,7 +36,9 @@ std::string WritePrintDocument(const std::string& folder, const std::string& fil
                                std::string_view bytes) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         std::string path = folder + TempFileName(file_type);
-        if (platform::CreateNewFile(path, bytes)) return path;
+        const platform::FileStatus created = platform::CreateNewFile(path, bytes);
+        if (created) return path;
+        if (created.Error() != EEXIST) created.ThrowIfFailed();
     }
     throw std::system_error(EEXIST, std::generic_category(), "no free temporary name in " + folder);
 }

@@ -2,7 +2,6 @@
 
 #include "platform/command_line.h"
 #include "platform/environment.h"
-#include "platform/file_operations.h"
 #include "platform/file_system.h"
 #include "platform/guid.h"
 #include "platform/paths.h"
@@ -133,7 +132,7 @@ void TPrintQueue::PrintFile(const std::string& pdf) {
     platform::ScopeExit clean_up([&] { CleanUp(data_dir, pdf); });
 
     data_dir = NewDataDirPath();
-    platform::CreateDirectories(data_dir);
+    platform::ForceDirectories(data_dir).ThrowIfFailed();
     const std::string settings(TrimBlanks(PrintSettings()));
     std::string info;
     RunResult run = PrintWithSettings(settings, data_dir, pdf, info);
@@ -190,7 +189,7 @@ TPrintQueue::RunResult TPrintQueue::RunCommandLine(const std::string& command_li
 void TPrintQueue::CleanUp(const std::string& data_dir, const std::string& pdf) noexcept {
     try {
         if (!data_dir.empty() && platform::DirectoryExists(data_dir))
-            platform::RemoveDirectoryTree(data_dir);
+            platform::RemoveTree(data_dir).ThrowIfFailed();
     } catch (const std::exception& e) {
         Log(std::string("Aviso: falha ao remover data-dir temporário: ") + e.what());
     }
@@ -198,7 +197,7 @@ void TPrintQueue::CleanUp(const std::string& data_dir, const std::string& pdf) n
         if (platform::FileExists(pdf)) {
             // Give a program that has just ended, or been killed, a moment to let go of the file.
             std::this_thread::sleep_for(waits_.delete_pause);
-            platform::RemoveFile(pdf);
+            platform::DeleteFile(pdf).ThrowIfFailed();
         }
     } catch (const std::exception& e) {
         Log(std::string("Aviso: falha ao remover arquivo PDF: ") + e.what());

@@ -3,6 +3,7 @@
 // into the event's output parameters.
 #include "requests/dm_sitef.h"
 #include "requests/json_writer.h"
+#include "service/quorvex_sitef_service.h"
 
 namespace requests {
 namespace {
@@ -61,6 +62,10 @@ void TDmSitef::BindDialogueEvents() {
     k.OnObtemCheque = [](const std::string&, int, tef::TKaCliSiTefCliSiTefOperacaoCampo,
                          tef::AnsiString&, bool& digitado, bool&) { digitado = true; };
     k.OnObterSenha = [](const std::string&, bool& voltar) { voltar = false; };
+    // The trace cannot say itself that it stopped being written; the service log can.
+    k.OnFalhaLog = [this](const std::string& motivo) {
+        service_.GravaLog("Não foi possível gravar o log do TEF: " + motivo);
+    };
     // No desktop to bring to the front.
     k.OnRestauraFocoAplicacao = [](bool& tratado) { tratado = false; };
 }

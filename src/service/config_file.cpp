@@ -15,7 +15,7 @@ namespace {
 // Loads the whole file; a missing or unreadable file reads as empty.
 void Load(CSimpleIniA& ini, const std::string& path) {
     ini.SetUnicode(false);
-    if (std::optional<std::string> text = platform::ReadFile(path)) ini.LoadData(*text);
+    if (const platform::FileContents text = platform::ReadFile(path)) ini.LoadData(*text);
 }
 
 std::optional<int32_t> ParseDigits(std::string_view text, int base) {
@@ -90,8 +90,12 @@ void ConfigFile::WriteString(std::string_view section, std::string_view key,
     Load(ini, path_);
     ini.SetValue(std::string(section).c_str(), std::string(key).c_str(), value.c_str());
     std::string text;
-    if (ini.Save(text) < 0 || !platform::WriteFile(path_, text, true)) {
+    if (ini.Save(text) < 0) {
         throw std::runtime_error("Não foi possível gravar o arquivo de configuração " + path_);
+    }
+    if (const platform::FileStatus written = platform::WriteFile(path_, text, true); !written) {
+        throw std::runtime_error("Não foi possível gravar o arquivo de configuração " + path_ +
+                                 ": " + written.Reason());
     }
 }
 

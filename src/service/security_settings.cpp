@@ -90,12 +90,12 @@ TSecurityReading ReadSecuritySettings(const ConfigFile& config, const std::strin
 }
 
 std::optional<std::string> ReadTokenKeyFile(const std::string& path, std::string& problem) {
-    std::optional<std::string> bytes = platform::ReadFile(path);
+    const platform::FileContents bytes = platform::ReadFile(path);
     if (!bytes) {
-        problem = "arquivo não encontrado ou ilegível";
+        problem = "arquivo não encontrado ou ilegível (" + bytes.Status().Reason() + ")";
         return std::nullopt;
     }
-    std::string key = TrimEnd(std::move(*bytes));
+    std::string key = TrimEnd(*bytes);
     if (key.empty()) {
         problem = "arquivo vazio";
         return std::nullopt;

@@ -1,6 +1,7 @@
 #include "service/service_log.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/code_page.h"
 #include "platform/file_system.h"
@@ -17,9 +18,10 @@ bool IsBlank(std::string_view text) {
 }  // namespace
 
 ServiceLog::ServiceLog(std::string app_dir, std::string service_name,
-                       std::chrono::milliseconds reopen_after)
+                       std::chrono::milliseconds reopen_after, std::ostream& fallback)
     : app_dir_(platform::IncludeTrailingSeparator(app_dir)),
       service_name_(std::move(service_name)),
+      fallback_(fallback),
       file_(reopen_after) {}
 
 std::string ServiceLog::MonthFolderName(const platform::LocalDateTime& date) {
@@ -46,16 +48,34 @@ bool ServiceLog::GravaLog(std::string_view text) {
             line = "[" + platform::FormatDateTime("dd/mm/yyyy hh:nn:ss", now) + "] ";
             line += text;
         }
-        line += "\r\n";
-        const std::string bytes = platform::Utf8ToCp1252(line);
+        const std::string bytes = platform::Utf8ToCp1252(line + "\r\n");
         const std::string path = LogFilePath(now);
         std::lock_guard lock(mutex_);
-        if (file_.Append(path, bytes)) return true;
+        platform::FileStatus status = file_.Append(path, bytes);
         // The file can only be missing its folders: a new month, or someone removed them.
-        return platform::ForceDirectories(MonthFolder(now)) && file_.Append(path, bytes);
+        if (!status && status.Error() == ENOENT) {
+            status = platform::ForceDirectories(MonthFolder(now));
+            if (status) status = file_.Append(path, bytes);
+        }
+        Report(status, line);
+        return bool(status);
     } catch (...) {
         return false;
     }
+}
+
+void ServiceLog::Report(const platform::FileStatus& status, const std::string& line) {
+    if (status) {
+        if (failing_ != 0) fallback_ << service_name_ << ": o log voltou a ser gravado.\n";
+        failing_ = 0;
+        return;
+    }
+    if (status.Error() != failing_) {
+        fallback_ << service_name_ << ": não foi possível gravar o log: " << status.Message()
+                  << "\n";
+        failing_ = status.Error();
+    }
+    fallback_ << line << std::endl;
 }
 
 std::string TefLogFilePath(const std::string& app_dir, const platform::LocalDateTime& today) {

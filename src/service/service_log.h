@@ -4,12 +4,17 @@
 // in the file when the call returns. The file stays open between lines (a request may log
 // several): it is opened anew for a new day and once `reopen_after` has passed, and its
 // folders are created whenever opening fails, so a removed file or folder comes back.
-// Failures lose the line and are never raised. Thread-safe. Also the path rule of the TEF
-// component's trace file.
+// Failures are never raised. A line the file does not take (a full disk, a read-only folder)
+// goes to the fallback stream instead (standard error: the system journal of a service), after
+// a line that names the file and the system's reason; the fallback hears again when the
+// reason changes and when the file takes lines again. Thread-safe. Also the path rule of the
+// TEF component's trace file.
 #pragma once
 
 #include <chrono>
+#include <iostream>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -22,10 +27,11 @@ class ServiceLog {
 public:
     // `app_dir` with a trailing separator.
     ServiceLog(std::string app_dir, std::string service_name,
-               std::chrono::milliseconds reopen_after = std::chrono::seconds(1));
+               std::chrono::milliseconds reopen_after = std::chrono::seconds(1),
+               std::ostream& fallback = std::cerr);
 
-    // True when the line was written. Text that is empty or only blanks and control
-    // characters writes an empty line without a time stamp.
+    // True when the line was written to the file. Text that is empty or only blanks and
+    // control characters writes an empty line without a time stamp.
     bool GravaLog(std::string_view text);
 
     // The file a line written at `now` goes to.
@@ -36,11 +42,15 @@ public:
 
 private:
     std::string MonthFolder(const platform::LocalDateTime& now) const;
+    // Tells the fallback stream what became of `line` (UTF-8) when that is news.
+    void Report(const platform::FileStatus& status, const std::string& line);
 
     const std::string app_dir_;
     const std::string service_name_;
+    std::ostream& fallback_;
     std::mutex mutex_;
     platform::AppendFile file_;  // guarded by mutex_
+    int failing_ = 0;            // guarded by mutex_: errno of the failure last reported
 };
 
 // Log/mm-yyyy/TEF-dd-mm-yyyy.log under `app_dir` for the day `today`. Creates the two

@@ -74,8 +74,10 @@ void TKaCliSiTefArquivo::GravarArquivo(const std::string& NomeArquivo, bool DoFl
         bytes += linha;
         bytes += kLineBreak;
     }
-    if (!platform::WriteFile(NomeArquivo, bytes, DoFlushToDisk)) {
-        throw EKaCliSiTefArquivo("Erro ao gravar o arquivo:\r\n" + NomeArquivo);
+    if (platform::FileStatus status = platform::WriteFile(NomeArquivo, bytes, DoFlushToDisk);
+        !status) {
+        throw EKaCliSiTefArquivo("Erro ao gravar o arquivo:\r\n" + NomeArquivo + "\r\n" +
+                                 status.Reason());
     }
 }
 
@@ -84,8 +86,11 @@ void TKaCliSiTefArquivo::LeArquivo(const std::string& NomeArquivo) {
     if (!platform::FileExists(NomeArquivo)) {
         throw EKaCliSiTefArquivo("Arquivo: \r\n" + NomeArquivo + "\r\nnão encontrado");
     }
-    std::optional<std::string> bytes = platform::ReadFile(NomeArquivo);
-    if (!bytes) throw EKaCliSiTefArquivo("Erro ao ler o arquivo:\r\n" + NomeArquivo);
+    const platform::FileContents bytes = platform::ReadFile(NomeArquivo);
+    if (!bytes) {
+        throw EKaCliSiTefArquivo("Erro ao ler o arquivo:\r\n" + NomeArquivo + "\r\n" +
+                                 bytes.Status().Reason());
+    }
     for (AnsiString& linha : SplitLines(*bytes)) Add(std::move(linha));
 }
 

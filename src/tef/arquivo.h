@@ -37,14 +37,16 @@ public:
     // The line at `index` (0 ≤ index < Count) in the shared line object.
     TKaCliSiTefLinha& Linha(int index);
 
-    // Writes every line to `NomeArquivo`, replacing it; with `DoFlushToDisk` the data is on
-    // the disk before the call returns. A failed write raises EKaCliSiTefArquivo.
+    // Writes every line to `NomeArquivo`, replacing it. With `DoFlushToDisk` the data is on
+    // the disk before the call returns and the file is replaced whole or not at all, also by a
+    // power cut (platform::WriteFile's durable replacement). A failed write raises
+    // EKaCliSiTefArquivo "Erro ao gravar o arquivo:\r\n<name>\r\n<the system's reason>".
     void GravarArquivo(const std::string& NomeArquivo, bool DoFlushToDisk) const;
 
     // Empties the record and loads `NomeArquivo` (lines may end in CR LF, LF or CR; empty lines
     // are skipped). A missing file raises EKaCliSiTefArquivo "Arquivo: \r\n<name>\r\nnão
-    // encontrado", an unreadable one "Erro ao ler o arquivo:\r\n<name>"; the record stays
-    // empty.
+    // encontrado", an unreadable one "Erro ao ler o arquivo:\r\n<name>\r\n<the system's
+    // reason>"; the record stays empty.
     void LeArquivo(const std::string& NomeArquivo);
 
 private:

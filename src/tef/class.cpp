@@ -47,6 +47,8 @@ TKaCliSiTefClass::TKaCliSiTefClass(TKaCliSiTef* AOwner, std::string AName, TKaCl
       fpResp(std::move(resp)) {
     if (!fpResp) fpResp = std::make_unique<TKaCliSiTefResp>();
     fpResp->TipoGP = fpTipo;
+    fTrace.SetFailureReport(
+        [this](const platform::FileStatus& status) { fOwner.AvisaFalhaLog(status); });
     fOwner.SetEstadoReq(reqNenhum);
     fOwner.SetEstadoResp(respNenhum);
 }
@@ -135,11 +137,38 @@ void TKaCliSiTefClass::CopiarResposta(std::string& NomeArquivo) {
         throw EKaCliSiTefArquivo("Não há nome livre para o arquivo de backup em:\r\n" +
                                  PastaBackup());
     }
-    NomeArquivo = NomeArquivoBackup(contador);
+    const std::string nome = NomeArquivoBackup(contador);
     GravaLog(platform::Utf8ToCp1252(fOwner.Name + " CopiarResposta: " + fpResp->Header + " - " +
-                                    std::to_string(fpResp->ID) + " Arq: " + NomeArquivo));
-    fpResp->Conteudo.GravarArquivo(NomeArquivo, true);
-    fpResp->SetArqBackup(NomeArquivo);
+                                    std::to_string(fpResp->ID) + " Arq: " + nome));
+    try {
+        fpResp->Conteudo.GravarArquivo(nome, true);
+    } catch (const std::exception& e) {
+        GravaLog(TextoFalha(fName + " CopiarResposta", nome, e));
+        // Even a file that made it to its name, but perhaps not to the disk, goes: the caller
+        // undoes a transaction it could not back up, and no start-up may confirm it later.
+        platform::DeleteFile(nome);
+        throw;
+    }
+    fpResp->SetArqBackup(nome);
+    NomeArquivo = nome;
+}
+
+void TKaCliSiTefClass::ApagarBackup(const std::string& arquivo, const std::string& contexto) {
+    if (platform::FileStatus apagado = platform::DeleteFile(arquivo); !apagado)
+        GravaLog(platform::Utf8ToCp1252(contexto + ": " + apagado.Message()));
+}
+
+void TKaCliSiTefClass::RemoverGravacoesIncompletas() {
+    // A backup whose durable write never finished was never put in place: its transaction was
+    // not backed up (the library undoes what nobody confirms) and its content may be cut short.
+    const std::string pasta = PastaBackup();
+    const std::string mascara =
+        "KaCliSiTef_" + fName + "_*.tef" + std::string(platform::kTemporarySuffix);
+    for (const std::string& nome : platform::ListFiles(pasta, mascara)) {
+        GravaLog(platform::Utf8ToCp1252(fName + " RecuperarTransacoesPendentes: gravação " +
+                                        "incompleta descartada: " + pasta + nome));
+        ApagarBackup(pasta + nome, fName + " RecuperarTransacoesPendentes");
+    }
 }
 
 std::unique_ptr<TKaCliSiTefResp> TKaCliSiTefClass::CopiaResposta(const TKaCliSiTefResp& source) {
@@ -153,6 +182,7 @@ std::unique_ptr<TKaCliSiTefResp> TKaCliSiTefClass::CopiaResposta(const TKaCliSiT
 void TKaCliSiTefClass::RecuperarTransacoesPendentes() {
     TKaCliSiTefRespostasPendentes& pendentes = fOwner.RespostasPendentes();
     pendentes.Clear();
+    RemoverGravacoesIncompletas();
     const std::vector<std::string> arquivos = ArquivosBackup();
     fOwner.TransacaoConfirmada = !arquivos.empty();
     std::string nsus, documentos;
@@ -168,7 +198,7 @@ void TKaCliSiTefClass::RecuperarTransacoesPendentes() {
         pendentes.Add(CopiaResposta(*fpResp)).Pendente = true;
         nsus += LinhaSeNaoVazia(fpResp->NSU);
         documentos += LinhaSeNaoVazia(fpResp->DocumentoVinculado);
-        platform::DeleteFile(arquivo);
+        ApagarBackup(arquivo, fName + " RecuperarTransacoesPendentes");
     }
     const bool recuperou = !pendentes.Empty();
     pendentes.Entregar([&](TKaCliSiTefRespostasPendentes& lista) {
@@ -240,7 +270,7 @@ void TKaCliSiTefClass::CancelarTransacoesPendentesClass() {
         try {
             fpResp->LeArquivo(arquivo);
             if (JaDesfeita(desfeitas)) {
-                platform::DeleteFile(arquivo);
+                ApagarBackup(arquivo, fName + " CancelarTransacoesPendentesClass");
                 continue;
             }
             auto copia = CopiaResposta(*fpResp);
@@ -250,7 +280,7 @@ void TKaCliSiTefClass::CancelarTransacoesPendentesClass() {
                 // The host's last look must not keep the transaction from being undone.
             }
             DesfazerRespostaAtual();
-            platform::DeleteFile(arquivo);
+            ApagarBackup(arquivo, fName + " CancelarTransacoesPendentesClass");
             desfeitas.push_back(std::move(copia));
         } catch (const std::exception& e) {
             GravaLog(TextoFalha(fName + " CancelarTransacoesPendentesClass", arquivo, e));

@@ -126,15 +126,19 @@ public:
     // cents), the change limit (TrocoMaximo) or the card-count limit (MultiplosCartoes).
     virtual void VerificaValor(Money Valor);
 
-    // Writes the current response to the first free backup file (flushed to disk), stores the
-    // name in the response's ArqBackup and returns it in `NomeArquivo`. With all 999 names
-    // taken it raises EKaCliSiTefArquivo and writes nothing.
+    // Writes the current response to the first free backup file, stores the name in the
+    // response's ArqBackup and returns it in `NomeArquivo`. The file is written under a
+    // temporary name, flushed and renamed into place, so a crash or power cut leaves it whole
+    // or absent, never empty or cut short. A write that fails (a full disk, a read-only
+    // folder) is traced with the system's reason, leaves no file and `NomeArquivo` as it was,
+    // and raises EKaCliSiTefArquivo; so do all 999 names taken.
     virtual void CopiarResposta(std::string& NomeArquivo);
 
-    // Start-up recovery: every backup file of this engine is read, confirmed (CNF) and
-    // deleted; the recovered responses are handed to OnDepoisConfirmarTransacoes and one
-    // message lists their NSUs and document numbers. An entry that cannot be confirmed keeps
-    // its file (and is traced) for a later run.
+    // Start-up recovery: temporary files of backups whose writing never finished are removed;
+    // every backup file of this engine is read, confirmed (CNF) and deleted; the recovered
+    // responses are handed to OnDepoisConfirmarTransacoes and one message lists their NSUs and
+    // document numbers. An entry that cannot be confirmed keeps its file (and is traced) for a
+    // later run; a file that cannot be deleted is traced with the system's reason.
     virtual void RecuperarTransacoesPendentes();
 
     // Undoes every transaction kept in a backup file of this engine (unconfirmed ones and
@@ -179,6 +183,9 @@ private:
     std::string PastaBackup() const;
     std::vector<std::string> OrdenarParaCancelamento(std::vector<std::string> arquivos);
     bool JaDesfeita(const std::vector<std::unique_ptr<TKaCliSiTefResp>>& desfeitas) const;
+    // Deletes a backup file; a failure is traced as "<contexto>: <why>".
+    void ApagarBackup(const std::string& arquivo, const std::string& contexto);
+    void RemoverGravacoesIncompletas();
     void DesfazerRespostaAtual();
 
     TKaCliSiTef& fOwner;

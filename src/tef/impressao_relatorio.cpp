@@ -77,8 +77,10 @@ void TImpressaoRelatorio::Liquidar(bool impresso, const std::string& arquivo) {
     } catch (...) {
     }
     // Deleted once: a file that cannot go stays for the next start-up, which confirms it.
-    if (!platform::DeleteFile(arquivo) && platform::FileExists(arquivo)) {
-        fEngine.GravaLog(platform::Utf8ToCp1252("Erro ao apagar o arquivo: " + arquivo));
+    const platform::FileStatus apagado = platform::DeleteFile(arquivo);
+    if (!apagado && platform::FileExists(arquivo)) {
+        fEngine.GravaLog(platform::Utf8ToCp1252("Erro ao apagar o arquivo: " + arquivo + " - " +
+                                                apagado.Reason()));
     }
 }
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <functional>
 
 #include "platform/code_page.h"
 #include "platform/environment.h"
@@ -24,18 +25,21 @@ constexpr double kValorReservadoInfoECF = -98787158;
 
 std::string TextoValor(double valor) { return MoneyToAmountText(MoneyFromDouble(valor), ','); }
 
-// Deletes `nome` (nothing for an empty name); a file still there afterwards is an error.
-void ApagarArquivo(const std::string& nome) {
+// Deletes `nome` (nothing for an empty name); a file still there afterwards is an error,
+// raised with the agreed text while `rastro` hears the system's reason.
+void ApagarArquivo(const std::string& nome, const std::function<void(const std::string&)>& rastro) {
     if (nome.empty()) return;
-    platform::DeleteFile(nome);
-    if (platform::FileExists(nome))
-        throw EKaCliSiTefArquivo("Erro ao apagar o arquivo:\r\n" + nome);
+    const platform::FileStatus apagado = platform::DeleteFile(nome);
+    if (!platform::FileExists(nome)) return;
+    rastro("Erro ao apagar o arquivo: " + apagado.Message());
+    throw EKaCliSiTefArquivo("Erro ao apagar o arquivo:\r\n" + nome);
 }
 
 }  // namespace
 
 TKaCliSiTef::TKaCliSiTef()
     : TempoMinimoTextos(platform::EnvMilliseconds("QV_RECEIPT_TEXTS_MS", std::chrono::seconds(5))) {
+    fTrace.SetFailureReport([this](const platform::FileStatus& status) { AvisaFalhaLog(status); });
     auto engine = std::make_unique<TKaCliSiTefCliSiTef>(this);
     fTEFCliSiTef = engine.get();
     fListaGP.Add(std::move(engine));
@@ -79,7 +83,7 @@ const std::string& TKaCliSiTef::PathBackup() {
 
 void TKaCliSiTef::SetPathBackup(const std::string& value) {
     if (value == fPathBackup) return;
-    if (fTEF != nullptr && fTEF->Inicializado())
+    if (fTEF != nullptr && fTEF.load()->Inicializado())
         throw EKaCliSiTef("PathBackup não pode ser modificado com o KaCliSiTef Inicializado");
     std::string pasta = Trim(value);
     if (!pasta.empty() && pasta.back() == platform::kPathSeparator) pasta.pop_back();
@@ -104,7 +108,7 @@ void TKaCliSiTef::SetGPAtual(TKaCliSiTefTipo value) {
 
 TKaCliSiTefClass& TKaCliSiTef::AtivoGP() const {
     if (fTEF == nullptr) throw EKaCliSiTefErro("Nenhum Gerenciador Padrão selecionado (GPAtual)");
-    return *fTEF;
+    return *fTEF.load();
 }
 
 TKaCliSiTefReq& TKaCliSiTef::Req() const { return AtivoGP().Req(); }
@@ -112,7 +116,8 @@ TKaCliSiTefReq& TKaCliSiTef::Req() const { return AtivoGP().Req(); }
 TKaCliSiTefResp& TKaCliSiTef::Resp() const { return AtivoGP().Resp(); }
 
 bool TKaCliSiTef::AguardandoResposta() const {
-    return fTEF != nullptr && fTEF->AguardandoResposta();
+    const TKaCliSiTefClass* engine = fTEF.load();
+    return engine != nullptr && engine->AguardandoResposta();
 }
 
 void TKaCliSiTef::SetEstadoReq(TKaCliSiTefReqEstado value) {
@@ -127,19 +132,27 @@ void TKaCliSiTef::SetEstadoResp(TKaCliSiTefRespEstado value) {
     if (OnMudaEstadoResp) OnMudaEstadoResp(value);
 }
 
-std::string TKaCliSiTef::ArqTemp() const { return fTEF ? fTEF->ArqTmp() : ""; }
-std::string TKaCliSiTef::ArqReq() const { return fTEF ? fTEF->ArqReq() : ""; }
-std::string TKaCliSiTef::ArqSTS() const { return fTEF ? fTEF->ArqSTS() : ""; }
-std::string TKaCliSiTef::ArqResp() const { return fTEF ? fTEF->ArqResp() : ""; }
-std::string TKaCliSiTef::GPExeName() const { return fTEF ? fTEF->GPExeName() : ""; }
+std::string TKaCliSiTef::ArqTemp() const { return fTEF ? fTEF.load()->ArqTmp() : ""; }
+std::string TKaCliSiTef::ArqReq() const { return fTEF ? fTEF.load()->ArqReq() : ""; }
+std::string TKaCliSiTef::ArqSTS() const { return fTEF ? fTEF.load()->ArqSTS() : ""; }
+std::string TKaCliSiTef::ArqResp() const { return fTEF ? fTEF.load()->ArqResp() : ""; }
+std::string TKaCliSiTef::GPExeName() const { return fTEF ? fTEF.load()->GPExeName() : ""; }
 
-std::string TKaCliSiTef::NomeGP() const { return fTEF ? fTEF->Name() : ""; }
+std::string TKaCliSiTef::NomeGP() const { return fTEF ? fTEF.load()->Name() : ""; }
+
+void TKaCliSiTef::AvisaFalhaLog(const platform::FileStatus& status) const noexcept {
+    try {
+        if (OnFalhaLog) OnFalhaLog(status.Message());
+    } catch (...) {
+        // Nobody can be told, and the trace never fails its caller.
+    }
+}
 
 void TKaCliSiTef::GravaLog(const std::string& texto) const {
     try {
         const AnsiString linha = IsAscii(texto) ? texto : platform::Utf8ToCp1252(texto);
         if (fTEF != nullptr) {
-            fTEF->GravaLog(linha);
+            fTEF.load()->GravaLog(linha);
         } else {
             fTrace.Write(fArqLOG, linha);
         }
@@ -161,9 +174,11 @@ void TKaCliSiTef::ChecaEventosObrigatorios() const {
 
 void TKaCliSiTef::ChecaPastaBackup() {
     const std::string pasta = PathBackup();
-    if (!platform::DirectoryExists(pasta)) platform::ForceDirectories(pasta);
-    if (!platform::DirectoryExists(pasta))
+    if (platform::DirectoryExists(pasta)) return;
+    if (const platform::FileStatus criada = platform::ForceDirectories(pasta); !criada) {
+        GravaLog("ChecaPastaBackup: " + criada.Message());
         throw EKaCliSiTef("Diretório de Backup não existente:\r\n" + pasta);
+    }
 }
 
 void TKaCliSiTef::Inicializar(TKaCliSiTefTipo GP) {
@@ -185,7 +200,7 @@ void TKaCliSiTef::InicializarGP() {
     } catch (const std::exception& e) {
         GravaLog(NomeGP() + " Inicializar: " + e.what());
         try {
-            if (fTEF != nullptr) fTEF->SetInicializado(false);
+            if (fTEF != nullptr) fTEF.load()->SetInicializado(false);
         } catch (...) {
             // Shutting down what half started; the start-up failure is what is reported.
         }
@@ -225,7 +240,7 @@ void TKaCliSiTef::DesInicializar(TKaCliSiTefTipo GP) {
 
 bool TKaCliSiTef::Inicializado(TKaCliSiTefTipo GP) {
     if (GP != gpNenhum) SetGPAtual(GP);
-    return fTEF != nullptr && fTEF->Inicializado();
+    return fTEF != nullptr && fTEF.load()->Inicializado();
 }
 
 void TKaCliSiTef::AtivarGP(TKaCliSiTefTipo GP) {
@@ -318,8 +333,9 @@ void TKaCliSiTef::ConfirmarTransacoesPendentes() {
                 CNF(r.Rede, r.NSU, r.Finalizacao, r.DocumentoVinculado);
                 r.SetCNFEnviado(true);
             }
-            ApagarArquivo(r.ArqRespPendente);
-            ApagarArquivo(r.ArqBackup());
+            const auto rastro = [this](const std::string& texto) { GravaLog(texto); };
+            ApagarArquivo(r.ArqRespPendente, rastro);
+            ApagarArquivo(r.ArqBackup(), rastro);
         } catch (const std::exception& e) {
             // This entry keeps its backup file, so the next start-up confirms it.
             GravaLog(std::string("ConfirmarTransacoesPendentes falhou: ") + e.what());

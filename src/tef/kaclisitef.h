@@ -23,6 +23,7 @@
 // read from another thread. No other locking.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <string>
 
@@ -124,6 +125,12 @@ public:
     TKaCliSiTefCliSiTefObtemCheque OnObtemCheque;
     TKaCliSiTefSenhaConfirmacao OnObterSenha;
     TKaClisiTefCliSiTefExibeQRCode OnExibeQRCode;
+    // The trace file (ArqLOG) cannot be written: `motivo` says which file and why (the
+    // system's reason). Raised when the trace starts failing and when the reason changes, on
+    // the thread that was writing; whatever it raises is ignored.
+    std::function<void(const std::string& motivo)> OnFalhaLog;
+    // Raises OnFalhaLog for `status`; the engines' traces report here.
+    void AvisaFalhaLog(const platform::FileStatus& status) const noexcept;
 
     // --- State -----------------------------------------------------------------------------
 
@@ -132,7 +139,7 @@ public:
     TKaCliSiTefTipo GPAtual() const { return fGPAtual; }
     void SetGPAtual(TKaCliSiTefTipo value);
     // The active engine, or null before gpCliSiTef was first selected.
-    TKaCliSiTefClass* TEF() const { return fTEF; }
+    TKaCliSiTefClass* TEF() const { return fTEF.load(); }
 
     // The active engine's current request and response (EKaCliSiTefErro without one).
     TKaCliSiTefReq& Req() const;
@@ -316,7 +323,8 @@ private:
     std::string fArqLOG;
 
     TKaCliSiTefTipo fGPAtual = gpTefDial;
-    TKaCliSiTefClass* fTEF = nullptr;
+    // Set on the operation's thread, read by AguardandoResposta from any thread.
+    std::atomic<TKaCliSiTefClass*> fTEF{nullptr};
     TKaCliSiTefReqEstado fEstadoReq = reqNenhum;
     TKaCliSiTefRespEstado fEstadoResp = respNenhum;
     std::string fCodigoRede, fCodigoBandeira, fCodigoNsu, fCodigoNSUHost, fCodigoAutorizacao;

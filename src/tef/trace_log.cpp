@@ -56,14 +56,29 @@ void TTraceLog::Flush(const std::string& path) noexcept {
 }
 
 void TTraceLog::Append(const std::string& path, const AnsiString& text) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (deferred_.empty()) {
-        if (!text.empty()) file_.Append(path, text);
-        return;
+    std::optional<platform::FileStatus> news;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (deferred_.empty()) {
+            if (!text.empty()) news = Outcome(file_.Append(path, text));
+        } else {
+            deferred_ += text;
+            if (!path.empty()) news = Outcome(file_.Append(path, deferred_));
+            deferred_.clear();
+        }
     }
-    deferred_ += text;
-    if (!path.empty()) file_.Append(path, deferred_);
-    deferred_.clear();
+    if (news && report_) {
+        std::lock_guard<std::mutex> lock(report_mutex_);
+        report_(*news);
+    }
+}
+
+std::optional<platform::FileStatus> TTraceLog::Outcome(platform::FileStatus status) {
+    const int error = status.Error();
+    const bool news = error != 0 && error != failing_;
+    failing_ = error;
+    if (!news) return std::nullopt;
+    return status;
 }
 
 }  // namespace tef

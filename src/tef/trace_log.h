@@ -2,10 +2,14 @@
 // CR LF, in Windows-1252, appended to the file (created when missing). The file stays open
 // between lines (reopened every second and when the path changes), because a payment writes
 // several lines per library command (QV_TRACE_REOPEN_MS shortens the second for tests).
-// Writing the trace never fails its caller. Thread-safe.
+// Writing the trace never fails its caller: a line the file does not take is lost, and the
+// failure report (when set) hears why, once when the trace starts failing and again whenever
+// the reason changes. Thread-safe.
 #pragma once
 
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/append_file.h"
@@ -16,7 +20,13 @@ namespace tef {
 
 class TTraceLog {
 public:
+    using FailureReport = std::function<void(const platform::FileStatus&)>;
+
     TTraceLog();
+
+    // Called (outside the trace's lock, never from two threads at once) when writing starts
+    // failing or fails for another reason; set before the trace is used.
+    void SetFailureReport(FailureReport report) { report_ = std::move(report); }
 
     // The line for `text` (Windows-1252) stamped with `when`, CR LF included.
     static AnsiString Line(const platform::LocalDateTime& when, const AnsiString& text);
@@ -33,10 +43,15 @@ public:
 
 private:
     void Append(const std::string& path, const AnsiString& text);
+    // The outcome of one write: a failure to report, if it is news.
+    std::optional<platform::FileStatus> Outcome(platform::FileStatus status);
 
     std::mutex mutex_;
     platform::AppendFile file_;  // guarded by mutex_
     AnsiString deferred_;        // guarded by mutex_
+    int failing_ = 0;            // guarded by mutex_: errno of the failure last reported
+    std::mutex report_mutex_;    // taken alone, after mutex_ is released
+    FailureReport report_;
 };
 
 }  // namespace tef

@@ -244,7 +244,8 @@ TEST_F(Protections, ACustomTokenKeyReplacesTheBuiltInOne) {
 TEST_F(Protections, AnUnreadableKeyFileRefusesEverySession) {
     StartService("token_key_file=falta.key\r\n");
     EXPECT_EQ(LogCount("Erro ao ler a chave de token (" + app_ / "falta.key" +
-                       "): arquivo não encontrado ou ilegível. Inícios de sessão serão recusados."),
+                       "): arquivo não encontrado ou ilegível (No such file or directory). Inícios "
+                       "de sessão serão recusados."),
               1u);
     auto client = app_.Client();
     const std::string builtin =

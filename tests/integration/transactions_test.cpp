@@ -1,9 +1,9 @@
 // TEF operations over TLS with the real service and the simulated payment library, driven by a
 // scripted client: payments by credit, debit and PIX, the cancellation of an earlier payment,
-// a reprint, the negative results, a library that refuses the confirmation, concurrent
-// requests, a client that leaves mid-payment, the request's refusals and the PIN-pad status.
-// Each case is checked at both edges: what the client received and what the library was
-// called with (its journal).
+// a reprint, the negative results, a library that refuses the confirmation or fails at any
+// step, concurrent requests, a client that leaves at any prompt, the request's refusals and
+// the PIN-pad status. Each case is checked at both edges: what the client received and what
+// the library was called with (its journal).
 #include <gtest/gtest.h>
 #include <simdjson.h>
 
@@ -169,6 +169,24 @@ protected:
     // The fiscal document of the last function started.
     std::string LastDocument() const {
         return JournalValue(Journal("IniciaFuncaoSiTefInterativo").back(), "cupomFiscal");
+    }
+    // How the library's last function ended: "undone" or "confirmed" by the service, "ended
+    // <status>" by the library itself, or "open".
+    std::string LastFunctionEnd() const {
+        const Lines calls = qvtest::JournalCalls(app_ / "journal.log");
+        auto it = std::find_if(calls.rbegin(), calls.rend(), [](const std::string& line) {
+            return line.starts_with("IniciaFuncaoSiTefInterativo ");
+        });
+        std::string end = "open";
+        for (auto call = it.base(); call != calls.end(); ++call) {
+            const std::string result = call->substr(call->find(" -> ") + 4);
+            if (call->starts_with("FinalizaFuncaoSiTefInterativo "))
+                end = JournalValue(*call, "confirma") == "1" ? "confirmed" : "undone";
+            else if (call->starts_with("ContinuaFuncaoSiTefInterativo ") &&
+                     !result.starts_with("10000 ") && !result.starts_with("0 "))
+                end = "ended " + result.substr(0, result.find(' '));
+        }
+        return end;
     }
     size_t LogCount(const std::string& text) const {
         const Lines log = app_.LogTexts();
@@ -447,39 +465,145 @@ TEST_F(Transactions, ASecondTransactionWhileOneRunsGetsNoReplyAndChangesNothing)
     EXPECT_EQ(Journal("IniciaFuncaoSiTefInterativo").size(), 1u);
 }
 
-TEST_F(Transactions, AClientThatLeavesEndsItsPaymentAndTheNextClientPays) {
-    {
-        // Gone at a prompt: the function is given up with the library.
-        DialogueClient client = Connect();
-        const std::string uuid = Open(client);
-        client.socket().SendText(Request(uuid, "transaction",
-                                         R"("operation":0,)"
-                                         R"("payer_name":"Ana",)"
-                                         R"("transaction_value":30)"));
-        client.ReadUntil({"menu"});
-    }
-    ASSERT_TRUE(qvtest::WaitUntil([&] { return !Finished().empty(); }));
-    EXPECT_EQ(Finished(), Lines{"0 " + LastDocument() + " -> 0"});
-    {
-        // Gone during a wait: the library is interrupted at its next wait.
-        DialogueClient client = Connect();
-        const std::string uuid = Open(client);
-        client.socket().SendText(Request(uuid, "transaction",
-                                         R"("operation":3,)"
-                                         R"("payer_name":"Ana",)"
-                                         R"("transaction_value":10.52)"));
-        client.ReadUntil({"can_cancel"});
-    }
-    ASSERT_TRUE(qvtest::WaitUntil([&] { return Finished().size() == 2; }));
-    EXPECT_EQ(Finished().back(), "0 " + LastDocument() + " -> 0");
+// A credit payment with every kind of prompt (menu, field, question, wait), where the amount's
+// cents pick a step at which the library fails with a status of its own. The menu reaches the
+// client when the payment leaves the choice of card to the library (operation 0).
+constexpr const char* kFaultScenario = R"({
+ "vars": {"network": "REDE TESTE", "card": "4000123456789010"},
+ "functions": {"0": "credit", "3": "credit"},
+ "flows": {
+  "credit": [
+   {"if": "cents=61", "status": -5},
+   {"command": 21, "options": [{"code": "1", "text": "Magnetico/Chip"},
+                               {"code": "2", "text": "Digitado"}]},
+   {"if": "cents=62", "status": -43},
+   {"command": 30, "field": 512, "min": 4, "max": 19, "format": "digits",
+    "text": "Forneca o numero do cartao"},
+   {"if": "cents=63", "status": -6},
+   {"command": 20, "text": "Confirma a compra?"},
+   {"if": "cents=64", "status": -2},
+   {"if": "cents=66", "goto": "approve"},
+   {"command": 3, "text": "Aguardando o autorizador..."},
+   {"if": "cents=52", "goto": "@endless_wait"},
+   {"command": 23, "times": 1},
+   {"if": "cents=65", "status": 5},
+   {"label": "approve", "command": 0, "field": 100, "text": "0200"},
+   {"command": 0, "field": 105, "text": "20251126114841"},
+   {"command": 0, "field": 133, "text": "${nsu}"},
+   {"command": 0, "field": 134, "text": "${nsu_host}"},
+   {"command": 0, "field": 135, "text": "${auth}"},
+   {"command": 0, "field": 156, "text": "${network}"},
+   {"command": 0, "field": 121, "text": "VIA DO CLIENTE\nVALOR: R$ ${amount_br}"},
+   {"status": 0, "record": "payment"}],
+  "endless_wait": [{"command": 23}]
+ }
+})";
 
-    DialogueClient next = Connect();
-    const std::string uuid = Open(next);
-    const Lines paid = next.Run(Request(uuid, "transaction",
-                                        R"("operation":2,"payer_name":"Bia",)"
-                                        R"("transaction_value":15)"));
-    EXPECT_EQ(Field(paid.back(), "status"), "approved");
-    EXPECT_EQ(Finished().back(), "1 " + LastDocument() + " -> 0");
+// The client goes away at each prompt of a credit payment. Every time the service undoes the
+// library's open function (or, past the approval, has confirmed it), is free again and the
+// next client's payment goes through.
+TEST_F(Transactions, AClientThatLeavesAtAnyPromptEndsItsPaymentAndTheNextClientPays) {
+    app_.PutFile("scenario.json", kFaultScenario);
+    // The prompts of the payment, each with its answer, in order.
+    const std::pair<const char*, std::string> prompts[] = {
+        {"menu", MenuAnswer("2:Digitado")},
+        {"collect", qvtest::FieldAnswer(true, "4000123456789010")},
+        {"question", QuestionAnswer("Sim")},
+    };
+    struct Case {
+        std::string stage;
+        std::string amount;
+        size_t answered;       // prompts answered before leaving
+        const char* leave_at;  // the message read last; null: gone right after the last answer
+        std::string end;       // how the library's function ended
+    } cases[] = {
+        {"menu", "30", 0, "menu", "undone"},
+        {"collect", "30", 1, "collect", "undone"},
+        // An unanswered question is a "no", which ends this function in the library.
+        {"question", "30", 2, "question", "ended -2"},
+        {"wait", "10.52", 3, "can_cancel", "undone"},
+        // The library approves at once: the payment is confirmed and its result written to a
+        // connection that is closing.
+        {"result", "10.66", 3, nullptr, "confirmed"},
+    };
+    const std::string health = R"({"route":"/health","type":"health"})";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stage);
+        const size_t started = Journal("IniciaFuncaoSiTefInterativo").size();
+        {
+            DialogueClient client = Connect();
+            const std::string uuid = Open(client);
+            client.socket().SendText(Request(uuid, "transaction",
+                                             R"("operation":0,"payer_name":"Ana",)"
+                                             R"("transaction_value":)" +
+                                                 c.amount));
+            for (size_t i = 0; i < c.answered; ++i) {
+                client.ReadUntil({prompts[i].first});
+                client.socket().SendText(prompts[i].second);
+            }
+            if (c.leave_at) client.ReadUntil({c.leave_at});
+        }
+        ASSERT_TRUE(qvtest::WaitUntil([&] { return LastFunctionEnd() != "open"; }));
+        EXPECT_EQ(Journal("IniciaFuncaoSiTefInterativo").size(), started + 1);
+        EXPECT_EQ(LastFunctionEnd(), c.end);
+        // The service is free again, and the next client pays.
+        DialogueClient next = Connect();
+        EXPECT_EQ(Field(next.Run(health, {"health"}).back(), "operation_running"), "false");
+        const std::string uuid = Open(next);
+        for (const auto& [type, answer] : prompts) next.On(type, answer);
+        const Lines paid = next.Run(Request(uuid, "transaction",
+                                            R"("operation":0,"payer_name":"Bia",)"
+                                            R"("transaction_value":15)"));
+        EXPECT_EQ(Field(paid.back(), "status"), "approved") << paid.back();
+        EXPECT_EQ(LastFunctionEnd(), "confirmed");
+    }
+}
+
+// The library fails at each step of a credit payment: the client is shown the reason, gets a
+// result that is not an approval, and the next payment on the same connection goes through.
+TEST_F(Transactions, ALibraryFailingAtAnyStepEndsThePaymentAndTheNextOnePays) {
+    app_.PutFile("scenario.json", kFaultScenario);
+    struct Case {
+        std::string stage;
+        std::string operation, amount;
+        std::string shown;  // the confirmation's message as JSON text
+    } cases[] = {
+        {"start (no such function)", "2", "30", R"(Fornecida uma modalidade inv\u00E1lida)"},
+        {"before the menu", "3", "10.61",
+         R"(N\u00E3o foi possivel realizar a conex\u00E3o com o servidor SiTef\r\n)"
+         R"(Por favor tente mais tarde...)"},
+        {"after the menu", "3", "10.62",
+         R"(Operadora do cart\u00E3o de cr\u00E9dito off-line (-43))"},
+        {"after the field", "3", "10.63", R"(Opera\u00E7\u00E3o cancelada pelo usu\u00E1rio)"},
+        {"after the question", "3", "10.64", R"(Opera\u00E7\u00E3o cancelada pelo operador)"},
+        {"after the wait", "3", "10.65", R"(Negada pelo autorizador (5))"},
+    };
+    DialogueClient client = Connect();
+    const std::string uuid = Open(client);
+    const auto pay = [&](const std::string& operation, const std::string& amount) {
+        client.On("menu", MenuAnswer("2:Digitado"))
+            .On("collect", qvtest::FieldAnswer(true, "4000123456789010"))
+            .On("question", QuestionAnswer("Sim"))
+            .On("confirmation", kAcknowledge);
+        return client.Run(Request(uuid, "transaction",
+                                  R"("operation":)" + operation +
+                                      R"(,"payer_name":"Ana","transaction_value":)" + amount));
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stage);
+        const size_t finished_before = Finished().size();
+        const Lines failed = pay(c.operation, c.amount);
+        ASSERT_GE(failed.size(), 2u);
+        EXPECT_EQ(failed[failed.size() - 2], R"({"type":"confirmation","message":")" + c.shown +
+                                                 R"(","options":[],"can_cancel":false})");
+        EXPECT_EQ(Field(failed.back(), "type"), "result");
+        EXPECT_NE(Field(failed.back(), "status"), "approved") << failed.back();
+        // The library ended the function itself: nothing to confirm or undo.
+        EXPECT_EQ(Finished().size(), finished_before);
+        const Lines paid = pay("3", "15");
+        EXPECT_EQ(Field(paid.back(), "status"), "approved") << paid.back();
+        EXPECT_EQ(Finished().back(), "1 " + LastDocument() + " -> 0");
+    }
 }
 
 TEST_F(Transactions, WithoutAnInstalmentCountCreditIsAtSight) {

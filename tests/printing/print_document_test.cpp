@@ -95,11 +95,13 @@ TEST(PrintDocument, WritesEachDocumentToANewTemporaryFile) {
         const std::string name = path.substr(folder.path().size());
         EXPECT_TRUE(path.starts_with(folder.path()));
         EXPECT_TRUE(std::regex_match(name, std::regex("(0|[1-9][0-9]{0,6})_Temp\\.pdf"))) << name;
-        EXPECT_EQ(platform::ReadFile(path), bytes);
+        EXPECT_EQ(platform::ReadFile(path).value_or("<unreadable>"), bytes);
         paths.insert(path);
     }
     EXPECT_EQ(paths.size(), 50u);
-    EXPECT_EQ(platform::ReadFile(printing::WritePrintDocument(folder.path(), "pdf", "")), "");
+    EXPECT_EQ(platform::ReadFile(printing::WritePrintDocument(folder.path(), "pdf", ""))
+                  .value_or("<unreadable>"),
+              "");
 }
 
 TEST(PrintDocument, AFileThatCannotBeWrittenIsAnErrorWithItsReason) {

@@ -73,7 +73,7 @@ TEST_F(SecuritySettings, AnUnusableKeyFileIsAProblemNotTheBuiltInKey) {
     struct Case {
         const char* file;
         const char* reason;
-    } cases[] = {{"falta.txt", "arquivo não encontrado ou ilegível"},
+    } cases[] = {{"falta.txt", "arquivo não encontrado ou ilegível (No such file or directory)"},
                  {"vazia.txt", "arquivo vazio"}};
     for (const Case& c : cases) {
         const TSecurityReading reading = Read(std::string("token_key_file=") + c.file + "\r\n");

@@ -12,6 +12,7 @@
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/socket.h"
+#include "support/file_faults.h"
 
 namespace qvtest {
 namespace {
@@ -95,7 +96,13 @@ void AppFolder::RemoveFile(const std::string& relative) { fs::remove(folder_ / r
 
 void AppFolder::Start(const std::vector<std::string>& args) {
     if (process_ && process_->Running()) throw std::logic_error("the program is already running");
-    process_ = std::make_unique<ChildProcess>(ExecutablePath(), args, env_, folder_ / "output.txt");
+    std::vector<std::string> command = respect_permissions_
+                                           ? CommandWithoutFileOverride(ExecutablePath())
+                                           : std::vector<std::string>{ExecutablePath()};
+    command.insert(command.end(), args.begin(), args.end());
+    process_ = std::make_unique<ChildProcess>(
+        command.front(), std::vector<std::string>(command.begin() + 1, command.end()), env_,
+        folder_ / "output.txt");
 }
 
 bool AppFolder::WaitForPort(std::chrono::milliseconds timeout, uint16_t port,

@@ -63,6 +63,9 @@ public:
     void CopyFile(const std::string& source, const std::string& relative);
     void RemoveFile(const std::string& relative);
     void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
+    // The program started from now on respects file permissions even when the tests run as
+    // root (see file_faults.h).
+    void RespectFilePermissions() { respect_permissions_ = true; }
 
     // Starts the program with `args`.
     void Start(const std::vector<std::string>& args = {});
@@ -104,6 +107,7 @@ private:
     TempFolder folder_;
     uint16_t port_;
     std::map<std::string, std::string> env_;
+    bool respect_permissions_ = false;
     std::unique_ptr<ChildProcess> process_;
 };
 

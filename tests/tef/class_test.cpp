@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 
 #include "platform/file_system.h"
+#include "support/file_faults.h"
 #include "tef/errors.h"
 #include "tef/resp_clisitef.h"
 #include "tef_host.h"
@@ -142,6 +144,66 @@ TEST_F(EngineBase, CopiarRespostaWithEveryNameTakenFailsAndWritesNothing) {
     EXPECT_EQ(nome, "antes");
     EXPECT_EQ(engine_.ArquivosBackup().size(), 999u);
     EXPECT_TRUE(engine_.Resp().ArqBackup().empty());
+}
+
+// A backup that cannot be written (a read-only folder, a full disk) raises with the system's
+// reason and leaves no file behind: neither the backup nor its temporary file.
+TEST_F(EngineBase, ABackupThatCannotBeWrittenSaysWhyAndLeavesNothing) {
+    std::vector<std::string> reports;
+    component_.OnFalhaLog = [&](const std::string& motivo) { reports.push_back(motivo); };
+    const std::string pasta = component_.PathBackup();
+    TKaCliSiTefResp& resp = engine_.Resp();
+    resp.Conteudo.GravaInformacao(899, 100, "CRT");
+    resp.Conteudo.GravaInformacao(899, 101, std::string(200, '7'));
+    resp.ConteudoToProperty();
+    for (const bool somente_leitura : {true, false}) {
+        SCOPED_TRACE(somente_leitura ? "read-only folder" : "full disk");
+        std::string nome = "antes";
+        std::string erro;
+        {
+            std::optional<qvtest::WithoutFileOverride> as_a_user;
+            std::optional<qvtest::FileSizeLimit> full;
+            if (somente_leitura) {
+                as_a_user.emplace();
+                qvtest::ChangeModes(pasta, 0555, 0444);
+            } else {
+                full.emplace(100);
+            }
+            try {
+                engine_.CopiarResposta(nome);
+            } catch (const EKaCliSiTefArquivo& e) {
+                erro = e.what();
+            }
+            if (somente_leitura) qvtest::ChangeModes(pasta, 0755, 0644);
+        }
+        const std::string motivo = somente_leitura ? "Permission denied" : "File too large";
+        EXPECT_EQ(erro,
+                  "Erro ao gravar o arquivo:\r\n" + engine_.NomeArquivoBackup(1) + "\r\n" + motivo);
+        EXPECT_EQ(nome, "antes");
+        EXPECT_TRUE(resp.ArqBackup().empty());
+        EXPECT_TRUE(platform::ListFiles(pasta, "*").empty());
+    }
+    // The trace, itself beyond the size limit, told why it lost the lines; the read-only
+    // folder's failure made it to the trace.
+    EXPECT_NE(Trace().find("Erro ao gravar o arquivo:\r\n" + engine_.NomeArquivoBackup(1) +
+                           "\r\nPermission denied"),
+              std::string::npos);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_TRUE(reports.back().ends_with(": File too large")) << reports.back();
+}
+
+// A backup whose writing never finished (its temporary file) is no transaction: start-up
+// recovery removes it and settles only whole backups.
+TEST_F(EngineBase, RecoveryDropsBackupsWhoseWritingNeverFinished) {
+    Backup(teste_, 1, "CRT", "100", "000011", false);
+    platform::WriteFile(teste_.NomeArquivoBackup(2) + ".tmp", "899-100 = CRT\r\n899-1");
+    teste_.RecuperarTransacoesPendentes();
+    EXPECT_EQ(teste_.chamadas, std::vector<std::string>{"CNF 100"});
+    EXPECT_TRUE(platform::ListFiles(component_.PathBackup(), "*").empty());
+    EXPECT_NE(Trace().find("Teste RecuperarTransacoesPendentes: grava\xE7\xE3o incompleta "
+                           "descartada: " +
+                           teste_.NomeArquivoBackup(2) + ".tmp"),
+              std::string::npos);
 }
 
 TEST_F(EngineBase, VerificaValor) {

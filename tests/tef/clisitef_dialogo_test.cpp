@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <thread>
 
@@ -518,15 +520,24 @@ TEST_F(Dialogo, TraceIsInOrderAndOnDiskBeforeAHandlerRuns) {
     }
 }
 
+// A reader that runs beside the dialogue, with nothing else ordering it after the flag's
+// change, sees the dialogue waiting (and ThreadSanitizer sees the flag shared safely): the
+// dialogue holds its wait until the reader has seen it, within a bounded time.
 TEST_F(Dialogo, AnotherThreadSeesTheDialogueRunning) {
-    bool visto = false;
+    std::atomic<bool> visto = false;
+    const auto prazo = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto antes_do_prazo = [&] { return std::chrono::steady_clock::now() < prazo; };
+    EXPECT_FALSE(component_.AguardandoResposta());
+    std::thread leitor([&] {
+        while (!component_.AguardandoResposta() && antes_do_prazo()) std::this_thread::yield();
+        visto = component_.AguardandoResposta();
+    });
     host_.interceptar = "Aguarda";
     host_.aoInterceptar = [&] {
-        std::thread leitor([&] { visto = component_.AguardandoResposta(); });
-        leitor.join();
+        while (!visto && antes_do_prazo()) std::this_thread::yield();
     };
-    EXPECT_FALSE(component_.AguardandoResposta());
     EXPECT_EQ(Run(R"({"command": 23, "times": 1})"), 0);
+    leitor.join();
     EXPECT_TRUE(visto);
     EXPECT_FALSE(component_.AguardandoResposta());
 }

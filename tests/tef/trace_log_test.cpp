@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/file_system.h"
+#include "support/file_faults.h"
 #include "support/temp_folder.h"
 #include "tef_host.h"
 
@@ -74,6 +75,78 @@ TEST(TraceLog, DeferredLinesGoOutFirstInOneWrite) {
     EXPECT_LT(um, dois);
     EXPECT_LT(dois, tres);
     EXPECT_EQ(text.size(), 3 * std::string("-- dd/mm hh:nn:ss:zzz - ").size() + 4 + 6 + 6);
+}
+
+}  // namespace
+
+namespace {
+
+// The trace's failure report hears the system's reason once when writing starts failing and
+// again when the reason changes; lines that do not fit are never left in part.
+TEST(TraceLog, FailuresAreReportedWithTheReasonAndLeaveNoPartLine) {
+    teftest::ScopedEnv env;
+    env.Set("QV_TRACE_REOPEN_MS", "1");
+    qvtest::TempFolder folder;
+    const std::string path = folder / "trace.log";
+    tef::TTraceLog trace;
+    std::vector<std::string> reports;
+    trace.SetFailureReport(
+        [&](const platform::FileStatus& status) { reports.push_back(status.Message()); });
+    trace.Write(path, "antes");
+    const std::string before = platform::ReadFile(path).value_or("");
+    {
+        // Full: the next line stops part-way, and the one after does not fit at all.
+        qvtest::FileSizeLimit limit(before.size() + 10);
+        trace.Write(path, std::string(40, 'x'));
+        trace.Write(path, std::string(40, 'y'));
+    }
+    EXPECT_EQ(platform::ReadFile(path).value_or(""), before);
+    {
+        qvtest::WithoutFileOverride as_a_user;
+        qvtest::ChangeModes(folder.path(), 0555, 0444);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        trace.Write(path, "somente leitura");
+        trace.Write(path, "ainda");
+        qvtest::ChangeModes(folder.path(), 0755, 0644);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    trace.Write(path, "depois");
+    EXPECT_EQ(reports, (std::vector<std::string>{"write " + path + ": File too large",
+                                                 "open " + path + ": Permission denied"}));
+    EXPECT_TRUE(platform::ReadFile(path).value_or("").ends_with(" - depois\r\n"));
+}
+
+}  // namespace
+
+namespace {
+
+// Lines written and deferred by several threads at once all arrive, each whole.
+TEST(TraceLog, LinesOfSeveralThreadsArriveWhole) {
+    qvtest::TempFolder folder;
+    const std::string path = folder / "trace.log";
+    tef::TTraceLog trace;
+    std::vector<std::thread> threads;
+    for (char c = 'a'; c < 'e'; ++c) {
+        threads.emplace_back([&, c] {
+            for (int i = 0; i < 100; ++i) {
+                trace.Defer(std::string(60, c));
+                trace.Write(path, std::string(80, c));
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    trace.Flush(path);
+    const std::string text = platform::ReadFile(path).value_or("");
+    const size_t stamp = std::string("-- dd/mm hh:nn:ss:zzz - ").size();
+    size_t lines = 0;
+    for (size_t start = 0; start < text.size(); ++lines) {
+        const size_t end = text.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos);
+        const std::string body = text.substr(start + stamp, end - start - stamp);
+        EXPECT_TRUE(body == std::string(60, body[0]) || body == std::string(80, body[0])) << body;
+        start = end + 2;
+    }
+    EXPECT_EQ(lines, 4u * 100u * 2u);
 }
 
 }  // namespace

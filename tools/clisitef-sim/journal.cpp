@@ -76,8 +76,9 @@ std::string JournalLine::Quote(std::string_view cp1252) {
 
 void Journal::Append(const std::string& line) const {
     if (path_.empty()) return;
-    if (!platform::AppendToFile(path_, line + "\n"))
-        std::fprintf(stderr, "clisitef-sim: cannot write the journal %s\n", path_.c_str());
+    if (const platform::FileStatus written = platform::AppendToFile(path_, line + "\n"); !written)
+        std::fprintf(stderr, "clisitef-sim: cannot write the journal: %s\n",
+                     written.Message().c_str());
 }
 
 }  // namespace clisitef_sim

@@ -114,7 +114,7 @@ void Simulator::Load() {
                 ScenarioParser::Parse(BuiltInScenario(), "built-in scenario", library_folder);
         } else {
             auto text = platform::ReadFile(path);
-            if (!text) throw ScenarioError(path + ": cannot be read");
+            if (!text) throw ScenarioError(path + ": cannot be read: " + text.Status().Reason());
             scenario_ = ScenarioParser::Parse(*text, path, FolderOf(path));
         }
     } catch (const ScenarioError& e) {

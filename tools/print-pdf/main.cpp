@@ -29,8 +29,8 @@ int Fail(int code, std::string reason) {
 
 // Empty text when `path` is a readable PDF; why not otherwise.
 std::string DocumentProblem(const std::string& path) {
-    std::optional<std::string> bytes = platform::ReadFile(path);
-    if (!bytes) return "não foi possível ler " + path;
+    const platform::FileContents bytes = platform::ReadFile(path);
+    if (!bytes) return "não foi possível ler " + path + ": " + bytes.Status().Reason();
     if (!bytes->starts_with("%PDF-")) return path + " não é um arquivo PDF";
     return "";
 }
@@ -42,8 +42,9 @@ std::string JobRecord(const PrintCommand& command, int job) {
 }
 
 int Print(const PrintCommand& command, const JobOptions& job_options) {
-    if (!platform::ForceDirectories(command.data_dir))
-        return Fail(kExitBadDataDir, "não foi possível criar a pasta " + command.data_dir);
+    if (const platform::FileStatus made = platform::ForceDirectories(command.data_dir); !made)
+        return Fail(kExitBadDataDir,
+                    "não foi possível criar a pasta " + command.data_dir + ": " + made.Reason());
     if (std::string problem = DocumentProblem(command.pdf); !problem.empty())
         return Fail(kExitBadDocument, problem);
 
@@ -55,9 +56,12 @@ int Print(const PrintCommand& command, const JobOptions& job_options) {
         QvPrintPdf(command.printer.c_str(), command.pdf.c_str(), title.c_str(), options.data(),
                    static_cast<int>(options.size()), reason, sizeof reason);
     if (job == 0) return Fail(kExitPrintFailed, reason);
-    if (!platform::WriteFile(platform::IncludeTrailingSeparator(command.data_dir) + "job.txt",
-                             JobRecord(command, job)))
-        return Fail(kExitBadDataDir, "não foi possível escrever em " + command.data_dir);
+    if (const platform::FileStatus written =
+            platform::WriteFile(platform::IncludeTrailingSeparator(command.data_dir) + "job.txt",
+                                JobRecord(command, job));
+        !written)
+        return Fail(kExitBadDataDir,
+                    "não foi possível escrever em " + command.data_dir + ": " + written.Reason());
     return printing::kExitPrinted;
 }
 

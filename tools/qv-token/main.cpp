@@ -160,8 +160,8 @@ std::string ClaimsFromOptions(const Options& options) {
 }
 
 std::string ClaimsFromFile(const std::string& path) {
-    const std::optional<std::string> text = platform::ReadFile(path);
-    if (!text) throw UsageError("cannot read " + path);
+    const platform::FileContents text = platform::ReadFile(path);
+    if (!text) throw UsageError("cannot read " + path + ": " + text.Status().Reason());
     requests::JsonDocument document;
     if (!document.Parse(*text) || !document.IsObject())
         throw UsageError(path + " does not hold a JSON object");
