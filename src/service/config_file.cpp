@@ -93,6 +93,10 @@ void ConfigFile::WriteString(std::string_view section, std::string_view key,
     if (ini.Save(text) < 0) {
         throw std::runtime_error("Não foi possível gravar o arquivo de configuração " + path_);
     }
+    // A mark read as part of a name (not at the very start of the file) would lead the saved
+    // text, and the next read would skip it as the file's byte-order mark: entries would move
+    // into a section they were never in. A blank first line keeps it a name.
+    if (text.starts_with("\xEF\xBB\xBF")) text.insert(0, "\n");
     if (const platform::FileStatus written = platform::WriteFile(path_, text, true); !written) {
         throw std::runtime_error("Não foi possível gravar o arquivo de configuração " + path_ +
                                  ": " + written.Reason());

@@ -138,6 +138,21 @@ TEST_F(ConfigFileTest, AValueThatWouldBreakItsLineIsRefusedAndChangesNothing) {
     EXPECT_EQ(config_.ReadString("sitef", "download_url", ""), fine);
 }
 
+TEST_F(ConfigFileTest, AWriteMovesNoEntryIntoAnotherSection) {
+    // The mark after the tab is part of a key's name, so "version" belongs to no section; a
+    // write must not turn the mark into the file's byte-order mark and "[sitef]" into a section.
+    const std::string ini = "\t\xEF\xBB\xBF[sitef]x=1\r\nversion=1.0\r\n";
+    WriteText(ini);
+    config_.WriteString("sitef", "download_url", "https://example.invalid/x");
+    EXPECT_EQ(config_.ReadString("sitef", "version", "<none>"), "<none>") << Text();
+    EXPECT_EQ(config_.ReadString("", "version", "<none>"), "1.0") << Text();
+
+    // A real byte-order mark at the start stays what it was: skipped.
+    WriteText("\xEF\xBB\xBF[sitef]\r\nversion=2.0\r\n");
+    config_.WriteString("sitef", "download_url", "https://example.invalid/y");
+    EXPECT_EQ(config_.ReadString("sitef", "version", "<none>"), "2.0") << Text();
+}
+
 TEST_F(ConfigFileTest, AFailedWriteRaisesAndChangesNothing) {
     ConfigFile unwritable(folder_ / "no-such-folder/x.ini");
     EXPECT_THROW(unwritable.WriteString("sitef", "version", "1"), std::runtime_error);
