@@ -49,6 +49,12 @@ char ShortEscape(char c) {
     }
 }
 
+// Written as it stands: printable ASCII that needs no escape.
+bool IsPlain(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 0x20 && u < 0x80 && ShortEscape(c) == 0;
+}
+
 // Decodes the well-formed UTF-8 sequence starting at s[i] (SanitizeUtf8 ran first).
 char32_t NextCodePoint(std::string_view s, size_t& i) {
     auto b0 = static_cast<unsigned char>(s[i]);
@@ -71,6 +77,12 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
     }
     out += '"';
     for (size_t i = 0; i < utf8.size();) {
+        // Characters that stand as they are go in as one run.
+        size_t plain = i;
+        while (plain < utf8.size() && IsPlain(utf8[plain])) ++plain;
+        out.append(utf8.data() + i, plain - i);
+        i = plain;
+        if (i == utf8.size()) break;
         char c = utf8[i];
         if (static_cast<unsigned char>(c) >= 0x80) {
             AppendEscapedCodePoint(out, NextCodePoint(utf8, i));
@@ -80,10 +92,8 @@ void AppendJsonString(std::string& out, std::string_view utf8) {
         if (char e = ShortEscape(c)) {
             out += '\\';
             out += e;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            AppendUnicodeEscape(out, static_cast<char16_t>(c));
         } else {
-            out += c;
+            AppendUnicodeEscape(out, static_cast<char16_t>(c));
         }
     }
     out += '"';
