@@ -52,8 +52,7 @@ TEST_F(ServiceLifecycle, StartPauseContinueStop) {
 
     Control(SIGUSR1, "O serviço foi pausado.");
     EXPECT_TRUE(client.WaitForClose()) << "pausing ends the connections";
-    EXPECT_TRUE(app_.Refuses());
-    EXPECT_TRUE(app_.Refuses(0, "::1"));
+    EXPECT_FALSE(app_.ListensOn());
 
     Control(SIGUSR2, "O serviço foi retomado.");
     EXPECT_TRUE(app_.WaitForPort(std::chrono::seconds(10)));
@@ -93,7 +92,8 @@ TEST_F(ServiceLifecycle, ContinueListensOnTheNewlyConfiguredPort) {
     app_.SetPort(new_port);
     Control(SIGUSR2, "O serviço foi retomado.");
     ASSERT_TRUE(app_.WaitForPort(std::chrono::seconds(10), new_port));
-    EXPECT_TRUE(app_.Refuses());
+    EXPECT_TRUE(app_.ListensOn(new_port));
+    EXPECT_FALSE(app_.ListensOn());
 }
 
 TEST_F(ServiceLifecycle, ATakenPortLeavesTheServiceRunningWithoutListener) {
@@ -103,7 +103,7 @@ TEST_F(ServiceLifecycle, ATakenPortLeavesTheServiceRunningWithoutListener) {
         EXPECT_EQ(ServiceTexts(), (Texts{kStarting, kStarted}));
         // Our own socket holds IPv4; the service took nothing, not even IPv6.
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        EXPECT_TRUE(app_.Refuses(0, "::1"));
+        EXPECT_FALSE(app_.ListensOn());
     }
     // Once the port is free, a pause and continue tries again.
     Control(SIGUSR1, "O serviço foi pausado.");
@@ -116,8 +116,7 @@ TEST_F(ServiceLifecycle, AMissingCertificateLeavesTheServiceRunningWithoutListen
     app_.RemoveFile("Certificado/ca_cert.pem");
     StartAndWaitForLog();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_TRUE(app_.Refuses());
-    EXPECT_TRUE(app_.Refuses(0, "::1"));
+    EXPECT_FALSE(app_.ListensOn());
     EXPECT_EQ(app_.Stop(), 0);
     EXPECT_EQ(ServiceTexts(), (Texts{kStarting, kStarted, "O serviço foi parado."}));
 }

@@ -75,8 +75,10 @@ public:
     // True when `port` (default: ours) accepts a TCP connection on `host` within `timeout`.
     bool WaitForPort(std::chrono::milliseconds timeout, uint16_t port = 0,
                      const std::string& host = "127.0.0.1");
-    // True when `port` refuses connections on `host` right now.
-    bool Refuses(uint16_t port = 0, const std::string& host = "127.0.0.1") const;
+    // True when the running program holds a listening TCP socket (IPv4 or IPv6) on `port`
+    // (default: ours). Asked of the program itself, not of the port: a port the program let go
+    // may be taken at once by another test's server.
+    bool ListensOn(uint16_t port = 0) const;
 
     void Signal(int sig);
     // The running program's process id; -1 when it was never started.
