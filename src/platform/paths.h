@@ -9,7 +9,7 @@ namespace platform {
 inline constexpr char kPathSeparator = '/';
 
 // Full path of the running executable, as it was when first asked.
-std::string ExecutablePath();
+const std::string& ExecutablePath();
 
 // Folder of the running executable, with a trailing separator.
 std::string ExecutableDir();

@@ -23,7 +23,7 @@ std::string ReadExecutableLink() {
 
 }  // namespace
 
-std::string ExecutablePath() {
+const std::string& ExecutablePath() {
     // Read once: the version route asks on every request, and the service keeps running
     // from where it was started.
     static const std::string path = ReadExecutableLink();
@@ -31,7 +31,7 @@ std::string ExecutablePath() {
 }
 
 std::string ExecutableDir() {
-    std::string path = ExecutablePath();
+    const std::string& path = ExecutablePath();
     return path.substr(0, path.rfind(kPathSeparator) + 1);
 }
 

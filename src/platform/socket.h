@@ -32,6 +32,8 @@ public:
     void SetNoDelay() const;
     // Limits blocking reads and writes (0 = no limit).
     void SetTimeouts(std::chrono::milliseconds timeout) const;
+    // Limits blocking writes only (0 = no limit).
+    void SetSendTimeout(std::chrono::milliseconds timeout) const;
 
     // Peer address as "host:port" ("[host]:port" for IPv6); empty when unknown.
     std::string PeerAddress() const;

@@ -57,12 +57,24 @@ void Socket::SetNonBlocking(bool on) const {
 
 void Socket::SetNoDelay() const { SetIntOption(fd(), IPPROTO_TCP, TCP_NODELAY, 1, "TCP_NODELAY"); }
 
-void Socket::SetTimeouts(std::chrono::milliseconds timeout) const {
+namespace {
+
+void SetTimeoutOption(int fd, int name, std::chrono::milliseconds timeout, const char* what) {
     timeval tv{};
     tv.tv_sec = static_cast<time_t>(timeout.count() / 1000);
     tv.tv_usec = static_cast<suseconds_t>(timeout.count() % 1000 * 1000);
-    if (::setsockopt(fd(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) ThrowErrno("SO_RCVTIMEO");
-    if (::setsockopt(fd(), SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0) ThrowErrno("SO_SNDTIMEO");
+    if (::setsockopt(fd, SOL_SOCKET, name, &tv, sizeof tv) != 0) ThrowErrno(what);
+}
+
+}  // namespace
+
+void Socket::SetTimeouts(std::chrono::milliseconds timeout) const {
+    SetTimeoutOption(fd(), SO_RCVTIMEO, timeout, "SO_RCVTIMEO");
+    SetSendTimeout(timeout);
+}
+
+void Socket::SetSendTimeout(std::chrono::milliseconds timeout) const {
+    SetTimeoutOption(fd(), SO_SNDTIMEO, timeout, "SO_SNDTIMEO");
 }
 
 std::string Socket::PeerAddress() const {

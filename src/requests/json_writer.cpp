@@ -1,5 +1,6 @@
 #include "requests/json_writer.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 
@@ -26,7 +27,7 @@ void AppendEscapedCodePoint(std::string& out, char32_t cp) {
 }
 
 // Short escape for an ASCII character, or 0 when it is written as it stands or as \u.
-char ShortEscape(char c) {
+constexpr char ShortEscape(char c) {
     switch (c) {
         case '\b':
             return 'b';
@@ -49,11 +50,12 @@ char ShortEscape(char c) {
     }
 }
 
-// Written as it stands: printable ASCII that needs no escape.
-bool IsPlain(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return u >= 0x20 && u < 0x80 && ShortEscape(c) == 0;
-}
+// Bytes written as they stand: printable ASCII that needs no escape.
+constexpr std::array<bool, 256> kPlain = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 0x20; c < 0x80; ++c) plain[c] = ShortEscape(static_cast<char>(c)) == 0;
+    return plain;
+}();
 
 // Decodes the well-formed UTF-8 sequence starting at s[i] (SanitizeUtf8 ran first).
 char32_t NextCodePoint(std::string_view s, size_t& i) {
@@ -69,27 +71,30 @@ char32_t NextCodePoint(std::string_view s, size_t& i) {
 
 void AppendJsonString(std::string& out, std::string_view utf8) {
     std::string clean;
-    bool ascii = true;
-    for (char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (!ascii) {
-        clean = platform::SanitizeUtf8(utf8);
-        utf8 = clean;
-    }
+    bool sanitized = false;
     out += '"';
     for (size_t i = 0; i < utf8.size();) {
         // Characters that stand as they are go in as one run.
         size_t plain = i;
-        while (plain < utf8.size() && IsPlain(utf8[plain])) ++plain;
+        while (plain < utf8.size() && kPlain[static_cast<unsigned char>(utf8[plain])]) ++plain;
         out.append(utf8.data() + i, plain - i);
         i = plain;
         if (i == utf8.size()) break;
-        char c = utf8[i];
+        const char c = utf8[i];
         if (static_cast<unsigned char>(c) >= 0x80) {
+            if (!sanitized) {
+                // Everything before is ASCII, so making the rest valid UTF-8 is making all of it.
+                clean = platform::SanitizeUtf8(utf8.substr(i));
+                utf8 = clean;
+                i = 0;
+                sanitized = true;
+                continue;
+            }
             AppendEscapedCodePoint(out, NextCodePoint(utf8, i));
             continue;
         }
         ++i;
-        if (char e = ShortEscape(c)) {
+        if (const char e = ShortEscape(c)) {
             out += '\\';
             out += e;
         } else {

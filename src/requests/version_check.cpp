@@ -32,17 +32,16 @@ void TDmSitef::CheckFileVersion(const TClientRequest& pContent) {
     if (!pContent.HasType("version", "Campo type diferente de version.")) return;
     try {
         std::string category = pContent.Field("category");
-        std::string file;
+        std::string installed;
         if (category == "service_exe") {
-            file = platform::ExecutablePath();
+            installed = InstalledVersion(platform::ExecutablePath());
         } else if (category == "clisitef_dll") {
-            file = LibraryFileForVersion();
+            installed = InstalledVersion(LibraryFileForVersion());
         } else {
             pContent.ReplyError(
                 "Categoria inválida. Valores permitidos [service_exe, clisitef_dll]");
             return;
         }
-        std::string installed = InstalledVersion(file);
         bool updating = false;
         if (pContent.Has("version") && pContent.Has("download_url")) {
             service_.GravaLog("Validando versão..");

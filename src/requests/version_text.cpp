@@ -1,5 +1,6 @@
 #include "requests/version_text.h"
 
+#include <charconv>
 #include <cstdint>
 #include <limits>
 
@@ -26,8 +27,13 @@ uint16_t TakeNumber(std::string_view& text) {
 }  // namespace
 
 std::string FormatVersion(const platform::FileVersion& v) {
-    return std::to_string(v[0]) + '.' + std::to_string(v[1]) + '.' + std::to_string(v[2]) + '.' +
-           std::to_string(v[3]);
+    char text[4 * 6];  // four numbers of up to five digits, with their dots
+    char* end = text;
+    for (size_t i = 0; i < v.size(); ++i) {
+        if (i > 0) *end++ = '.';
+        end = std::to_chars(end, text + sizeof text, v[i]).ptr;
+    }
+    return std::string(text, end);
 }
 
 platform::FileVersion ParseVersionText(std::string_view text) {

@@ -5,6 +5,7 @@
 
 #include "platform/code_page.h"
 #include "platform/environment.h"
+#include "platform/scope_exit.h"
 #include "transport/transport_errors.h"
 
 namespace transport {
@@ -150,7 +151,14 @@ void TClientConnection::Refuse(std::string_view answer, const std::string& reaso
 }
 
 void TClientConnection::SendFrame(uint8_t opcode, std::string_view payload) {
-    WriteRaw(BuildFrame(opcode, payload));
+    std::lock_guard lock(io_lock_);
+    // The room of a large reply is not kept for the small ones that follow.
+    platform::ScopeExit trim([this] {
+        if (frame_.capacity() > kReadChunk) std::string().swap(frame_);
+    });
+    frame_.clear();
+    AppendFrame(frame_, opcode, payload);
+    WriteRaw(frame_);
 }
 
 void TClientConnection::SendText(std::string_view text) { SendFrame(kOpText, text); }

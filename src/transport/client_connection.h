@@ -146,6 +146,8 @@ private:
     std::unique_ptr<char[]> buffer_;
     size_t buffer_size_ = 0;
     size_t begin_ = 0, end_ = 0;
+    // The frame being sent, kept for the next one; guarded by io_lock_.
+    std::string frame_;
 };
 
 }  // namespace transport

@@ -75,7 +75,7 @@ int TlsStream::Drive(Call call, Deadline deadline) {
         if (!blocking_) {
             WaitFor(error, deadline);
         } else if (deadline && SteadyClock::now() >= *deadline) {
-            // The socket gave up waiting (its time-out), and so does the caller.
+            // The socket gave up waiting (its write time-out), and so does the caller.
             throw StreamTimeout("tempo esgotado");
         }
     }
@@ -86,12 +86,21 @@ void TlsStream::Accept(Deadline deadline) {
 }
 
 void TlsStream::UseBlockingIo(std::chrono::milliseconds stall) {
-    socket_.SetTimeouts(stall);
-    socket_.SetNonBlocking(false);
-    blocking_ = true;
+    socket_.SetSendTimeout(stall);
+    SetBlocking(true);
+    messages_ = true;
+}
+
+void TlsStream::SetBlocking(bool on) {
+    if (blocking_ == on) return;
+    socket_.SetNonBlocking(!on);
+    blocking_ = on;
 }
 
 size_t TlsStream::Read(char* dst, size_t size, Deadline deadline) {
+    // A read with a deadline must not block in the socket, which has no time-out for reads:
+    // part of a record would keep it waiting.
+    if (messages_) SetBlocking(!deadline);
     return static_cast<size_t>(
         Drive([&] { return SSL_read(ssl_.get(), dst, ClampToInt(size)); }, deadline));
 }
@@ -99,11 +108,10 @@ size_t TlsStream::Read(char* dst, size_t size, Deadline deadline) {
 size_t TlsStream::TryRead(char* dst, size_t size) {
     if (failed_) throw ConnectionClosed("Conexão encerrada.");
     // A blocking socket would wait here for the rest of a record that has only partly come.
-    if (blocking_) socket_.SetNonBlocking(true);
+    SetBlocking(false);
     EnsureNoQueuedError();
     const int rc = SSL_read(ssl_.get(), dst, ClampToInt(size));
     const int error = rc > 0 ? SSL_ERROR_NONE : SSL_get_error(ssl_.get(), rc);
-    if (blocking_) socket_.SetNonBlocking(false);
     if (rc > 0) return static_cast<size_t>(rc);
     if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) return 0;
     Fail(error);
@@ -126,7 +134,7 @@ void TlsStream::Close() noexcept {
     if (closed_) return;
     closed_ = true;
     try {
-        if (blocking_) socket_.SetNonBlocking(true);  // the goodbye must not wait for the peer
+        SetBlocking(false);  // the goodbye must not wait for the peer
     } catch (const std::system_error&) {
         failed_ = true;  // no goodbye then, only the shutdown
     }

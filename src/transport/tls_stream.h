@@ -1,7 +1,7 @@
 // One TLS connection over a socket, with bounded waits. The socket starts non-blocking, each wait
-// a poll against its deadline; once the connection carries messages it may switch to blocking
-// reads and writes bounded by the socket's own time-out (UseBlockingIo). Used by one thread at
-// a time (the connection's own); only Abort() may be called from another thread.
+// a poll against its deadline; once the connection carries messages, a read without deadline
+// and every write may block in the socket instead (UseBlockingIo). Used by one thread at a time
+// (the connection's own); only Abort() may be called from another thread.
 #pragma once
 
 #include <openssl/types.h>
@@ -33,9 +33,9 @@ public:
     // Runs the server handshake. ConnectionClosed when it fails, StreamTimeout past `deadline`.
     void Accept(Deadline deadline);
 
-    // From now on a read or write blocks in the socket, which gives up after `stall` without
-    // progress: waiting for the next message then costs one read instead of a poll and a read.
-    // Deadlines still hold, checked whenever the socket gives up.
+    // From now on a read without deadline (the wait for the next message) blocks in the
+    // socket: one read instead of a poll and a read, and no timer. A read with a deadline still
+    // polls; a write blocks, the socket giving up after `stall` without progress.
     void UseBlockingIo(std::chrono::milliseconds stall);
 
     // Reads at least one and at most `size` bytes. ConnectionClosed at the end of the stream
@@ -65,6 +65,8 @@ private:
     template <class Call>
     int Drive(Call call, Deadline deadline);
     void WaitFor(int ssl_error, Deadline deadline);
+    // Puts the socket in blocking mode or out of it, when it is not there already.
+    void SetBlocking(bool on);
     [[noreturn]] void Fail(int ssl_error);
 
     struct Free {
@@ -75,7 +77,8 @@ private:
     std::unique_ptr<SSL, Free> ssl_;
     bool failed_ = false;  // after a fatal TLS error OpenSSL forbids a shutdown
     bool closed_ = false;
-    bool blocking_ = false;
+    bool messages_ = false;  // after UseBlockingIo
+    bool blocking_ = false;  // the socket's mode now
 };
 
 }  // namespace transport

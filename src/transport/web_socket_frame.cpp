@@ -71,7 +71,12 @@ FrameHeader ParseFrameHeader(std::string_view bytes) {
 
 std::string BuildFrame(uint8_t opcode, std::string_view payload) {
     std::string frame;
-    frame.reserve(payload.size() + 10);
+    AppendFrame(frame, opcode, payload);
+    return frame;
+}
+
+void AppendFrame(std::string& frame, uint8_t opcode, std::string_view payload) {
+    frame.reserve(frame.size() + payload.size() + 10);
     frame += static_cast<char>(0x80 | opcode);
     const uint64_t n = payload.size();
     if (n <= 125) {
@@ -84,7 +89,6 @@ std::string BuildFrame(uint8_t opcode, std::string_view payload) {
         AppendBigEndian(frame, n, 8);
     }
     frame.append(payload);
-    return frame;
 }
 
 void Unmask(char* data, size_t size, const std::array<uint8_t, 4>& mask, uint64_t offset) {

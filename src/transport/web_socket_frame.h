@@ -45,6 +45,8 @@ FrameHeader ParseFrameHeader(std::string_view bytes);
 
 // One final, unmasked frame with `payload`: 0x80|opcode, the length in 7, 16 or 64 bits.
 std::string BuildFrame(uint8_t opcode, std::string_view payload);
+// The same frame appended to `out`.
+void AppendFrame(std::string& out, uint8_t opcode, std::string_view payload);
 inline std::string BuildTextFrame(std::string_view payload) { return BuildFrame(kOpText, payload); }
 
 // XORs `data` with the masking key, `offset` being the position of data[0] in the payload.

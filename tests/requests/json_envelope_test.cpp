@@ -21,6 +21,8 @@ TEST(JsonWriter, WritesStringsAsPureAscii) {
                                          R"(")"},
         {"€ 😀", R"("\u20AC \uD83D\uDE00")"},
         {"bad \xFF byte", R"("bad \uFFFD byte")"},
+        {"\"\xC3\xA9/\xFF", R"("\"\u00E9\/\uFFFD")"},
+        {"end \xC3", R"("end \uFFFD")"},
         {std::string("nul\0in", 6), R"("nul\u0000in")"},
     };
     for (const auto& c : cases) {
