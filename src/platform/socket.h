@@ -13,6 +13,14 @@
 
 namespace platform {
 
+// Outcome of one read or write on a socket: the bytes moved, or why none were.
+struct IoResult {
+    enum class Status { kDone, kWouldBlock, kEnd, kFailed };
+    Status status = Status::kDone;
+    size_t bytes = 0;  // when kDone, at least 1
+    int error = 0;     // errno when kFailed
+};
+
 class Socket {
 public:
     Socket() = default;
@@ -34,6 +42,11 @@ public:
     void SetTimeouts(std::chrono::milliseconds timeout) const;
     // Limits blocking writes only (0 = no limit).
     void SetSendTimeout(std::chrono::milliseconds timeout) const;
+
+    // One read of at most `size` bytes, or one write. A non-blocking socket answers kWouldBlock
+    // when it cannot move a byte now; a blocking one when its time-out passed first. `size` > 0.
+    IoResult Receive(char* dst, size_t size) const;
+    IoResult Send(const char* src, size_t size) const;
 
     // Peer address as "host:port" ("[host]:port" for IPv6); empty when unknown.
     std::string PeerAddress() const;

@@ -77,6 +77,31 @@ void Socket::SetSendTimeout(std::chrono::milliseconds timeout) const {
     SetTimeoutOption(fd(), SO_SNDTIMEO, timeout, "SO_SNDTIMEO");
 }
 
+namespace {
+
+IoResult Outcome(ssize_t rc) {
+    if (rc > 0) return {IoResult::Status::kDone, static_cast<size_t>(rc), 0};
+    if (rc == 0) return {IoResult::Status::kEnd, 0, 0};
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return {IoResult::Status::kWouldBlock, 0, 0};
+    return {IoResult::Status::kFailed, 0, errno};
+}
+
+}  // namespace
+
+IoResult Socket::Receive(char* dst, size_t size) const {
+    for (;;) {
+        const ssize_t rc = ::recv(fd(), dst, size, 0);
+        if (rc >= 0 || errno != EINTR) return Outcome(rc);
+    }
+}
+
+IoResult Socket::Send(const char* src, size_t size) const {
+    for (;;) {
+        const ssize_t rc = ::send(fd(), src, size, MSG_NOSIGNAL);
+        if (rc >= 0 || errno != EINTR) return Outcome(rc);
+    }
+}
+
 std::string Socket::PeerAddress() const {
     sockaddr_storage addr{};
     socklen_t len = sizeof addr;
