@@ -34,6 +34,8 @@ public:
     // Stops both directions without releasing the descriptor, so a thread blocked on it wakes
     // up; safe to call from any thread while another one uses the socket.
     void Shutdown() const noexcept;
+    // Ends our direction only: the peer reads what was sent, then the end of the stream.
+    void ShutdownSend() const noexcept;
 
     void SetNonBlocking(bool on) const;
     // Disables Nagle's algorithm: frames are small and answered at once.

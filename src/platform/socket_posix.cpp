@@ -48,6 +48,10 @@ void Socket::Shutdown() const noexcept {
     if (IsValid()) ::shutdown(fd(), SHUT_RDWR);
 }
 
+void Socket::ShutdownSend() const noexcept {
+    if (IsValid()) ::shutdown(fd(), SHUT_WR);
+}
+
 void Socket::SetNonBlocking(bool on) const {
     int flags = ::fcntl(fd(), F_GETFL);
     if (flags < 0) ThrowErrno("fcntl");
