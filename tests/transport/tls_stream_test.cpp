@@ -448,4 +448,280 @@ TEST_P(TlsStreamRecords, RecordsArrivingTogetherAreDeliveredInOrderThroughSmallR
 
 INSTANTIATE_TEST_SUITE_P(SuitesAndReadWays, TlsStreamRecords, SuitesAndWays(), SuiteAndWayName);
 
+// --- Goodbyes and resumption -----------------------------------------------------------------
+
+class TlsStreamGoodbye : public TlsStreamTest, public ::testing::WithParamInterface<ReadWay> {};
+
+TEST_P(TlsStreamGoodbye, ClientCloseNotifyEndsReadingWithTheGoodbyeText) {
+    Connect();
+    UseWay(GetParam());
+    // Records first, so the goodbye comes with a sequence number well past zero.
+    const std::vector<std::string> messages = SmallMessages(50);
+    for (const std::string& message : messages) client_->Send(message);
+    client_->SayGoodbye();
+    const auto [delivered, why] = ReadUntilClosed();
+    ExpectSameBytes(Joined(messages), delivered);
+    EXPECT_EQ(why, kGoodbyeText);
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadWays, TlsStreamGoodbye,
+                         ::testing::Values(ReadWay::kPolling, ReadWay::kBlocking, ReadWay::kMixed,
+                                           ReadWay::kTryRead),
+                         [](const ::testing::TestParamInfo<ReadWay>& param) {
+                             return WayName(param.param);
+                         });
+
+TEST_F(TlsStreamTest, CloseSendsCloseNotifyAfterWhatWasWritten) {
+    Connect();
+    const std::vector<std::string> messages = SmallMessages(50);
+    for (const std::string& message : messages) server_->Write(message, kWait);
+    server_->Close();
+    ExpectSameBytes(Joined(messages), client_->Receive(Joined(messages).size()));
+    EXPECT_EQ(client_->ReadEnd(), SSL_ERROR_ZERO_RETURN);
+}
+
+struct ResumptionCase {
+    const char* name;
+    const char* suite;
+    bool tickets;
+    bool server_first;  // the server says goodbye before the client does
+};
+
+class TlsStreamResumption : public TlsStreamTest,
+                            public ::testing::WithParamInterface<ResumptionCase> {
+protected:
+    // A few bytes each way, so both sides' keys and sequence numbers are in use.
+    void Greet() {
+        const std::string hello = "hello from the client", answer = "hello from the server";
+        client_->Send(hello);
+        EXPECT_EQ(ReadExactly(hello.size()), hello);
+        server_->Write(answer, kWait);
+        EXPECT_EQ(client_->Receive(answer.size()), answer);
+    }
+};
+
+TEST_P(TlsStreamResumption, SessionResumesAfterACleanClose) {
+    const ResumptionCase& c = GetParam();
+    Connect({.suite = c.suite, .tickets = c.tickets});
+    Greet();
+    const SessionPtr session = client_->Session();
+    if (c.server_first) {
+        server_->Close();
+        EXPECT_EQ(client_->ReadEnd(), SSL_ERROR_ZERO_RETURN);
+        client_->SayGoodbye();
+    } else {
+        client_->SayGoodbye();
+        EXPECT_EQ(ReadUntilClosed().second, kGoodbyeText);
+        server_->Close();
+        EXPECT_EQ(client_->ReadEnd(), SSL_ERROR_ZERO_RETURN);
+    }
+
+    Connect({.suite = c.suite, .tickets = c.tickets, .session = session.get()});
+    EXPECT_TRUE(client_->Resumed());
+    Greet();  // with the keys of the shortened handshake
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Goodbyes, TlsStreamResumption,
+    ::testing::Values(ResumptionCase{"GcmClientFirst", kAes128Gcm, false, false},
+                      ResumptionCase{"GcmServerFirst", kAes128Gcm, false, true},
+                      ResumptionCase{"GcmWithTicket", kAes128Gcm, true, false},
+                      ResumptionCase{"CbcClientFirst", kAes128Cbc, false, false},
+                      ResumptionCase{"CbcServerFirst", kAes128Cbc, false, true}),
+    [](const ::testing::TestParamInfo<ResumptionCase>& param) { return param.param.name; });
+
+// --- Failures --------------------------------------------------------------------------------
+
+// What goes on the wire instead of two good records, sealed in the order `a`, `b`.
+struct Damage {
+    const char* name;
+    std::function<std::string(std::string a, const std::string& b)> wire;
+    bool delivers_a;  // a's data comes before the failure
+};
+
+std::string Flipped(std::string record, size_t at) {
+    record[at] = static_cast<char>(record[at] ^ 0x01);
+    return record;
+}
+
+// An application-data record header announcing `length` bytes.
+std::string Header(size_t length) {
+    return std::string{0x17, 0x03, 0x03, static_cast<char>(length >> 8),
+                       static_cast<char>(length & 0xFF)};
+}
+
+const Damage kDamages[] = {
+    {"ContentTypeChanged", [](std::string a, const std::string& b) { return (a[0] = 0x16, a + b); },
+     false},
+    {"VersionChanged", [](std::string a, const std::string& b) { return Flipped(a, 2) + b; },
+     false},
+    {"FirstByteAfterHeaderFlipped",
+     [](std::string a, const std::string& b) { return Flipped(a, 5) + b; }, false},
+    {"MiddleByteFlipped",
+     [](std::string a, const std::string& b) { return Flipped(a, a.size() / 2) + b; }, false},
+    {"LastByteFlipped",
+     [](std::string a, const std::string& b) { return Flipped(a, a.size() - 1) + b; }, false},
+    {"ShorterThanItsOverhead",
+     [](std::string, const std::string& b) { return Header(3) + "abc" + b; }, false},
+    {"Empty", [](std::string, const std::string& b) { return Header(0) + b; }, false},
+    {"LongerThanAllowed",
+     [](std::string, const std::string&) { return Header(18433) + std::string(18433, 'x'); },
+     false},
+    {"NotTls",
+     [](std::string, const std::string&) {
+         return std::string("GET / HTTP/1.1\r\nHost: localhost\r\n\r\n");
+     },
+     false},
+    {"Reordered", [](std::string a, const std::string& b) { return b + a; }, false},
+    {"Replayed", [](std::string a, const std::string&) { return a + a; }, true},
+};
+
+class TlsStreamDamage : public TlsStreamTest,
+                        public ::testing::WithParamInterface<std::tuple<const char*, Damage>> {};
+
+TEST_P(TlsStreamDamage, IsRefusedWithNothingOfItDeliveredAndTheSessionForgotten) {
+    const auto& [suite, damage] = GetParam();
+    Connect({.suite = suite});
+    // A good record first: the damaged one comes with a sequence number past zero.
+    client_->Send("good");
+    ASSERT_EQ(ReadExactly(4), "good");
+    const SessionPtr session = client_->Session();
+    const std::string data_a = "the first record's data", data_b = "the second record's data";
+    const std::string a = client_->Seal(data_a);
+    client_->SendRaw(damage.wire(a, client_->Seal(data_b)));
+
+    const auto [delivered, why] = ReadUntilClosed();
+    EXPECT_EQ(delivered, damage.delivers_a ? data_a : "");
+    EXPECT_NE(why, kGoodbyeText);
+    server_->Close();
+
+    Connect({.suite = suite, .session = session.get()});
+    EXPECT_FALSE(client_->Resumed());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SuitesAndDamages, TlsStreamDamage,
+    ::testing::Combine(::testing::ValuesIn(kAllSuites), ::testing::ValuesIn(kDamages)),
+    [](const ::testing::TestParamInfo<std::tuple<const char*, Damage>>& param) {
+        return SuiteName(std::get<0>(param.param)) + "_" + std::get<1>(param.param).name;
+    });
+
+class TlsStreamHangup : public TlsStreamTest,
+                        public ::testing::WithParamInterface<std::tuple<ReadWay, bool>> {};
+
+TEST_P(TlsStreamHangup, TcpCloseWithoutCloseNotifyIsAFailureNotAGoodbye) {
+    const auto [way, inside_record] = GetParam();
+    Connect();
+    UseWay(way);
+    client_->Send("data");
+    if (inside_record) client_->SendRaw(client_->Seal("cut short").substr(0, 10));
+    client_->Hangup();
+    const auto [delivered, why] = ReadUntilClosed();
+    EXPECT_EQ(delivered, "data");
+    EXPECT_NE(why, kGoodbyeText);
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadWays, TlsStreamHangup,
+                         ::testing::Combine(::testing::Values(ReadWay::kPolling, ReadWay::kBlocking,
+                                                              ReadWay::kMixed, ReadWay::kTryRead),
+                                            ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<ReadWay, bool>>& param) {
+                             return WayName(std::get<0>(param.param)) + (std::get<1>(param.param)
+                                                                             ? "_InsideARecord"
+                                                                             : "_BetweenRecords");
+                         });
+
+TEST_F(TlsStreamTest, RenegotiationIsRefusedAndEndsTheConnectionAfterTheDataBeforeIt) {
+    Connect();
+    // Records both ways first, so the refusal is sealed with a sequence number past zero.
+    for (const std::string& message : SmallMessages(20)) server_->Write(message, kWait);
+    ExpectSameBytes(Joined(SmallMessages(20)), client_->Receive(Joined(SmallMessages(20)).size()));
+    auto client = std::async(std::launch::async, [c = client_.get()] {
+        c->Send("before");
+        SSL_renegotiate(c->ssl());
+        const int rc = SSL_do_handshake(c->ssl());
+        const int reason = ERR_GET_REASON(ERR_peek_error());
+        ERR_clear_error();
+        try {
+            c->Send("after");
+        } catch (const std::runtime_error&) {
+            // The connection is gone, as expected.
+        }
+        return std::pair(rc, reason);
+    });
+
+    const auto [delivered, why] = ReadUntilClosed();
+    EXPECT_EQ(delivered, "before");
+    EXPECT_NE(why, kGoodbyeText);
+    const auto [rc, reason] = client.get();
+    EXPECT_NE(rc, 1);
+    // The server's no_renegotiation warning reached the client, readable under the keys.
+    EXPECT_EQ(reason, SSL_R_NO_RENEGOTIATION);
+}
+
+// --- Waits -----------------------------------------------------------------------------------
+
+// Part of a record, whose rest never comes.
+std::string PartOfARecord(TestClient& client) {
+    return client.Seal("never finished").substr(0, 12);
+}
+
+class TlsStreamDeadline : public TlsStreamTest,
+                          public ::testing::WithParamInterface<std::tuple<bool, bool>> {};
+
+TEST_P(TlsStreamDeadline, ReadPastItsDeadlineTimesOut) {
+    const auto [blocking_io, part_sent] = GetParam();
+    Connect();
+    if (blocking_io) server_->UseBlockingIo(kWait);
+    if (part_sent) client_->SendRaw(PartOfARecord(*client_));
+    char buffer[64];
+    EXPECT_THROW(server_->Read(buffer, sizeof buffer, transport::SteadyClock::now() + 200ms),
+                 StreamTimeout);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, TlsStreamDeadline,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<bool, bool>>& param) {
+                             return std::string(std::get<0>(param.param) ? "BlockingIo"
+                                                                         : "Polling") +
+                                    (std::get<1>(param.param) ? "_PartOfARecord" : "_Nothing");
+                         });
+
+class TlsStreamAbort : public TlsStreamTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(TlsStreamAbort, AbortFromAnotherThreadWakesAReadWithoutDeadline) {
+    Connect();
+    server_->UseBlockingIo(kWait);
+    if (GetParam()) client_->SendRaw(PartOfARecord(*client_));
+    // The pause only makes it likely that the read blocks first; either order must end it.
+    std::thread aborter([s = server_.get()] {
+        std::this_thread::sleep_for(100ms);
+        s->Abort();
+    });
+    char buffer[64];
+    EXPECT_THROW(server_->Read(buffer, sizeof buffer, Deadline()), ConnectionClosed);
+    aborter.join();
+}
+
+INSTANTIATE_TEST_SUITE_P(Pending, TlsStreamAbort, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "PartOfARecord" : "Nothing";
+                         });
+
+class TlsStreamStall : public TlsStreamTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(TlsStreamStall, WriteToAClientThatReadsNothingTimesOut) {
+    constexpr auto kStall = 300ms;
+    Connect();
+    if (GetParam()) server_->UseBlockingIo(kStall);
+    // More than loopback buffers on both sides can hold.
+    const std::string lots(64 << 20, 'x');
+    EXPECT_THROW(server_->Write(lots, kStall), StreamTimeout);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, TlsStreamStall, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "BlockingIo" : "Polling";
+                         });
+
 }  // namespace
