@@ -112,6 +112,7 @@ public:
     TestClient(uint16_t port, const ClientOptions& options)
         : socket_(platform::ConnectTcp("127.0.0.1", port)), ctx_(SSL_CTX_new(TLS_client_method())) {
         platform::IgnoreBrokenPipe();
+        socket_.SetNoDelay();
         socket_.SetTimeouts(kWait);
         if (!ctx_) throw std::runtime_error(SslError("SSL_CTX_new"));
         SSL_CTX_set_min_proto_version(ctx_.get(), TLS1_2_VERSION);
@@ -538,6 +539,9 @@ struct Damage {
     std::function<std::string(std::string a, const std::string& b)> wire;
     bool delivers_a;  // a's data comes before the failure
 };
+
+// Test output names the case instead of dumping the bytes of the function object.
+void PrintTo(const Damage& damage, std::ostream* out) { *out << damage.name; }
 
 std::string Flipped(std::string record, size_t at) {
     record[at] = static_cast<char>(record[at] ^ 0x01);
