@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <cstdio>
 #include <functional>
 #include <future>
 #include <memory>
@@ -41,7 +40,7 @@ using transport::TlsStream;
 // Every wait for the other side; long enough for sanitizer builds, short enough to fail fast.
 constexpr auto kWait = 10s;
 // A test still running after this has hung: its sockets are shut down so it fails instead.
-constexpr auto kTestLimit = 60s;
+constexpr std::chrono::seconds kTestLimit{60};
 
 // The generated certificate has an ECDSA key (checked below), so the suites are ECDSA ones.
 constexpr const char* kAes128Gcm = "ECDHE-ECDSA-AES128-GCM-SHA256";
@@ -106,7 +105,7 @@ struct ClientOptions {
 };
 
 // A TLS 1.2 OpenSSL client over a blocking socket whose every wait ends after kWait. Used by
-// one thread at a time, except Abort().
+// one thread at a time, except Hangup().
 class TestClient {
 public:
     TestClient(uint16_t port, const ClientOptions& options)
@@ -197,9 +196,8 @@ public:
         if (SSL_shutdown(ssl_.get()) < 0) throw std::runtime_error(SslError("SSL_shutdown"));
     }
 
-    // A TCP close with no close_notify.
+    // A TCP close with no close_notify; callable from any thread.
     void Hangup() const noexcept { socket_.Shutdown(); }
-    void Abort() const noexcept { socket_.Shutdown(); }
 
     SSL* ssl() const { return ssl_.get(); }
     std::string CipherName() const { return SSL_get_cipher_name(ssl_.get()); }
@@ -217,6 +215,11 @@ private:
     std::unique_ptr<SSL_CTX, Free> ctx_;
     std::unique_ptr<SSL, Free> ssl_;
 };
+
+// Part of a record, whose rest never comes.
+std::string PartOfARecord(TestClient& client) {
+    return client.Seal("never finished").substr(0, 12);
+}
 
 // Runs `expire` once `limit` passes unless destroyed first.
 class Watchdog {
@@ -301,9 +304,9 @@ protected:
         watchdog_ = std::make_unique<Watchdog>(
             [s = server_.get(), c = client_.get()] {
                 s->Abort();
-                c->Abort();
+                c->Hangup();
             },
-            std::chrono::duration_cast<std::chrono::seconds>(kTestLimit));
+            kTestLimit);
         server_->Accept(Soon());
         handshake.get();
     }
@@ -488,6 +491,8 @@ struct ResumptionCase {
     bool server_first;  // the server says goodbye before the client does
 };
 
+void PrintTo(const ResumptionCase& c, std::ostream* out) { *out << c.name; }
+
 class TlsStreamResumption : public TlsStreamTest,
                             public ::testing::WithParamInterface<ResumptionCase> {
 protected:
@@ -618,7 +623,7 @@ TEST_P(TlsStreamHangup, TcpCloseWithoutCloseNotifyIsAFailureNotAGoodbye) {
     Connect();
     UseWay(way);
     client_->Send("data");
-    if (inside_record) client_->SendRaw(client_->Seal("cut short").substr(0, 10));
+    if (inside_record) client_->SendRaw(PartOfARecord(*client_));
     client_->Hangup();
     const auto [delivered, why] = ReadUntilClosed();
     EXPECT_EQ(delivered, "data");
@@ -638,8 +643,9 @@ INSTANTIATE_TEST_SUITE_P(ReadWays, TlsStreamHangup,
 TEST_F(TlsStreamTest, RenegotiationIsRefusedAndEndsTheConnectionAfterTheDataBeforeIt) {
     Connect();
     // Records both ways first, so the refusal is sealed with a sequence number past zero.
-    for (const std::string& message : SmallMessages(20)) server_->Write(message, kWait);
-    ExpectSameBytes(Joined(SmallMessages(20)), client_->Receive(Joined(SmallMessages(20)).size()));
+    const std::vector<std::string> messages = SmallMessages(20);
+    for (const std::string& message : messages) server_->Write(message, kWait);
+    ExpectSameBytes(Joined(messages), client_->Receive(Joined(messages).size()));
     auto client = std::async(std::launch::async, [c = client_.get()] {
         c->Send("before");
         SSL_renegotiate(c->ssl());
@@ -664,11 +670,6 @@ TEST_F(TlsStreamTest, RenegotiationIsRefusedAndEndsTheConnectionAfterTheDataBefo
 }
 
 // --- Waits -----------------------------------------------------------------------------------
-
-// Part of a record, whose rest never comes.
-std::string PartOfARecord(TestClient& client) {
-    return client.Seal("never finished").substr(0, 12);
-}
 
 class TlsStreamDeadline : public TlsStreamTest,
                           public ::testing::WithParamInterface<std::tuple<bool, bool>> {};
