@@ -102,6 +102,8 @@ struct ClientOptions {
     // Without tickets a resumption depends on the server's session cache alone.
     bool tickets = false;
     SSL_SESSION* session = nullptr;  // offered for resumption when set
+    // Records the client asks to be kept to (TLSEXT_max_fragment_length_*); none by default.
+    uint8_t max_fragment = TLSEXT_max_fragment_length_DISABLED;
 };
 
 // A TLS 1.2 OpenSSL client over a blocking socket whose every wait ends after kWait. Used by
@@ -121,6 +123,9 @@ public:
         ssl_.reset(SSL_new(ctx_.get()));
         if (!ssl_) throw std::runtime_error(SslError("SSL_new"));
         if (!options.tickets) SSL_set_options(ssl_.get(), SSL_OP_NO_TICKET);
+        if (options.max_fragment != TLSEXT_max_fragment_length_DISABLED &&
+            SSL_set_tlsext_max_fragment_length(ssl_.get(), options.max_fragment) != 1)
+            throw std::runtime_error(SslError("max fragment length"));
         if (options.session && SSL_set_session(ssl_.get(), options.session) != 1)
             throw std::runtime_error(SslError("SSL_set_session"));
         SSL_set_fd(ssl_.get(), socket_.fd());
@@ -408,6 +413,25 @@ TEST_P(TlsStreamExchange, CarriesPayloadsAndThousandsOfRecordsBothWays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SuitesAndReadWays, TlsStreamExchange, SuitesAndWays(), SuiteAndWayName);
+
+class TlsStreamFragment : public TlsStreamTest,
+                          public ::testing::WithParamInterface<const char*> {};
+
+// A client that asked for 512-byte records refuses a larger one ("record overflow").
+TEST_P(TlsStreamFragment, KeepsToTheRecordSizeTheClientAskedFor) {
+    Connect({.suite = GetParam(), .max_fragment = TLSEXT_max_fragment_length_512});
+    const std::string payload = RandomBytes(5000);
+    auto client = std::async(std::launch::async, [&, c = client_.get()] {
+        c->Send(payload);
+        return c->Receive(payload.size());
+    });
+    ExpectSameBytes(payload, ReadExactly(payload.size()));
+    server_->Write(payload, kWait);
+    ExpectSameBytes(payload, client.get());
+}
+
+INSTANTIATE_TEST_SUITE_P(Suites, TlsStreamFragment, ::testing::ValuesIn(kAllSuites),
+                         [](const auto& param) { return SuiteName(param.param); });
 
 // --- Records split and combined on the wire ---------------------------------------------------
 
