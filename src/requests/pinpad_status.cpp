@@ -40,8 +40,9 @@ std::string PinpadStatusReply(const TPinpadStatus& status) {
 
 void TDmSitef::CheckPinpad(const TClientRequest& pContent, const TSession&) {
     if (!pContent.HasType("status", "Campo type diferente de pinpad.")) return;
-    // The library is asked only when no other operation uses it; otherwise no reply.
-    TTefOperation operation(*this, &pContent.Client());
+    // The library is asked only when no other operation uses it (a brief holder is waited
+    // for); otherwise no reply.
+    TTefOperation operation(*this, &pContent.Client(), kBriefOperation);
     if (!operation.Acquired()) return;
     try {
         if (!KaCliSiTef.Inicializado(tef::gpCliSiTef)) KaCliSiTef.Inicializar(tef::gpCliSiTef);

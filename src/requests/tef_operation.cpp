@@ -1,12 +1,28 @@
 #include "requests/tef_operation.h"
 
+#include <thread>
+
 #include "requests/dm_sitef.h"
 #include "transport/transport_errors.h"
 
 namespace requests {
 
+bool TTefOperation::BeginWithin(TDmSitef& module, transport::ClientChannel* client,
+                                std::chrono::milliseconds patience) {
+    const auto give_up = std::chrono::steady_clock::now() + patience;
+    while (!module.TryBeginOperation(client)) {
+        if (std::chrono::steady_clock::now() >= give_up) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 TTefOperation::TTefOperation(TDmSitef& module, transport::ClientChannel* client)
     : module_(module), acquired_(module.TryBeginOperation(client)) {}
+
+TTefOperation::TTefOperation(TDmSitef& module, transport::ClientChannel* client,
+                             std::chrono::milliseconds patience)
+    : module_(module), acquired_(BeginWithin(module, client, patience)) {}
 
 TTefOperation::~TTefOperation() {
     if (acquired_) module_.EndOperation();

@@ -10,16 +10,26 @@
 // component runs there until the destructor.
 #pragma once
 
+#include <chrono>
+
 #include "transport/client_channel.h"
 
 namespace requests {
 
 class TDmSitef;
 
+// How long a request waits for the guard while another holder has it only briefly (another
+// connection's disconnect hook, a status check, a session start with nothing to change)
+// before it counts as arriving during an operation.
+inline constexpr std::chrono::milliseconds kBriefOperation{250};
+
 class TTefOperation {
 public:
     // `client` may be null for work that has no client to talk to.
     TTefOperation(TDmSitef& module, transport::ClientChannel* client);
+    // As above, waiting up to `patience` for another holder to release the guard.
+    TTefOperation(TDmSitef& module, transport::ClientChannel* client,
+                  std::chrono::milliseconds patience);
     ~TTefOperation();
     TTefOperation(const TTefOperation&) = delete;
     TTefOperation& operator=(const TTefOperation&) = delete;
@@ -28,6 +38,9 @@ public:
     bool Acquired() const { return acquired_; }
 
 private:
+    static bool BeginWithin(TDmSitef& module, transport::ClientChannel* client,
+                            std::chrono::milliseconds patience);
+
     TDmSitef& module_;
     const bool acquired_;
 };

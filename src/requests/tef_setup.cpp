@@ -15,7 +15,6 @@ namespace {
 
 constexpr std::string_view kTlsSection = "ConfiguracaoTLS";
 constexpr const char* kInitializing = "Inicializando TEF...";
-constexpr std::chrono::milliseconds kBriefOperation{250};
 
 }  // namespace
 

@@ -75,8 +75,9 @@ void TDmSitef::StartTransaction(const TClientRequest& pContent, const std::optio
     const std::optional<TTransactionRequest> request = ReadTransactionRequest(pContent);
     if (!request) return;  // an answer no prompt was waiting for
     if (request->request_id && AnswerRecordedRequest(*request->request_id, pContent)) return;
-    // While another operation runs this request gets no reply and disturbs nothing.
-    TTefOperation operation(*this, &pContent.Client());
+    // A brief holder of the guard is waited for; while another operation runs this request
+    // gets no reply and disturbs nothing.
+    TTefOperation operation(*this, &pContent.Client(), kBriefOperation);
     if (!operation.Acquired()) return;
     if (!BeginRecord(request->request_id, pContent)) return;
     platform::ScopeExit end_record([this] { EndRecord(); });
