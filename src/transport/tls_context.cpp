@@ -9,7 +9,8 @@ namespace transport {
 namespace {
 
 // Room for several full TLS records, so one read from the socket takes in what has arrived
-// (a large message comes as hundreds of records) instead of two reads per record.
+// (a large message comes as hundreds of records) instead of two reads per record. Only for
+// the suites whose records OpenSSL keeps; TlsStream reads the handshake without it.
 constexpr size_t kReadBuffer = 80 * 1024;
 // Sessions kept for clients that come back (the point of sale reconnecting); more is only
 // memory.
