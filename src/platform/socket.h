@@ -18,7 +18,6 @@ struct IoResult {
     enum class Status { kDone, kWouldBlock, kEnd, kFailed };
     Status status = Status::kDone;
     size_t bytes = 0;  // when kDone, at least 1
-    int error = 0;     // errno when kFailed
 };
 
 class Socket {

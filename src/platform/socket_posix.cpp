@@ -84,10 +84,10 @@ void Socket::SetSendTimeout(std::chrono::milliseconds timeout) const {
 namespace {
 
 IoResult Outcome(ssize_t rc) {
-    if (rc > 0) return {IoResult::Status::kDone, static_cast<size_t>(rc), 0};
-    if (rc == 0) return {IoResult::Status::kEnd, 0, 0};
-    if (errno == EAGAIN || errno == EWOULDBLOCK) return {IoResult::Status::kWouldBlock, 0, 0};
-    return {IoResult::Status::kFailed, 0, errno};
+    if (rc > 0) return {IoResult::Status::kDone, static_cast<size_t>(rc)};
+    if (rc == 0) return {IoResult::Status::kEnd, 0};
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return {IoResult::Status::kWouldBlock, 0};
+    return {IoResult::Status::kFailed, 0};
 }
 
 }  // namespace

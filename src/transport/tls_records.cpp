@@ -140,9 +140,9 @@ TlsRecords::~TlsRecords() = default;
 void TlsRecords::Seal(RecordType type, std::string_view data, std::string& out) {
     const uint64_t number = write_->Next();
     const size_t start = out.size();
-    out.resize(start + kHeader + kNonce + data.size() + kTag);
-    auto* record = reinterpret_cast<unsigned char*>(out.data() + start);
     const size_t length = kNonce + data.size() + kTag;
+    out.resize(start + kHeader + length);
+    auto* record = reinterpret_cast<unsigned char*>(out.data() + start);
     record[0] = static_cast<unsigned char>(type);
     record[1] = 3;
     record[2] = 3;
