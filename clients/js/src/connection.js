@@ -1,6 +1,7 @@
 // One WebSocket to the service: opens it, sends requests as JSON text and hands every
 // message it receives, parsed, to the client.
-import { ConnectionClosedError } from './errors.js';
+import { ConnectionClosedError, LocalNetworkAccessError } from './errors.js';
+import { LOCAL_NETWORK_BLOCKED_TEXT, inBrowserPage, localNetworkRefusal } from './local-network.js';
 
 const decoder = new TextDecoder();
 
@@ -40,24 +41,28 @@ export class Connection {
   }
 
   // Resolves once the socket is open; rejects with ConnectionClosedError when it closes (or
-  // fails) before that.
+  // fails) before that, LocalNetworkAccessError when the browser refused it.
   static open(url, options, listener) {
     return new Promise((resolve, reject) => {
       const socket = createSocket(url, options);
       socket.binaryType = 'arraybuffer';
-      // Browsers tell nothing about why (a certificate not trusted, nobody listening); Node's
-      // ws does, in its error event.
+      // Browsers tell nothing about why (a certificate not trusted, nobody listening, their
+      // Local Network Access check); Node's ws does, in its error event.
       let cause;
       const noted = (event) => (cause = event.error ?? cause);
       socket.addEventListener('error', noted);
       const failed = (event) => {
-        reject(
-          new ConnectionClosedError(`Não foi possível conectar ao serviço TEF em ${url}.`, {
-            code: event.code,
-            reason: event.reason,
-            cause,
-          }),
-        );
+        const details = { code: event.code, reason: event.reason, cause };
+        const closed = () => new ConnectionClosedError(`Não foi possível conectar ao serviço TEF em ${url}.`, details);
+        if (!inBrowserPage()) {
+          reject(closed());
+          return;
+        }
+        localNetworkRefusal(url)
+          .catch(() => null)
+          .then((refusal) =>
+            reject(refusal ? new LocalNetworkAccessError(LOCAL_NETWORK_BLOCKED_TEXT, { ...details, ...refusal }) : closed()),
+          );
       };
       socket.addEventListener('close', failed, { once: true });
       socket.addEventListener(

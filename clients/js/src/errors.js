@@ -32,6 +32,17 @@ export class ConnectionClosedError extends QuorvexTefError {
   }
 }
 
+// The connection could not be opened because the browser refused it: a page from the internet
+// (or the LAN) reaching the service on the machine needs the cashier's permission or a policy
+// of the shop's ("Local Network Access"). `permission`: its state as the browser reports it
+// ("denied", "prompt"), undefined where the browser does not expose it.
+export class LocalNetworkAccessError extends ConnectionClosedError {
+  constructor(message, { permission, ...details } = {}) {
+    super(message, details);
+    this.permission = permission;
+  }
+}
+
 // The service keeps nothing under the request id of a transaction whose connection dropped:
 // the request never reached it (or was refused before it ran), so nothing was charged.
 export class UnknownRequestError extends QuorvexTefError {

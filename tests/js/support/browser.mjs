@@ -21,8 +21,9 @@ const FLAGS = [
   '--lang=pt-BR',
 ];
 
-// A browser whose home trusts `caFile`; close() removes its folders.
-export async function launchBrowser(caFile) {
+// A browser whose home trusts `caFile`, started with the command-line switches `args` too;
+// close() removes its folders.
+export async function launchBrowser(caFile, { args = [] } = {}) {
   const home = fs.mkdtempSync(path.join(os.tmpdir(), 'qv-browser-home-'));
   const nssdb = `sql:${path.join(home, '.pki/nssdb')}`;
   fs.mkdirSync(path.join(home, '.pki/nssdb'), { recursive: true });
@@ -31,7 +32,7 @@ export async function launchBrowser(caFile) {
   const context = await chromium.launchPersistentContext(path.join(home, 'profile'), {
     executablePath: CHROMIUM,
     headless: true,
-    args: FLAGS,
+    args: [...FLAGS, ...args],
     env: { ...process.env, HOME: home },
     viewport: { width: 1440, height: 1000 },
     locale: 'pt-BR',
@@ -46,8 +47,9 @@ export async function launchBrowser(caFile) {
   };
 }
 
-// The page assembled into a temporary folder and served with the app folder's certificate.
-export async function servePage(app) {
+// The page assembled into a temporary folder and served with the app folder's certificate, on
+// `host` (an address, to have the page come from that one alone).
+export async function servePage(app, { host = 'localhost' } = {}) {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), 'qv-web-'));
   execFileSync(process.execPath, [path.join(SOURCE_DIR, 'web/assemble.mjs'), root]);
   const server = spawn(
@@ -56,6 +58,7 @@ export async function servePage(app) {
       path.join(SOURCE_DIR, 'web/serve.mjs'),
       '--root', root,
       '--port', '0',
+      '--host', host,
       '--cert', app.file('Certificado/server_cert.pem'),
       '--key', app.file('Certificado/server_key.pem'),
     ],
@@ -72,6 +75,7 @@ export async function servePage(app) {
   });
   return {
     url,
+    port: Number(new URL(url).port),
     root,
     async close() {
       const ended = new Promise((resolve) => server.once('exit', resolve));
