@@ -121,18 +121,6 @@ std::vector<std::string> Rivals(const std::string& folder, const std::string& ow
 
 }  // namespace
 
-const char* BrowserName(Browser browser) {
-    switch (browser) {
-        case Browser::kChromium:
-            return "Chromium";
-        case Browser::kGoogleChrome:
-            return "Google Chrome";
-        case Browser::kMicrosoftEdge:
-            return "Microsoft Edge";
-    }
-    return "";
-}
-
 BrowserPolicyOutcome WriteBrowserPolicies(Browser browser, const BrowserPolicySet& set,
                                           const std::vector<BrowserListPolicy>& policies) {
     BrowserPolicyOutcome outcome{SetFile(browser, set), {}, false, {}};
