@@ -133,7 +133,8 @@ BrowserPolicyOutcome WriteBrowserPolicies(Browser browser, const BrowserPolicySe
     if (!outcome.status) return outcome;
     outcome.changed = true;
     outcome.status = MakeShared(outcome.location, kSharedFileMode);
-    outcome.rivals = Rivals(Root(set.root) + "/" + PolicyFolder(browser), SetFileName(set), policies);
+    outcome.rivals =
+        Rivals(Root(set.root) + "/" + PolicyFolder(browser), SetFileName(set), policies);
     return outcome;
 }
 

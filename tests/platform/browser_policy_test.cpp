@@ -2,12 +2,13 @@
 // browser reads its managed policies, readable by the browsers' accounts whatever the umask,
 // replaced whole, removed without touching the shop's own files, and other files that set the
 // same policy reported (the browser takes it from one file only).
+#include "platform/browser_policy.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 
-#include "platform/browser_policy.h"
 #include "platform/file_system.h"
 #include "support/temp_folder.h"
 
@@ -69,8 +70,8 @@ TEST_F(BrowserPolicies, FoldersAndFileAreReadableByEveryoneWhateverTheUmask) {
     ::umask(old_mask);
     ASSERT_TRUE(outcome.status) << outcome.status.Message();
     EXPECT_EQ(Mode(outcome.location), 0644u);
-    for (const char* folder : {"etc", "etc/chromium", "etc/chromium/policies",
-                               "etc/chromium/policies/managed"}) {
+    for (const char* folder :
+         {"etc", "etc/chromium", "etc/chromium/policies", "etc/chromium/policies/managed"}) {
         EXPECT_EQ(Mode(Folder(folder)), 0755u) << folder;
     }
     // A folder that was there keeps its mode: it is the system's, not ours.
@@ -110,8 +111,8 @@ TEST_F(BrowserPolicies, WritingAgainReplacesTheSetAndRemovingLeavesTheShopsFiles
 TEST_F(BrowserPolicies, OtherFilesSettingTheSamePolicyAreReported) {
     const std::string folder = Folder("etc/chromium/policies/managed");
     ASSERT_TRUE(platform::ForceDirectories(folder));
-    ASSERT_TRUE(platform::WriteFile(folder + "/z-loja.json",
-                                    R"({"LocalNetworkAccessAllowedForUrls": ["https://a.example"]})"));
+    ASSERT_TRUE(platform::WriteFile(
+        folder + "/z-loja.json", R"({"LocalNetworkAccessAllowedForUrls": ["https://a.example"]})"));
     ASSERT_TRUE(platform::WriteFile(folder + "/a-outra.json",
                                     "{\n \"LocalNetworkAccessAllowedForUrls\" : []}"));
     ASSERT_TRUE(platform::WriteFile(folder + "/m-nada.json", R"({"URLAllowlist": ["x"]})"));
@@ -131,7 +132,8 @@ TEST_F(BrowserPolicies, FailuresSayWhereAndWhy) {
     EXPECT_EQ(blocked.status.Error(), ENOTDIR) << blocked.status.Message();
 
     for (const std::string name : {"", "../escape", ".hidden", "a/b"}) {
-        const auto refused = platform::WriteBrowserPolicies(Browser::kChromium, Set(name), kAllowShop);
+        const auto refused =
+            platform::WriteBrowserPolicies(Browser::kChromium, Set(name), kAllowShop);
         EXPECT_EQ(refused.status.Error(), EINVAL) << name;
         EXPECT_EQ(platform::RemoveBrowserPolicies(Browser::kChromium, Set(name)).status.Error(),
                   EINVAL)

@@ -124,7 +124,8 @@ Options ParseOptions(const std::vector<std::string_view>& args) {
     if (options.ini && !platform::FileExists(*options.ini))
         throw UsageError(*options.ini + " does not exist");
     if (options.browsers.empty())
-        options.browsers.assign(std::begin(platform::kAllBrowsers), std::end(platform::kAllBrowsers));
+        options.browsers.assign(std::begin(platform::kAllBrowsers),
+                                std::end(platform::kAllBrowsers));
     return options;
 }
 

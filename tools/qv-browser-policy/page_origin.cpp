@@ -23,7 +23,9 @@ bool IsHostNameChar(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.';
 }
 
-bool IsIpv6Char(char c) { return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.'; }
+bool IsIpv6Char(char c) {
+    return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.';
+}
 
 // Letters, digits and hyphens in dot-separated labels, none empty; or [an IPv6 address].
 bool ValidHost(std::string_view host) {
@@ -48,19 +50,18 @@ bool ValidPort(std::string_view port) {
 std::string ParsePageOrigin(std::string_view text) {
     const std::string quoted = "\"" + std::string(text) + "\"";
     if (StartsWithNoCase(text, kHttp))
-        throw OriginError(quoted + ": a page served over plain HTTP cannot reach the service, "
-                                   "whatever the policy; serve the point of sale over HTTPS");
+        throw OriginError(quoted +
+                          ": a page served over plain HTTP cannot reach the service, "
+                          "whatever the policy; serve the point of sale over HTTPS");
     if (!StartsWithNoCase(text, kHttps))
         throw OriginError(quoted + " is not an origin: https://host or https://host:port");
     std::string_view authority = text.substr(kHttps.size());
     if (authority.ends_with('/')) authority.remove_suffix(1);
     // After an IPv6 address's bracket, or else after the host, a colon starts the port.
     const size_t bracket = authority.starts_with('[') ? authority.find(']') : 0;
-    const size_t colon =
-        bracket == std::string_view::npos ? bracket : authority.find(':', bracket);
+    const size_t colon = bracket == std::string_view::npos ? bracket : authority.find(':', bracket);
     const std::string_view host = authority.substr(0, colon);
-    const bool port_ok =
-        colon == std::string_view::npos || ValidPort(authority.substr(colon + 1));
+    const bool port_ok = colon == std::string_view::npos || ValidPort(authority.substr(colon + 1));
     if (!ValidHost(host) || !port_ok)
         throw OriginError(quoted +
                           " is not an origin: https://host or https://host:port, without a path");

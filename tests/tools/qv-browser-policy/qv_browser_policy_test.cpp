@@ -75,9 +75,9 @@ TEST_F(BrowserPolicyTool, WritesEveryBrowsersFileAndTakesThemBack) {
 }
 
 TEST_F(BrowserPolicyTool, OnlyTheBrowsersAndTheNameAsked) {
-    const ToolRun run = Tool({"--origin", "https://a.example:8443", "--origin", "https://b.example",
-                              "--origin", "https://A.example:8443/", "--browser", "chromium",
-                              "--name", "teste-1"});
+    const ToolRun run =
+        Tool({"--origin", "https://a.example:8443", "--origin", "https://b.example", "--origin",
+              "https://A.example:8443/", "--browser", "chromium", "--name", "teste-1"});
     ASSERT_EQ(run.exit_code, 0) << run.output;
     EXPECT_EQ(Read("etc/chromium/policies/managed/teste-1.json"),
               "{\n  \"LocalNetworkAccessAllowedForUrls\": [\n    \"https://a.example:8443\",\n"
@@ -127,13 +127,14 @@ TEST_F(BrowserPolicyTool, OriginsAreTakenOnlyAsHttpsSchemeHostAndPort) {
 }
 
 TEST_F(BrowserPolicyTool, AllowedOriginsGainsTheOriginsOnce) {
-    const std::string ini = Ini(
-        "[sitef]\r\nserver_port=8443\r\nallowed_origins=https://outra.example, "
-        "HTTPS://PDV.loja.example\r\nrequire_origin=1\r\n");
-    ToolRun run = Tool({"--origin", "https://pdv.loja.example", "--origin", "https://novo.example:8444",
-                        "--ini", ini});
+    const std::string ini =
+        Ini("[sitef]\r\nserver_port=8443\r\nallowed_origins=https://outra.example, "
+            "HTTPS://PDV.loja.example\r\nrequire_origin=1\r\n");
+    ToolRun run = Tool({"--origin", "https://pdv.loja.example", "--origin",
+                        "https://novo.example:8444", "--ini", ini});
     ASSERT_EQ(run.exit_code, 0) << run.output;
-    const std::string expected = "https://outra.example,HTTPS://PDV.loja.example,https://novo.example:8444";
+    const std::string expected =
+        "https://outra.example,HTTPS://PDV.loja.example,https://novo.example:8444";
     EXPECT_NE(run.output.find("allowed_origins=" + expected + " in " + ini), std::string::npos)
         << run.output;
     service::ConfigFile config(ini);
@@ -169,11 +170,13 @@ TEST_F(BrowserPolicyTool, AllowedOriginsIsLeftAsItWasUnlessEveryBrowserGotItsFil
 TEST_F(BrowserPolicyTool, WarnsOfAnotherFileSettingTheSamePolicy) {
     const std::string shop = root_ / "etc/chromium/policies/managed/loja.json";
     ASSERT_TRUE(platform::ForceDirectories(root_ / "etc/chromium/policies/managed"));
-    ASSERT_TRUE(platform::WriteFile(shop, R"({"LocalNetworkAccessAllowedForUrls": ["https://a.example"]})"));
+    ASSERT_TRUE(platform::WriteFile(
+        shop, R"({"LocalNetworkAccessAllowedForUrls": ["https://a.example"]})"));
     const ToolRun run = Tool({"--origin", "https://pdv.loja.example", "--browser", "chromium"});
     EXPECT_EQ(run.exit_code, 0) << run.output;
-    EXPECT_NE(run.output.find("warning: " + shop + " also sets LocalNetworkAccessAllowedForUrls; "
-                                                   "Chromium takes it from one file only"),
+    EXPECT_NE(run.output.find("warning: " + shop +
+                              " also sets LocalNetworkAccessAllowedForUrls; "
+                              "Chromium takes it from one file only"),
               std::string::npos)
         << run.output;
     EXPECT_EQ(Read("etc/chromium/policies/managed/loja.json"),
@@ -182,7 +185,8 @@ TEST_F(BrowserPolicyTool, WarnsOfAnotherFileSettingTheSamePolicy) {
 
 TEST_F(BrowserPolicyTool, CommandsThatCannotBeMeantAreRefused) {
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"--browser", "chromium"},
+         {std::vector<std::string>{},
+          {"--browser", "chromium"},
           {"--remove", "--origin", "https://a.example"},
           {"--remove", "--ini", "x.ini"},
           {"--origin", "https://a.example", "--browser", "firefox"},
