@@ -28,6 +28,13 @@ declare -A PIN=(
 SIMPLEINI_DEV_VERSION=4.19+dfsg-1+b1
 
 packages=(openssl zlib sqlite3 simdjson googletest simpleini)
+# The functions each recipe calls besides its own: a change to them rebuilds that package.
+declare -A recipe_helpers=(
+    [sqlite3]="sqlite3_amalgamation write_pc"
+    [simdjson]=cmake_package
+    [googletest]=cmake_package
+    [simpleini]=write_pc
+)
 
 root=${QV_WINDOWS_DEPS_ROOT:-${XDG_CACHE_HOME:-$HOME/.cache}/quorvex-windows-deps}
 sources=$root/sources
@@ -212,11 +219,13 @@ build_simpleini() {
     deb=$(ls libsimpleini-dev_*.deb)
     dpkg-deb -x "$deb" extracted
     install -D -m 644 extracted/usr/include/SimpleIni.h "$prefix/include/SimpleIni.h"
-    write_pc simpleini "SimpleIni" "${SIMPLEINI_DEV_VERSION%%+*}" ""
+    # Debian's header keeps the template bodies behind SI_IMPLEMENTATION for its own shared
+    # library; here every user compiles them in, the header-only way.
+    write_pc simpleini "SimpleIni" "${SIMPLEINI_DEV_VERSION%%+*}" "" "-DSI_IMPLEMENTATION"
 }
 
 write_pc() {
-    local name=$1 description=$2 version=$3 libs=$4
+    local name=$1 description=$2 version=$3 libs=$4 cflags=${5:-}
     mkdir -p "$prefix/lib/pkgconfig"
     cat > "$prefix/lib/pkgconfig/$name.pc" <<EOF
 prefix=$prefix
@@ -227,7 +236,7 @@ Name: $name
 Description: $description
 Version: $version
 Libs: -L\${libdir} $libs
-Cflags: -I\${includedir}
+Cflags: -I\${includedir} $cflags
 EOF
 }
 
@@ -242,7 +251,8 @@ package_identity() {
     local pkg=$1
     echo "version $(package_version "$pkg")"
     echo "compiler $("$triple-g++-posix" -dumpfullversion) $(dpkg-query -W -f='${Version}' "g++-mingw-w64-$debian_arch-posix")"
-    declare -f "build_$pkg" write_pc cmake_package sqlite3_amalgamation | sha256sum
+    # shellcheck disable=SC2086
+    declare -f "build_$pkg" ${recipe_helpers[$pkg]:-} | sha256sum
 }
 
 build_package() {
@@ -342,6 +352,9 @@ EOF
 #include <string>
 #include <thread>
 
+#define STRINGIFY_(x) #x
+#define STRINGIFY(x) STRINGIFY_(x)
+
 int main() {
     int failures = 0;
     unsigned char digest[EVP_MAX_MD_SIZE];
@@ -377,7 +390,7 @@ int main() {
     int64_t value = 0;
     bool jsonOk = parser.parse(simdjson::padded_string(std::string(R"({"a":[1,2,3],"b":7})")))["b"].get(value) ==
                       simdjson::SUCCESS && value == 7;
-    std::printf("simdjson %s (%s): %s\n", SIMDJSON_VERSION, simdjson::get_active_implementation()->name().c_str(),
+    std::printf("simdjson %s (%s): %s\n", STRINGIFY(SIMDJSON_VERSION), simdjson::get_active_implementation()->name().c_str(),
                 jsonOk ? "ok" : "FAILED");
     failures += !jsonOk;
 
