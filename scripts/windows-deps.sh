@@ -85,6 +85,7 @@ add_deb_src() {
     one_line=(/etc/apt/sources.list.d/*.list)
     shopt -u nullglob
     [ -f /etc/apt/sources.list ] && one_line+=(/etc/apt/sources.list)
+    echo "# Source packages for scripts/windows-deps.sh, from the same archives as the entries beside it." > "$tmp"
     awk 'BEGIN { RS = "" }
          {
              n = split($0, lines, "\n"); out = ""; binary = 0; enabled = 1
@@ -96,13 +97,13 @@ add_deb_src() {
                  out = out l "\n"
              }
              if (binary && enabled) printf "%s\n", out
-         }' /dev/null "${deb822[@]}" > "$tmp"
-    [ -s "$tmp" ] && "${sudo_cmd[@]}" install -m 644 "$tmp" "$list"
+         }' /dev/null "${deb822[@]}" >> "$tmp"
+    grep -q '^Types:' "$tmp" && "${sudo_cmd[@]}" install -m 644 "$tmp" "$list"
     sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' /dev/null "${one_line[@]}" > "$tmp"
     [ -s "$tmp" ] && "${sudo_cmd[@]}" install -m 644 "$tmp" "$legacy"
     rm -f "$tmp"
     has_deb_src || die "no Debian archive found in /etc/apt/sources.list* to add a deb-src entry for"
-    echo "Added deb-src entries ($list)" >&2
+    echo "Added deb-src entries: /etc/apt/sources.list.d/quorvex-deb-src.*" >&2
 }
 
 apt_lists_fresh=0
@@ -131,7 +132,8 @@ source_tree() {
     local dir=$sources/$pkg-${version#*:}
     if [ ! -f "$dir/.complete" ]; then
         require_version source_versions "$pkg" "$version" "PIN[$pkg]"
-        rm -rf "$dir" "$dir.part"
+        # Earlier pins of the package are of no more use.
+        rm -rf "$sources/$pkg"-[0-9]*
         mkdir -p "$dir.part"
         if ! (cd "$dir.part" && apt-get source -q "$pkg=$version") >"$logs/fetch-$pkg.log" 2>&1; then
             tail -n 5 "$logs/fetch-$pkg.log" >&2
