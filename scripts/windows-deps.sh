@@ -115,7 +115,7 @@ refresh_apt_lists() {
 }
 
 source_versions() { apt-cache showsrc --only-source "$1" 2>/dev/null | sed -n 's/^Version: //p'; }
-binary_versions() { apt-cache madison "$1" 2>/dev/null | awk -F'|' '{ gsub(/ /, "", $2); print $2 }'; }
+binary_versions() { apt-cache madison "$1" 2>/dev/null | awk -F'|' '$3 !~ /Sources/ { gsub(/ /, "", $2); print $2 }'; }
 
 # Stops with the pin to update when the archive no longer offers the pinned version.
 require_version() {
