@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "card_data/wipe.h"
@@ -101,6 +102,29 @@ TEST(CardMask, MaskingInPlaceSaysWhetherItFoundACardNumber) {
     std::string amounts = "Valor: 189,23 Documento: 56921";
     EXPECT_FALSE(MaskCardNumbers(amounts));
     EXPECT_EQ(amounts, "Valor: 189,23 Documento: 56921");
+}
+
+// Random lines of digits, blanks, hyphens and letters: masking only ever turns digits into
+// stars, and leaves nothing the scan would mask again.
+TEST(CardMask, MaskingChangesOnlyDigitsAndLeavesNoCardNumberBehind) {
+    std::mt19937 random(23);
+    constexpr std::string_view kAlphabet = "0123456789012345678901234567890123456789 -- aZ*\r\n";
+    std::uniform_int_distribution<size_t> pick(0, kAlphabet.size() - 1), length(0, 120);
+    int masked_lines = 0;
+    for (int n = 0; n < 20000; ++n) {
+        std::string line(length(random), ' ');
+        for (char& c : line) c = kAlphabet[pick(random)];
+        std::string masked = line;
+        masked_lines += MaskCardNumbers(masked) ? 1 : 0;
+        ASSERT_EQ(masked.size(), line.size()) << line;
+        for (size_t i = 0; i < line.size(); ++i) {
+            if (masked[i] != line[i]) {
+                ASSERT_TRUE(line[i] >= '0' && line[i] <= '9' && masked[i] == '*') << line;
+            }
+        }
+        ASSERT_FALSE(MaskCardNumbers(masked)) << line;
+    }
+    EXPECT_GT(masked_lines, 100);  // the lines did hold card numbers to mask
 }
 
 TEST(CardMask, LuhnCheck) {
