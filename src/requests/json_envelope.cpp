@@ -49,7 +49,8 @@ void JsonDocument::Wipe() noexcept {
     if (capacity == 0) return;
     // The sizes simdjson's document::allocate gave both buffers for that capacity.
     const size_t tape_words = SIMDJSON_ROUNDUP_N(capacity + 3, 64);
-    const size_t string_bytes = SIMDJSON_ROUNDUP_N(5 * capacity / 3 + simdjson::SIMDJSON_PADDING, 64);
+    const size_t string_bytes =
+        SIMDJSON_ROUNDUP_N(5 * capacity / 3 + simdjson::SIMDJSON_PADDING, 64);
     card_data::Wipe(doc.tape.get(), tape_words * sizeof(uint64_t));
     card_data::Wipe(doc.string_buf.get(), string_bytes);
     root_ = {};

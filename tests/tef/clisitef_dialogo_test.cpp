@@ -574,11 +574,12 @@ TEST_F(Dialogo, TypedCardDataGoesToTheLibraryAndOnlyMaskedToTheTraceAndTheRecord
                      {"command": 0, "field": 2021, "text": "5555555555554444"},
                      {"command": 0, "field": 121, "text": "CARTAO 3782 822463 10005\nFIM"})"),
               0);
-    EXPECT_EQ(Answers(), (Lines{"0:", "0:4111111111111111", "0:0931", "0:8642", "0:qv5713",
-                                "0:03", "0:", "0:"}));
+    EXPECT_EQ(Answers(), (Lines{"0:", "0:4111111111111111", "0:0931", "0:8642", "0:qv5713", "0:03",
+                                "0:", "0:"}));
 
     const std::string trace = Trace();
-    for (const char* clear : {"4111111111111111", "qv5713", "5555555555554444", "3782 822463 10005"})
+    for (const char* clear :
+         {"4111111111111111", "qv5713", "5555555555554444", "3782 822463 10005"})
         EXPECT_EQ(trace.find(clear), std::string::npos) << clear;
     EXPECT_FALSE(qvtest::HoldsNumber(trace, "0931"));
     EXPECT_FALSE(qvtest::HoldsNumber(trace, "8642"));
