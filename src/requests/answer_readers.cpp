@@ -1,5 +1,6 @@
 #include "requests/answer_readers.h"
 
+#include "card_data/wipe.h"
 #include "platform/code_page.h"
 #include "requests/json_envelope.h"
 #include "tef/ansi_text.h"
@@ -32,7 +33,9 @@ TMenuAnswer ReadMenuAnswerObject(simdjson::dom::object answer, const tef::TextLi
 TFieldAnswer ReadFieldAnswerObject(simdjson::dom::object answer) {
     TFieldAnswer result;
     if (IsTrue(GetField(answer, "typed"))) {
-        result.typed = platform::Utf8ToCp1252(GetField(answer, "response"));
+        std::string response = GetField(answer, "response");
+        const card_data::WipeOnExit wipe(response);
+        result.typed = platform::Utf8ToCp1252(response);
     } else if (IsTrue(GetField(answer, "back_menu"))) {
         result.back = true;
     } else {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "card_data/wipe.h"
 #include "platform/scope_exit.h"
 #include "requests/answer_readers.h"
 #include "requests/dm_sitef.h"
@@ -91,7 +92,9 @@ void TDmSitef::CountDownHighlightedCopy(const std::string& text) {
 bool TDmSitef::GetClientResponse(JsonDocument& answer) {
     while (FAguardandoRespCanc) std::this_thread::sleep_for(kPollPause);
     if (!fLastContentReceived.empty()) {
-        const std::string early = std::exchange(fLastContentReceived, {});
+        // Answers may carry what the operator typed: no copy of one outlives its reading.
+        std::string early = std::exchange(fLastContentReceived, {});
+        const card_data::WipeOnExit wipe_early(early);
         if (const AnswerKind kind = TakeAnswer(early, answer); kind != AnswerKind::kNone)
             return kind == AnswerKind::kAnswer;
     }
@@ -100,7 +103,8 @@ bool TDmSitef::GetClientResponse(JsonDocument& answer) {
     for (Clock::time_point now = Clock::now(); now < deadline; now = Clock::now()) {
         // Waiting for input first keeps the deadline even when nothing at all arrives.
         if (!client.WaitForInput(std::chrono::ceil<milliseconds>(deadline - now))) continue;
-        const std::string text = DecodeWebSocketFrame();
+        std::string text = DecodeWebSocketFrame();
+        const card_data::WipeOnExit wipe_text(text);
         if (text.empty()) {
             std::this_thread::sleep_for(kEmptyMessagePause);
             continue;
@@ -143,20 +147,23 @@ void TDmSitef::CheckIncomingMessage() {
     if (fCancelado) return;
     FProcessandoMsg = true;
     FAguardandoRespCanc = true;
-    fLastContentReceived.clear();
+    card_data::Wipe(fLastContentReceived);
     const platform::ScopeExit end([this] {
         FProcessandoMsg = false;
         FAguardandoRespCanc = false;
     });
-    const std::string text = DecodeWebSocketFrame();
+    std::string text = DecodeWebSocketFrame();
+    const card_data::WipeOnExit wipe_text(text);
     if (text.empty()) return;
     JsonDocument document;
+    const platform::ScopeExit wipe_document([&document] { document.Wipe(); });
     // Anything but a JSON object is no request of the client's: dropped, the wait goes on.
     if (!document.Parse(text) || !document.IsObject()) return;
     if (GetField(document.Object(), "type") == "cancellation") {
         if (fPodeCancelar) fCancelado = true;
     } else {
-        fLastContentReceived = text;
+        // Moved, not copied: the early answer keeps the storage it arrived in.
+        fLastContentReceived = std::move(text);
     }
 }
 
@@ -174,8 +181,13 @@ void TDmSitef::ReadMenuAnswer(const tef::TextLines& Opcoes, int& ItemSelecionado
 
 void TDmSitef::ReadFieldAnswer(tef::AnsiString& Resposta, bool& VoltarMenu) {
     JsonDocument answer;
+    // What the operator typed leaves no copy behind but the one handed to the library.
+    const platform::ScopeExit wipe_answer([&answer] { answer.Wipe(); });
     if (GetClientResponse(answer) && GetField(answer.Object(), "type") == "collect") {
-        const TFieldAnswer field = ReadFieldAnswerObject(answer.Object());
+        TFieldAnswer field = ReadFieldAnswerObject(answer.Object());
+        const platform::ScopeExit wipe_field([&field] {
+            if (field.typed) card_data::Wipe(*field.typed);
+        });
         if (field.typed) Resposta = *field.typed;
         if (field.back) VoltarMenu = true;
         if (field.cancel) fCancelado = true;

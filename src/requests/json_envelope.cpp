@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "card_data/wipe.h"
 #include "requests/json_writer.h"
 
 namespace requests {
@@ -41,6 +42,19 @@ bool JsonDocument::Parse(std::string_view text) {
 }
 
 bool JsonDocument::Parse(const std::string& text) { return !parser_->parse(text).get(root_); }
+
+void JsonDocument::Wipe() noexcept {
+    simdjson::dom::document& doc = parser_->doc;
+    const size_t capacity = doc.capacity();
+    if (capacity == 0) return;
+    // The sizes simdjson's document::allocate gave both buffers for that capacity.
+    const size_t tape_words = SIMDJSON_ROUNDUP_N(capacity + 3, 64);
+    const size_t string_bytes =
+        SIMDJSON_ROUNDUP_N(5 * capacity / 3 + simdjson::SIMDJSON_PADDING, 64);
+    card_data::Wipe(doc.tape.get(), tape_words * sizeof(uint64_t));
+    card_data::Wipe(doc.string_buf.get(), string_bytes);
+    root_ = {};
+}
 
 bool JsonDocument::IsObject() const { return root_.is_object(); }
 

@@ -48,6 +48,10 @@ public:
 
     simdjson::dom::element Root() const { return root_; }
 
+    // Overwrites what the parse left in the parser (the message's strings and numbers), for a
+    // message that carried card data or a secret; values taken from it are gone afterwards.
+    void Wipe() noexcept;
+
 private:
     std::unique_ptr<simdjson::dom::parser> parser_;
     simdjson::dom::element root_;

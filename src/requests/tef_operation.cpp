@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "card_data/wipe.h"
 #include "requests/dm_sitef.h"
 #include "transport/transport_errors.h"
 
@@ -34,7 +35,7 @@ bool TDmSitef::TryBeginOperation(transport::ClientChannel* client) {
     operation_client_ = client;
     // Nothing of an earlier operation carries over: an early answer belongs to the client
     // that sent it, and a cancellation to the operation it was meant for.
-    fLastContentReceived.clear();
+    card_data::Wipe(fLastContentReceived);
     fPodeCancelar = false;
     fCancelado = false;
     return true;
@@ -43,6 +44,8 @@ bool TDmSitef::TryBeginOperation(transport::ClientChannel* client) {
 void TDmSitef::EndOperation() {
     // A cancellation request that comes after the operation has nothing left to cancel.
     fPodeCancelar = false;
+    // An early answer nobody read may hold what the operator typed.
+    card_data::Wipe(fLastContentReceived);
     operation_client_ = nullptr;
     fProcessando = false;
 }

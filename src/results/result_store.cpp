@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "card_data/card_mask.h"
+
 namespace results {
 namespace {
 
@@ -253,7 +255,10 @@ bool TResultStore::MarkConfirming(const std::string& request_id, const std::stri
     std::lock_guard lock(mutex_);
     Use confirming(db_->confirming);
     confirming->Bind(1, request_id).Bind(2, document).Bind(3, fiscal_date);
-    return confirming->Bind(4, approved).Bind(5, unconfirmed).Bind(6, now).Change() == 1;
+    // Bound copies (SQLITE_TRANSIENT): the masked texts need not outlive the call.
+    confirming->Bind(4, card_data::MaskedCardNumbers(approved));
+    confirming->Bind(5, card_data::MaskedCardNumbers(unconfirmed));
+    return confirming->Bind(6, now).Change() == 1;
 }
 
 bool TResultStore::Finish(const std::string& request_id, TRecordState from,
@@ -261,7 +266,7 @@ bool TResultStore::Finish(const std::string& request_id, TRecordState from,
     std::lock_guard lock(mutex_);
     Use finish(db_->finish);
     finish->Bind(1, request_id).Bind(2, std::string(StateName(from)));
-    return finish->Bind(3, result).Bind(4, now).Change() == 1;
+    return finish->Bind(3, card_data::MaskedCardNumbers(result)).Bind(4, now).Change() == 1;
 }
 
 std::vector<TResultRecord> TResultStore::Unfinished() {

@@ -12,7 +12,9 @@
 //
 // "running" holds only the request; "confirming" adds the fiscal document and date the library
 // knows the function by and the two results it may end with (approved, or not confirmed);
-// "done" holds the one result message the client gets, byte for byte. Records never go back.
+// "done" holds the one result message the client gets, byte for byte but for card numbers,
+// which the store never keeps: every result text is stored with them masked
+// (card_data/card_mask.h). Records never go back.
 //
 // Thread contract: every method may be called from any thread; one lock serialises them.
 // Failures raise TResultStoreError carrying SQLite's reason.

@@ -3,15 +3,14 @@
 #include <algorithm>
 #include <array>
 
+#include "card_data/card_mask.h"
+
 namespace service {
 namespace {
 
 constexpr std::array<std::string_view, 8> kErrorWords = {
     "erro", "falha", "timeout", "recusada", "recusado", "encerrada", "inválida", "inválido"};
 
-// Fewer digits than this are amounts, codes, dates: kept.
-constexpr size_t kCardDigits = 13;
-constexpr size_t kCardDigitsShown = 4;
 // Shorter runs of letters and digits are words and names: kept.
 constexpr size_t kTokenRun = 24;
 constexpr std::string_view kOmitted = "[omitido]";
@@ -24,21 +23,6 @@ bool IsTokenChar(char c) {
     return IsDigit(c) || IsAsciiLetter(c) || c == '-' || c == '_' || c == '+' || c == '=';
 }
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// End of the digit run at `start`: digits, single blanks or hyphens between digits.
-size_t DigitRunEnd(std::string_view text, size_t start, std::string& digits) {
-    size_t end = start;
-    for (size_t i = start; i < text.size(); ++i) {
-        if (IsDigit(text[i])) {
-            digits += text[i];
-            end = i + 1;
-        } else if ((text[i] != ' ' && text[i] != '-') || i + 1 >= text.size() ||
-                   !IsDigit(text[i + 1]) || i == start) {
-            break;
-        }
-    }
-    return end;
-}
 
 // End of the run of token characters at `start`; dots inside it (a signed token's three
 // parts) belong to it, one that ends it does not.
@@ -86,30 +70,19 @@ bool IsErrorLine(std::string_view text) {
 }
 
 std::string MaskSensitive(std::string_view text) {
+    const std::string masked = card_data::MaskedCardNumbers(text);
     std::string out;
-    for (size_t i = 0; i < text.size();) {
-        const bool word_start = i == 0 || !IsTokenChar(text[i - 1]);
-        if (!word_start || !IsTokenChar(text[i])) {
-            out += text[i++];
+    const std::string_view in = masked;
+    for (size_t i = 0; i < in.size();) {
+        const bool word_start = i == 0 || !IsTokenChar(in[i - 1]);
+        if (!word_start || !IsTokenChar(in[i])) {
+            out += in[i++];
             continue;
         }
         bool mixed = false;
-        const size_t token_end = TokenRunEnd(text, i, mixed);
-        if (mixed && token_end - i >= kTokenRun) {
-            out += kOmitted;
-            i = token_end;
-            continue;
-        }
-        std::string digits;
-        const size_t digit_end = IsDigit(text[i]) ? DigitRunEnd(text, i, digits) : i;
-        if (digits.size() >= kCardDigits) {
-            out += std::string(digits.size() - kCardDigitsShown, '*');
-            out += digits.substr(digits.size() - kCardDigitsShown);
-            i = digit_end;
-            continue;
-        }
-        // An ordinary word: copied up to its end, so no masking starts inside it.
-        out.append(text.substr(i, token_end - i));
+        const size_t token_end = TokenRunEnd(in, i, mixed);
+        // A word, a number or a name is copied whole, so no omission starts inside it.
+        out.append(mixed && token_end - i >= kTokenRun ? kOmitted : in.substr(i, token_end - i));
         i = token_end;
     }
     return out;

@@ -1,8 +1,8 @@
 // The last error line given to the service log, kept for the health report, which shows it to
 // whoever is on call. A line counts as an error when one of its words is "erro", "falha",
 // "timeout", "recusada"/"recusado", "encerrada" (a connection the service ended) or
-// "inválida"/"inválido", in any letter case. What is kept is masked first: runs of 13 or
-// more digits (card numbers) keep only their last 4, and long runs of mixed letters and
+// "inválida"/"inválido", in any letter case. What is kept is masked first: card numbers by
+// the service's card-data rule (card_data/card_mask.h), and long runs of mixed letters and
 // digits (tokens, keys) are left out.
 //
 // Thread contract: any thread; one short lock per call.
@@ -35,7 +35,7 @@ private:
 
 bool IsErrorLine(std::string_view text);
 
-// `text` with card numbers and token-like runs masked (see above).
+// `text` with card numbers masked and token-like runs left out (see above).
 std::string MaskSensitive(std::string_view text);
 
 }  // namespace service

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string>
 
+#include "card_data/card_mask.h"
 #include "platform/heap.h"
 #include "platform/paths.h"
 #include "platform/service_control.h"
@@ -77,7 +78,8 @@ int RunServiceProcess(int argc, char** argv,
         if (switches.uninstall) return Uninstall(switches);
         if (switches.install) return Install(switches, create_handler);
     } catch (const std::exception& e) {
-        std::cerr << TQuorvexSiTefService::kApplicationTitle << ": " << e.what() << "\n";
+        std::cerr << TQuorvexSiTefService::kApplicationTitle << ": "
+                  << card_data::MaskedCardNumbers(e.what()) << "\n";
         return 1;
     }
     return RunService(create_handler);

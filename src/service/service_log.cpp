@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "card_data/card_mask.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
@@ -46,7 +47,9 @@ bool ServiceLog::GravaLog(std::string_view text) {
         std::string line;
         if (!IsBlank(text)) {
             line = "[" + platform::FormatDateTime("dd/mm/yyyy hh:nn:ss", now) + "] ";
-            line += text;
+            // Masked before the line is stamped, so that no digit of the stamp joins a
+            // number of the text; the fallback stream gets it masked too.
+            line += card_data::MaskedCardNumbers(text);
         }
         const std::string bytes = platform::Utf8ToCp1252(line + "\r\n");
         const std::string path = LogFilePath(now);

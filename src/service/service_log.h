@@ -4,11 +4,11 @@
 // in the file when the call returns. The file stays open between lines (a request may log
 // several): it is opened anew for a new day and once `reopen_after` has passed, and its
 // folders are created whenever opening fails, so a removed file or folder comes back.
-// Failures are never raised. A line the file does not take (a full disk, a read-only folder)
-// goes to the fallback stream instead (standard error: the system journal of a service), after
-// a line that names the file and the system's reason; the fallback hears again when the
-// reason changes and when the file takes lines again. Thread-safe. Also the path rule of the
-// TEF component's trace file.
+// Card numbers in a line are masked (card_data/card_mask.h). Failures are never raised. A
+// line the file does not take (a full disk, a read-only folder) goes to the fallback stream
+// instead (standard error: the system journal of a service), after a line that names the file
+// and the system's reason; the fallback hears again when the reason changes and when the file
+// takes lines again. Thread-safe. Also the path rule of the TEF component's trace file.
 #pragma once
 
 #include <chrono>

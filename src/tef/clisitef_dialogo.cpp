@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "card_data/card_mask.h"
+#include "card_data/wipe.h"
 #include "platform/code_page.h"
 #include "platform/scope_exit.h"
 #include "tef/ansi_text.h"
@@ -91,6 +93,15 @@ TCliSiTefDialogo::TCliSiTefDialogo(TKaCliSiTefCliSiTef& engine,
       args_(std::move(argumentos)),
       buffer_(kCliSiTefBufferSize, '\0') {}
 
+TCliSiTefDialogo::~TCliSiTefDialogo() {
+    // The answer area and the answers may hold what the operator typed: a card number, its
+    // expiry date, a security code, a password.
+    card_data::Wipe(buffer_);
+    card_data::Wipe(resposta_);
+    for (AnsiString* digitado : {&args_.CVV, &args_.DataVencimento, &args_.NumeroCartao})
+        card_data::Wipe(*digitado);
+}
+
 AnsiString TCliSiTefDialogo::FormatarMensagem(const AnsiString& texto) {
     return StringReplaceAll(StringReplaceAll(texto, "@", "\r\n"), "/n", "\r\n");
 }
@@ -149,13 +160,16 @@ bool TCliSiTefDialogo::Passo() {
 }
 
 void TCliSiTefDialogo::Chamar() {
+    // The field type and the data are still those of the command this answers.
     Trace("ContinuaFuncaoSiTefInterativo, Chamando: Continua = " + std::to_string(continuacao_) +
-          " Buffer = " + resposta_);
+          " Buffer = " + RespostaParaGravar(resposta_));
     status_ = continua_(&comando_, &tipoCampo_, &tamMinimo_, &tamMaximo_, buffer_.data(),
                         kCliSiTefBufferSize, continuacao_);
     continuacao_ = 0;
-    Buffer = TrimRight(std::string_view(buffer_.data(), ::strnlen(buffer_.data(), buffer_.size())));
-    resposta_.clear();
+    const size_t dados = ::strnlen(buffer_.data(), buffer_.size());
+    Buffer = TrimRight(std::string_view(buffer_.data(), dados));
+    LimparRestosDaResposta(dados);
+    card_data::Wipe(resposta_);
     Digitado = true;
     VoltarMenu = false;
     // Goes out with the next line: the command's own, or the next call's.
@@ -164,6 +178,18 @@ void TCliSiTefDialogo::Chamar() {
         " ProximoComando = " + std::to_string(comando_) +
         " TipoCampo = " + std::to_string(tipoCampo_) + " Buffer = " + Buffer +
         " Tam.Min = " + std::to_string(tamMinimo_) + " Tam.Max = " + std::to_string(tamMaximo_));
+}
+
+void TCliSiTefDialogo::LimparRestosDaResposta(size_t dados) {
+    // Past the command's data, the bytes that still hold the answer are what is left of it;
+    // the library may have put more there (a card read's area), which stays.
+    const size_t enviada = std::min(resposta_.size(), kMaxResposta);
+    for (size_t i = dados + 1; i < enviada;) {
+        size_t fim = i;
+        while (fim < enviada && buffer_[fim] == resposta_[fim]) ++fim;
+        card_data::Wipe(buffer_.data() + i, fim - i);
+        i = fim + 1;
+    }
 }
 
 void TCliSiTefDialogo::ExecutarComando() {
@@ -333,7 +359,9 @@ void TCliSiTefDialogo::ObterCampo() {
             return;
     }
     if (!RespostaCampoCancelamento()) RespostaCampoComum();
-    Resp().GravaInformacao(tipoCampo_, resposta_);
+    // A typed card number or expiry date is kept in the record only masked, as the trace
+    // shows it: the record goes to the trace and to the backup files.
+    Resp().GravaInformacao(tipoCampo_, RespostaParaGravar(resposta_));
 }
 
 bool TCliSiTefDialogo::RespostaCampoCancelamento() {
@@ -483,6 +511,12 @@ AnsiString TCliSiTefDialogo::ValorCancelamento() const {
 TKaCliSiTefRespCliSiTef& TCliSiTefDialogo::Resp() const {
     // The CliSiTef engine creates its response record of this kind.
     return static_cast<TKaCliSiTefRespCliSiTef&>(engine_.Resp());
+}
+
+AnsiString TCliSiTefDialogo::RespostaParaGravar(const AnsiString& resposta) const {
+    // Only a typed entry's prompt tells whether the entry is a password.
+    const bool entrada = comando_ == 30 || comando_ == 31 || comando_ == 34 || comando_ == 35;
+    return card_data::MaskAnswer(tipoCampo_, entrada ? std::string_view(Buffer) : "", resposta);
 }
 
 void TCliSiTefDialogo::Trace(const AnsiString& texto) const { engine_.GravaLog(texto); }

@@ -6,6 +6,9 @@
 // Commands and field types are dispatched through tables of small actions. The end steps
 // (trace the record, derive its properties, clear AguardandoResposta) run also when an event
 // handler raises; the error then reaches the caller and the library is not called again.
+//
+// What the operator typed is written to the trace and kept in the record masked by its field
+// type (card_data/card_mask.h), and wiped from the answer area and the answers once sent.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +35,8 @@ public:
 
     TCliSiTefDialogo(TKaCliSiTefCliSiTef& engine, ContinuaFuncaoSiTefInterativoFn continua,
                      Argumentos argumentos);
+    // Wipes the answer area and every answer it kept.
+    ~TCliSiTefDialogo();
     TCliSiTefDialogo(const TCliSiTefDialogo&) = delete;
     TCliSiTefDialogo& operator=(const TCliSiTefDialogo&) = delete;
 
@@ -67,6 +72,9 @@ private:
     bool Passo();
     void Chamar();
     void ExecutarComando();
+    // Wipes what is left of the answer sent in the area past the `dados` bytes of data the
+    // library wrote over it.
+    void LimparRestosDaResposta(size_t dados);
     void AposPasso();
     void LerTrilha();
 
@@ -111,6 +119,9 @@ private:
     AnsiString Preset(const std::string& tipoCampo) const;
     AnsiString ValorCancelamento() const;
     TKaCliSiTefRespCliSiTef& Resp() const;
+    // `resposta`, the answer to the last command, as the trace and the record may hold it:
+    // card data and secrets masked.
+    AnsiString RespostaParaGravar(const AnsiString& resposta) const;
     void Trace(const AnsiString& texto) const;
 
     TKaCliSiTefCliSiTef& engine_;

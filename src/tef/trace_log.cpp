@@ -1,5 +1,6 @@
 #include "tef/trace_log.h"
 
+#include "card_data/card_mask.h"
 #include "platform/environment.h"
 
 namespace tef {
@@ -30,10 +31,17 @@ AnsiString TTraceLog::Line(const platform::LocalDateTime& when, const AnsiString
     return line.append(stamp, sizeof stamp - 1).append(text).append("\r\n");
 }
 
+AnsiString TTraceLog::MaskedLine(const AnsiString& text) {
+    AnsiString line = Line(platform::Now(), text);
+    // The stamp ends in " - ", so no digit of it joins a number of the text.
+    card_data::MaskCardNumbers(line);
+    return line;
+}
+
 void TTraceLog::Write(const std::string& path, const AnsiString& text) noexcept {
     if (path.empty()) return;
     try {
-        Append(path, Line(platform::Now(), text));
+        Append(path, MaskedLine(text));
     } catch (...) {
         // A trace that cannot be written must not end a payment.
     }
@@ -41,7 +49,7 @@ void TTraceLog::Write(const std::string& path, const AnsiString& text) noexcept 
 
 void TTraceLog::Defer(const AnsiString& text) noexcept {
     try {
-        const AnsiString line = Line(platform::Now(), text);
+        const AnsiString line = MaskedLine(text);
         std::lock_guard<std::mutex> lock(mutex_);
         deferred_ += line;
     } catch (...) {

@@ -2,6 +2,7 @@
 // CR LF, in Windows-1252, appended to the file (created when missing). The file stays open
 // between lines (reopened every second and when the path changes), because a payment writes
 // several lines per library command (QV_TRACE_REOPEN_MS shortens the second for tests).
+// Every card number in a line is masked before it is written (card_data/card_mask.h).
 // Writing the trace never fails its caller: a line the file does not take is lost, and the
 // failure report (when set) hears why, once when the trace starts failing and again whenever
 // the reason changes. Thread-safe.
@@ -42,6 +43,8 @@ public:
     void Flush(const std::string& path) noexcept;
 
 private:
+    // Line(now, text) with its card numbers masked.
+    static AnsiString MaskedLine(const AnsiString& text);
     void Append(const std::string& path, const AnsiString& text);
     // The outcome of one write: a failure to report, if it is news.
     std::optional<platform::FileStatus> Outcome(platform::FileStatus status);

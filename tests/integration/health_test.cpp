@@ -158,7 +158,7 @@ TEST_F(Health, TheLastErrorWithoutCardNumbers) {
     EXPECT_EQ(Steady(health),
               Expected(kLibraryLoaded, false, "0", 1,
                        R"({"time":"T","message":"Erro ao iniciar sess\u00E3o: )"
-                       R"('************1111x' n\u00E3o \u00E9 um n\u00FAmero inteiro )"
+                       R"('411111******1111x' n\u00E3o \u00E9 um n\u00FAmero inteiro )"
                        R"(v\u00E1lido."})"));
     // The time is when the line was logged, in UTC.
     const std::string time = health.substr(health.find(R"("time":")") + 8, 24);

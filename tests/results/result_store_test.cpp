@@ -94,6 +94,28 @@ TEST_F(ResultStore, WhatWasCommittedIsThereAfterAReopenByteForByte) {
     EXPECT_EQ(header.substr(18, 2), std::string("\x02\x02", 2));
 }
 
+TEST_F(ResultStore, CardNumbersNeverReachTheFiles) {
+    const std::string approved = R"({"card_number":"4111111111111111","nsu_code":"000001",)"
+                                 R"("data":["CARTAO 3782 822463 10005"]})";
+    {
+        auto store = Open();
+        ASSERT_TRUE(store->Begin("A-1", 1));
+        ASSERT_TRUE(store->MarkConfirming("A-1", "7", "20251126", approved, approved, 2));
+        ASSERT_TRUE(store->Begin("A-2", 1));
+        ASSERT_TRUE(store->Finish("A-2", TRecordState::kRunning, approved, 3));
+        const std::string masked = R"({"card_number":"411111******1111","nsu_code":"000001",)"
+                                   R"("data":["CARTAO 3782 82**** *0005"]})";
+        EXPECT_EQ(store->Find("A-1")->approved, masked);
+        EXPECT_EQ(store->Find("A-1")->unconfirmed, masked);
+        EXPECT_EQ(store->Find("A-2")->result, masked);
+    }
+    for (const fs::directory_entry& file : fs::directory_iterator(dir_)) {
+        const std::string bytes = platform::ReadFile(file.path().string()).value_or("");
+        EXPECT_EQ(bytes.find("4111111111111111"), std::string::npos) << file.path();
+        EXPECT_EQ(bytes.find("3782 822463 10005"), std::string::npos) << file.path();
+    }
+}
+
 TEST_F(ResultStore, UnfinishedRecordsOldestFirstAndRetentionOfDoneOnes) {
     auto store = Open();
     ASSERT_TRUE(store->Begin("old-done", 10));

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -87,6 +88,26 @@ TEST_F(ServiceLogTest, LinesOfSeveralThreadsNeverMix) {
 TEST_F(ServiceLogTest, AFailedWriteReturnsFalse) {
     ASSERT_TRUE(platform::WriteFile(folder_ / "Log", "a file where the folder should be"));
     EXPECT_FALSE(log_.GravaLog("perdida"));
+}
+
+TEST_F(ServiceLogTest, CardNumbersAreMaskedInTheFileAndOnTheFallbackStream) {
+    ASSERT_TRUE(log_.GravaLog(R"({"card_number":"4111111111111111","nsu_code":"000001",)"
+                              R"("data":["CARTAO 3782 822463 10005","VALOR: R$ 189,23"]})"));
+    EXPECT_NE(Today().find(R"(] {"card_number":"411111******1111","nsu_code":"000001",)"
+                           R"("data":["CARTAO 3782 82**** *0005","VALOR: R$ 189,23"]})"),
+              std::string::npos)
+        << Today();
+
+    // A line the file does not take goes to the fallback stream, masked all the same.
+    std::ostringstream fallback;
+    ServiceLog log(folder_ / "bloqueada/", "QuorvexSiTefService", std::chrono::seconds(1),
+                   fallback);
+    ASSERT_TRUE(platform::WriteFile(folder_ / "bloqueada", "a file where the folder should be"));
+    EXPECT_FALSE(log.GravaLog("Erro: cartão 5555-5555-5555-4444 recusado"));
+    EXPECT_NE(fallback.str().find("] Erro: cart\xC3\xA3o 5555-55**-****-4444 recusado\n"),
+              std::string::npos)
+        << fallback.str();
+    EXPECT_EQ(fallback.str().find("5555-5555-5555-4444"), std::string::npos);
 }
 
 TEST_F(ServiceLogTest, ARemovedLogIsCreatedAgainWhenTheFileIsReopened) {

@@ -19,4 +19,14 @@ std::vector<std::string> ReadLines(const std::string& path) {
     return lines;
 }
 
+bool HoldsNumber(const std::string& text, const std::string& number) {
+    const auto digit = [&](size_t at) {
+        return at < text.size() && text[at] >= '0' && text[at] <= '9';
+    };
+    for (size_t at = text.find(number); at != std::string::npos; at = text.find(number, at + 1)) {
+        if ((at == 0 || !digit(at - 1)) && !digit(at + number.size())) return true;
+    }
+    return false;
+}
+
 }  // namespace qvtest

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -276,6 +277,7 @@ TEST_F(Dialogo, FieldEntry) {
         std::string calls;
         std::string answer;
         bool stored;
+        const char* kept = nullptr;  // what the record keeps, when not the answer sent
     };
     Digitados cartao;
     cartao.NumeroCartao = "4111111111111111";
@@ -297,8 +299,9 @@ TEST_F(Dialogo, FieldEntry) {
         {"516 cancelling", 516, {}, true, "", "0:4321", true},
         {"146 cancelling", 146, {}, true, "", "0:99,90", true},
         {"515 not cancelling", 515, {}, false, "Campo 515 tcString F (1,4) [P515]", "0:R", true},
-        {"512 typed card", 512, cartao, false, "", "0:4111111111111111", true},
-        {"513 typed card", 513, cartao, false, "", "0:1230", true},
+        // The record keeps typed card data only masked.
+        {"512 typed card", 512, cartao, false, "", "0:4111111111111111", true, "411111******1111"},
+        {"513 typed card", 513, cartao, false, "", "0:1230", true, "***"},
         {"ordinary field with a typed card", 600, cartao, false, "", "0:P600", true},
         {"512 asked", 512, {}, false, "Campo 512 tcString F (1,4) [P512]", "0:R", true},
         {"505 typed instalments", 505, tres, false, "", "0:03", true},
@@ -323,7 +326,7 @@ TEST_F(Dialogo, FieldEntry) {
         EXPECT_EQ(host_.calls, Split(c.calls));
         ASSERT_EQ(Answers().size(), 2u);
         EXPECT_EQ(Answers()[1], c.answer);
-        const std::string sent = c.answer.substr(2);
+        const std::string sent = c.kept ? c.kept : c.answer.substr(2);
         EXPECT_EQ(Stored(c.field), c.stored ? sent : "");
     }
 }
@@ -559,6 +562,96 @@ TEST_F(Dialogo, TypedCardAnswersAtMostTheAnswerBuffer) {
     EXPECT_EQ(Run(R"({"command": 30, "field": 600, "text": "Longo"})"), 0);
     ASSERT_EQ(Answers().size(), 2u);
     EXPECT_EQ(Answers()[1], "0:" + std::string(20000, '7'));
+}
+
+TEST_F(Dialogo, TypedCardDataGoesToTheLibraryAndOnlyMaskedToTheTraceAndTheRecord) {
+    host_.campos = {{"4111111111111111"}, {"0931"}, {"8642"}, {"qv5713"}, {"03"}};
+    EXPECT_EQ(Run(R"({"command": 30, "field": 512, "text": "Forneca o numero do cartao"},
+                     {"command": 30, "field": 513, "text": "Forneca a data de vencimento"},
+                     {"command": 30, "field": 514, "text": "Forneca o codigo de seguranca"},
+                     {"command": 30, "field": 530, "text": "Forneca a senha do supervisor"},
+                     {"command": 30, "field": 505, "text": "Forneca o numero de parcelas"},
+                     {"command": 0, "field": 2021, "text": "5555555555554444"},
+                     {"command": 0, "field": 121, "text": "CARTAO 3782 822463 10005\nFIM"})"),
+              0);
+    EXPECT_EQ(Answers(), (Lines{"0:", "0:4111111111111111", "0:0931", "0:8642", "0:qv5713", "0:03",
+                                "0:", "0:"}));
+
+    const std::string trace = Trace();
+    for (const char* clear :
+         {"4111111111111111", "qv5713", "5555555555554444", "3782 822463 10005"})
+        EXPECT_EQ(trace.find(clear), std::string::npos) << clear;
+    EXPECT_FALSE(qvtest::HoldsNumber(trace, "0931"));
+    EXPECT_FALSE(qvtest::HoldsNumber(trace, "8642"));
+    size_t at = 0;
+    for (const std::string line :
+         {"Chamando: Continua = 0 Buffer = 411111******1111\r\n",
+          "Chamando: Continua = 0 Buffer = ***\r\n", "Chamando: Continua = 0 Buffer = ***\r\n",
+          "Chamando: Continua = 0 Buffer = ***\r\n", "Chamando: Continua = 0 Buffer = 03\r\n",
+          "TipoCampo = 2021 Buffer = 555555******4444 ", "121-000 = CARTAO 3782 82**** *0005",
+          "2021-000 = 555555******4444\r\n", "505-000 = 03\r\n", "512-000 = 411111******1111\r\n",
+          "513-000 = ***\r\n", "530-000 = ***\r\n"}) {
+        const size_t found = trace.find(line, at);
+        ASSERT_NE(found, std::string::npos) << line;
+        at = found + line.size();
+    }
+
+    // The record, and the backup file written from it, keep what the library returned as it
+    // came, and no typed value in clear.
+    EXPECT_EQ(Stored(2021), "5555555555554444");
+    EXPECT_EQ(Stored(121), "CARTAO 3782 822463 10005\\x0AFIM");
+    EXPECT_EQ(Stored(514), "");
+    std::string arquivo;
+    engine_.CopiarResposta(arquivo);
+    const std::string backup = platform::ReadFile(arquivo).value_or("");
+    EXPECT_NE(backup.find("2021-000 = 5555555555554444\r\n"), std::string::npos) << backup;
+    EXPECT_NE(backup.find("512-000 = 411111******1111\r\n"), std::string::npos) << backup;
+    EXPECT_EQ(backup.find("4111111111111111"), std::string::npos);
+    EXPECT_EQ(backup.find("qv5713"), std::string::npos);
+    EXPECT_FALSE(qvtest::HoldsNumber(backup, "0931"));
+    EXPECT_FALSE(qvtest::HoldsNumber(backup, "8642"));
+}
+
+// A library that hands out a field prompt, then a short message, then checks what is left of
+// the first answer in the answer area it is given.
+struct AreaDaResposta {
+    static inline int chamada = 0;
+    static inline std::string restos;
+
+    static int32_t Continua(int32_t* comando, int32_t* tipoCampo, int16_t* tamMinimo,
+                            int16_t* tamMaximo, char* buffer, int32_t tamBuffer, int32_t) {
+        *tamMinimo = *tamMaximo = 0;
+        switch (chamada++) {
+            case 0:
+                *comando = 30;
+                *tipoCampo = 512;
+                std::strcpy(buffer, "Cartao");
+                return kCliSiTefContinue;
+            case 1:
+                *comando = 1;
+                *tipoCampo = 0;
+                std::strcpy(buffer, "Ok");
+                return kCliSiTefContinue;
+            default:
+                // Every digit of the area is a left-over of the card number.
+                for (int32_t i = 0; i < tamBuffer; ++i)
+                    if (buffer[i] >= '0' && buffer[i] <= '9') restos += buffer[i];
+                *comando = 0;
+                *tipoCampo = 0;
+                buffer[0] = '\0';
+                return 0;
+        }
+    }
+};
+
+TEST_F(Dialogo, TheAnswerAreaKeepsNothingOfAnAnswerOnceSent) {
+    UseScript(R"([{"status": 0}])");
+    Start();
+    host_.campos = {{"4111111111111111"}};
+    TCliSiTefDialogo dialogo(engine_, &AreaDaResposta::Continua, {});
+    EXPECT_EQ(dialogo.Executar(), 0);
+    EXPECT_EQ(AreaDaResposta::chamada, 3);
+    EXPECT_EQ(AreaDaResposta::restos, "");
 }
 
 TEST(FormatarMensagem, LineBreaks) {

@@ -35,6 +35,20 @@ TEST(TraceLog, AppendsAndNeverFails) {
     EXPECT_TRUE(platform::ReadFile(folder / "trace.log").value_or("").ends_with(" - cinco\r\n"));
 }
 
+TEST(TraceLog, CardNumbersAreMaskedInEveryLineAndNothingElseChanges) {
+    qvtest::TempFolder folder;
+    tef::TTraceLog trace;
+    trace.Write(folder / "trace.log", "Buffer = 4111111111111111 Valor: 189,23");
+    trace.Defer("2021-000 = 5555 5555 5555 4444\r\n134-000 = 100000001");
+    trace.Flush(folder / "trace.log");
+    const std::string text = platform::ReadFile(folder / "trace.log").value_or("");
+    EXPECT_NE(text.find(" - Buffer = 411111******1111 Valor: 189,23\r\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find(" - 2021-000 = 5555 55** **** 4444\r\n134-000 = 100000001\r\n"),
+              std::string::npos)
+        << text;
+}
+
 }  // namespace
 
 namespace {

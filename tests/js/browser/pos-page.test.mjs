@@ -31,6 +31,8 @@ describe('demo point-of-sale page', () => {
   let site;
   let browser;
   let page;
+  // Everything the page wrote to its console.
+  const consoleTexts = [];
 
   const terminal = () => page.locator('#terminal');
   const result = () => page.locator('#result');
@@ -63,6 +65,7 @@ describe('demo point-of-sale page', () => {
     page = await browser.context.newPage();
     page.setDefaultTimeout(20000);
     page.on('pageerror', (error) => console.error('page error:', error));
+    page.on('console', (message) => consoleTexts.push(message.text()));
     await page.goto(`${site.url}?service=${encodeURIComponent(app.url)}&token=${mintToken()}`);
     await page.click('#connect');
     await page.locator('#connection-state.pill-on', { hasText: /Conectado · serviço \d/ }).waitFor();
@@ -108,9 +111,10 @@ describe('demo point-of-sale page', () => {
     await option('Digitado').waitFor();
     await shoot('2-library-menu');
     await option('Digitado').click();
-    await answerField('Forneca o numero do cartao', '4111111111111111');
-    await answerField('Forneca a data de vencimento do cartao (MMAA)', '1230');
-    await answerField('Forneca o codigo de seguranca', '123');
+    const typed = ['4111111111111111', '0931', '8642'];
+    await answerField('Forneca o numero do cartao', typed[0]);
+    await answerField('Forneca a data de vencimento do cartao (MMAA)', typed[1]);
+    await answerField('Forneca o codigo de seguranca', typed[2]);
     await option('Parcelado pela Loja').click();
     await answerField('Forneca o numero de parcelas', '4');
     await operationOver();
@@ -119,6 +123,10 @@ describe('demo point-of-sale page', () => {
     assert.equal(await field('card_number').textContent(), '411111******1111');
     assert.equal(await field('number_of_installments').textContent(), '4');
     assert.match(await receipt(1).textContent(), /EM 4 PARCELAS/);
+    // What the operator typed never reaches the console.
+    for (const value of typed) {
+      assert.ok(!consoleTexts.some((text) => text.includes(value)), `${value}: ${consoleTexts.join('\n')}`);
+    }
     await shoot('3-credit-typed-card');
   });
 

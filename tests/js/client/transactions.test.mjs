@@ -6,6 +6,7 @@ import { before, describe, test } from 'node:test';
 import { BACK, FunctionCode, GIVE_UP } from '../../../clients/js/src/index.js';
 import { AppFolder, waitUntil } from '../support/app-folder.mjs';
 import { recordingHandlers, sessionClient } from '../support/client.mjs';
+import { watchConsole } from '../support/console.mjs';
 import { serviceForSuite } from '../support/suite.mjs';
 
 const CANCEL_QUESTION = 'Deseja realmente cancelar esta operação?';
@@ -68,6 +69,31 @@ describe('transactions', () => {
       assert.ok(seen.some((p) => p.type === 'can_cancel' && p.can_cancel === true), name);
       assert.deepEqual(answersSent(app).slice(before), sent, name);
       assert.equal(client.canCancel, false, name);
+    }
+  });
+
+  test('a typed card\'s number, expiry date and security code go to the library, never to the console', async () => {
+    const typed = ['4111111111111111', '0931', '8642'];
+    const before = answersSent(app).length;
+    const watch = watchConsole();
+    let result;
+    try {
+      const { handlers } = recordingHandlers({
+        menu: ['Cartao de Credito', 'Digitado', 'A Vista'],
+        collect: typed,
+        // A handler that fails is reported to the caller's event, not written anywhere.
+        message: () => {
+          throw new Error('tela indisponível');
+        },
+      });
+      result = await client.pay({ operation: FunctionCode.PAYMENT_MENU, amount: '15,00', payerName: 'Ana' }, handlers);
+    } finally {
+      watch.stop();
+    }
+    assert.equal(result.status, 'approved', JSON.stringify(result));
+    assert.deepEqual(answersSent(app).slice(before), ['1', '2', ...typed, '1']);
+    for (const value of typed) {
+      assert.ok(!watch.texts.some((text) => text.includes(value)), `${value} was written: ${watch.texts.join('')}`);
     }
   });
 
