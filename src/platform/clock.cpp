@@ -5,6 +5,8 @@
 #include <cmath>
 #include <ctime>
 
+#include "platform/test_clock.h"
+
 namespace platform {
 namespace {
 
@@ -62,7 +64,10 @@ size_t CountRun(std::string_view p, size_t i) {
 
 }  // namespace
 
-std::chrono::system_clock::time_point SystemNow() { return std::chrono::system_clock::now(); }
+std::chrono::system_clock::time_point SystemNow() {
+    if (const auto set_by_test = TestClockNow()) return *set_by_test;
+    return std::chrono::system_clock::now();
+}
 
 LocalDateTime Now() { return ToLocal(SystemNow()); }
 

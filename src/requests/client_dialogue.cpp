@@ -1,6 +1,7 @@
 // The client dialogue of a TEF operation: prompts sent to the operation's client, its answers
 // read back (with their deadline), cancellation requests taken during library waits, and the
 // confirmation of a cancellation.
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -89,13 +90,13 @@ void TDmSitef::CountDownHighlightedCopy(const std::string& text) {
     SendSampleMsg(fUltimaMsg);
 }
 
-bool TDmSitef::GetClientResponse(JsonDocument& answer) {
+bool TDmSitef::GetClientResponse(JsonDocument& answer, AnswerTypes fits) {
     while (FAguardandoRespCanc) std::this_thread::sleep_for(kPollPause);
     if (!fLastContentReceived.empty()) {
         // Answers may carry what the operator typed: no copy of one outlives its reading.
         std::string early = std::exchange(fLastContentReceived, {});
         const card_data::WipeOnExit wipe_early(early);
-        if (const AnswerKind kind = TakeAnswer(early, answer); kind != AnswerKind::kNone)
+        if (const AnswerKind kind = TakeAnswer(early, answer, fits); kind != AnswerKind::kNone)
             return kind == AnswerKind::kAnswer;
     }
     transport::ClientChannel& client = OperationClient();
@@ -109,7 +110,7 @@ bool TDmSitef::GetClientResponse(JsonDocument& answer) {
             std::this_thread::sleep_for(kEmptyMessagePause);
             continue;
         }
-        if (const AnswerKind kind = TakeAnswer(text, answer); kind != AnswerKind::kNone)
+        if (const AnswerKind kind = TakeAnswer(text, answer, fits); kind != AnswerKind::kNone)
             return kind == AnswerKind::kAnswer;
     }
     fCancelado = true;
@@ -117,7 +118,8 @@ bool TDmSitef::GetClientResponse(JsonDocument& answer) {
     return false;
 }
 
-TDmSitef::AnswerKind TDmSitef::TakeAnswer(const std::string& text, JsonDocument& answer) {
+TDmSitef::AnswerKind TDmSitef::TakeAnswer(const std::string& text, JsonDocument& answer,
+                                          AnswerTypes fits) {
     if (!answer.Parse(text)) return AnswerKind::kNone;  // not JSON: consumed
     // JSON that is not an object raises NotAnObjectError, as a message without a field would.
     const TClientRequest request(text, answer.Object(), OperationClient());
@@ -128,7 +130,13 @@ TDmSitef::AnswerKind TDmSitef::TakeAnswer(const std::string& text, JsonDocument&
         request.ReplyError(e.what());
         return AnswerKind::kNone;
     }
-    if (route == "/transaction") return AnswerKind::kAnswer;
+    if (route == "/transaction") {
+        // An answer meant for another prompt (a notice acknowledged twice, a late answer after
+        // the deadline) must not decide this one: it is passed over and the prompt waits on.
+        const std::string type = request.Field("type");
+        const bool fitting = std::find(fits.begin(), fits.end(), type) != fits.end();
+        return fitting ? AnswerKind::kAnswer : AnswerKind::kNone;
+    }
     if (route == "/transaction/cancel") {
         // An accepted cancellation ends the wait; a refused or broken one leaves the prompt
         // waiting.
@@ -139,6 +147,8 @@ TDmSitef::AnswerKind TDmSitef::TakeAnswer(const std::string& text, JsonDocument&
         }
         return fCancelado ? AnswerKind::kCancelled : AnswerKind::kNone;
     }
+    // Nothing in the way of the prompt: a document to print is not lost while it waits.
+    if (ServedDuringOperation(route)) Route(request);
     // Requests of other routes are not served during a prompt: consumed without a reply.
     return AnswerKind::kNone;
 }
@@ -159,7 +169,10 @@ void TDmSitef::CheckIncomingMessage() {
     const platform::ScopeExit wipe_document([&document] { document.Wipe(); });
     // Anything but a JSON object is no request of the client's: dropped, the wait goes on.
     if (!document.Parse(text) || !document.IsObject()) return;
-    if (GetField(document.Object(), "type") == "cancellation") {
+    const simdjson::dom::object message = document.Object();
+    if (HasField(message, "route") && ServedDuringOperation(GetField(message, "route"))) {
+        Route(TClientRequest(text, message, OperationClient()));
+    } else if (GetField(message, "type") == "cancellation") {
         if (fPodeCancelar) fCancelado = true;
     } else {
         // Moved, not copied: the early answer keeps the storage it arrived in.
@@ -170,7 +183,7 @@ void TDmSitef::CheckIncomingMessage() {
 void TDmSitef::ReadMenuAnswer(const tef::TextLines& Opcoes, int& ItemSelecionado,
                               bool& VoltarMenu) {
     JsonDocument answer;
-    if (GetClientResponse(answer) && GetField(answer.Object(), "type") == "menu") {
+    if (GetClientResponse(answer, {"menu"})) {
         const TMenuAnswer menu = ReadMenuAnswerObject(answer.Object(), Opcoes);
         if (menu.item) ItemSelecionado = *menu.item;
         if (menu.back) VoltarMenu = true;
@@ -183,7 +196,7 @@ void TDmSitef::ReadFieldAnswer(tef::AnsiString& Resposta, bool& VoltarMenu) {
     JsonDocument answer;
     // What the operator typed leaves no copy behind but the one handed to the library.
     const platform::ScopeExit wipe_answer([&answer] { answer.Wipe(); });
-    if (GetClientResponse(answer) && GetField(answer.Object(), "type") == "collect") {
+    if (GetClientResponse(answer, {"collect"})) {
         TFieldAnswer field = ReadFieldAnswerObject(answer.Object());
         const platform::ScopeExit wipe_field([&field] {
             if (field.typed) card_data::Wipe(*field.typed);
@@ -197,7 +210,7 @@ void TDmSitef::ReadFieldAnswer(tef::AnsiString& Resposta, bool& VoltarMenu) {
 
 void TDmSitef::ReadQuestionAnswer(tef::TModalResult& result) {
     JsonDocument answer;
-    if (!GetClientResponse(answer)) return;
+    if (!GetClientResponse(answer, {"question", "confirmation"})) return;
     if (const std::optional<tef::TModalResult> value = QuestionResult(answer.Object()))
         result = *value;
 }

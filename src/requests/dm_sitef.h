@@ -114,14 +114,18 @@ public:
     void SendSampleMsg(const std::string& pMsg);
     // Records whether a cancellation is possible now and tells the client.
     void SetCanCancel(bool value);
-    // Waits for the client's answer to a prompt (a "/transaction" message, parsed into
-    // `answer`); false when the deadline passed (the operation is then flagged for
-    // cancellation) or an accepted cancellation request ended the wait. Other messages are
-    // consumed on the way without a reply. Raises when a message is JSON but not an object.
-    bool GetClientResponse(JsonDocument& answer);
+    // The answer types a prompt takes ("menu"; "question" and "confirmation" ...).
+    using AnswerTypes = std::initializer_list<std::string_view>;
+    // Waits for the client's answer to a prompt (a "/transaction" message whose type `fits`,
+    // parsed into `answer`); false when the deadline passed (the operation is then flagged for
+    // cancellation) or an accepted cancellation request ended the wait. On the way, answers of
+    // another type are ignored, requests that do not use the TEF component are served as
+    // usual and other messages are consumed without a reply. Raises when a message is JSON
+    // but not an object, or an answer lacks its "type".
+    bool GetClientResponse(JsonDocument& answer, AnswerTypes fits);
     // Reads one client message that arrived during a library wait: a cancellation request is
-    // taken when the operation can be cancelled, any other request is kept as the answer to
-    // the next prompt.
+    // taken when the operation can be cancelled, a request that does not use the TEF component
+    // is served, any other request is kept as the answer to the next prompt.
     void CheckIncomingMessage();
     // Read one answer and apply it; the menu and field readers end with ConfirmCancellation
     // when a cancellation is pending.
@@ -183,6 +187,12 @@ private:
     void BindDialogueEvents();
     void BindFiscalPrinterEvents();
 
+    // Routes one parsed request: the session check where the route needs one, then its
+    // handler. Failures are answered to the request's client.
+    void Route(const TClientRequest& request);
+    // Routes whose requests never use the TEF component, so they are served while a TEF
+    // operation runs on the same connection, between its prompts.
+    static bool ServedDuringOperation(std::string_view route);
     // Whether `route` needs the session check (reads "type" for "/transaction"; "/print"
     // when the shop requires a session for it).
     bool NeedsSessionCheck(const std::string& route, const TClientRequest& request) const;
@@ -227,7 +237,7 @@ private:
     void CountDownHighlightedCopy(const std::string& text);
     // What GetClientResponse makes of one message (parsed into `answer`).
     enum class AnswerKind { kNone, kAnswer, kCancelled };
-    AnswerKind TakeAnswer(const std::string& text, JsonDocument& answer);
+    AnswerKind TakeAnswer(const std::string& text, JsonDocument& answer, AnswerTypes fits);
 
     // --- Transactions ----------------------------------------------------------------------
     // Runs the operation of `request` to its result; raises what the client is answered.

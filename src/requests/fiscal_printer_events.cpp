@@ -50,6 +50,8 @@ void TDmSitef::KaCliSiTefDepoisConfirmarTransacoes(
         SendClientMessage(NegativeResult(false));
         return;
     }
+    // From here the approval is reported and settled: a cancellation can no longer stop it.
+    if (fPodeCancelar) SetCanCancel(false);
     const TResultContext context{fVendaOperacao, fPayerName, fNsuCancelamento,
                                  KaCliSiTef.TEFCliSiTef().CancelandoTransacaoTEF};
     JsonArray entries;

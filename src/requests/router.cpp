@@ -16,7 +16,15 @@ void TDmSitef::RouteTargeting(const std::string& pContent, transport::ClientChan
     JsonDocument document;
     if (!document.Parse(pContent)) return;  // not JSON: no reply, no log line
     const TClientRequest request(pContent, document.Object(), pIdContext);  // not an object: raises
+    Route(request);
+}
 
+bool TDmSitef::ServedDuringOperation(std::string_view route) {
+    return route == kPrint || route == "/version" || route == kHealthRoute ||
+           route == "/transaction/status";
+}
+
+void TDmSitef::Route(const TClientRequest& request) {
     try {
         std::string route = request.Field("route");
         if (route == kSessionStart) {

@@ -98,10 +98,11 @@ void TDmSitef::StartSession(const TClientRequest& request, simdjson::dom::object
         TerminalNumber(c.secctional_code, service::PdvNumber(service_.iniConfig()));
     const TTefSettings settings =
         SettingsFromClaims(c, terminal, service::QrCodeOnPinpad(service_.iniConfig()));
-    // The component is set up before the identifiers are checked, so a session refused for
-    // them still leaves it configured.
-    SetUpTef(settings, request.Client());
+    // The connection type is the token's even when the set-up below fails. The component is
+    // set up before the identifiers are checked, so a session refused for them still leaves it
+    // configured.
     FTLSConnection = c.tls;
+    SetUpTef(settings, request.Client());
 
     const int32_t venda = IntegerClaim(claims, "sale_id");
     fVenda_Id = venda;

@@ -102,20 +102,24 @@ void TDmSitef::RunTransaction(const TTransactionRequest& request) {
         ~Running() { flag = false; }
     } running{fEmTransacao};
     PrepareComponent(request);
+    // A record an interrupted request left confirming, because the library could not say
+    // whether it confirmed, is settled while that can still be told: the library may undo the
+    // old function when the new one starts, and would then report nothing pending.
+    SettleWithLibrary();
     const TCrtArguments a =
         CrtArguments(request.type, fOperacao, fValorTransacao, fVendaOperacao, fQtdParcelas);
     // The outcome is what the dialogue and the result handler leave in fConcluido and
     // fCancelado, not CRT's answer.
     KaCliSiTef.CRT(a.Valor, a.IndiceFPG_ECF, a.DocumentoVinculado, 0, "", "", "", a.QtdParcela);
-    const bool cancelled = fCancelado;
-    const bool concluded = fConcluido && !cancelled;
     // What the library still holds open (an approval not confirmed, a confirmation it
     // refused) is undone before the next operation can start.
-    if (!concluded || KaCliSiTef.TEFCliSiTef().FuncaoAberta()) CancelPendingTransactions();
-    if (!concluded) {
-        RecordOutcome(results::TRecordState::kRunning, NegativeResult(cancelled));
-        SendClientMessage(NegativeResult(cancelled));
-    }
+    if (!fConcluido || KaCliSiTef.TEFCliSiTef().FuncaoAberta()) CancelPendingTransactions();
+    // The approval handler has reported the result: nothing else goes out for this operation,
+    // whatever came after it (a cancel request or an unanswered notice after the approval).
+    if (fConcluido) return;
+    const bool cancelled = fCancelado;
+    RecordOutcome(results::TRecordState::kRunning, NegativeResult(cancelled));
+    SendClientMessage(NegativeResult(cancelled));
 }
 
 void TDmSitef::TakeRequestValues(const TTransactionRequest& request) {

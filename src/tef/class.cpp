@@ -79,9 +79,9 @@ void TKaCliSiTefClass::NCN() {
     NCN(r.Rede, r.NSU, r.Finalizacao, r.ValorTotal, r.DocumentoVinculado);
 }
 
-void TKaCliSiTefClass::CNF() {
+TFinalizacao TKaCliSiTefClass::CNF() {
     const TKaCliSiTefResp& r = *fpResp;
-    CNF(r.Rede, r.NSU, r.Finalizacao, r.DocumentoVinculado);
+    return CNF(r.Rede, r.NSU, r.Finalizacao, r.DocumentoVinculado);
 }
 
 bool TKaCliSiTefClass::CNC() {
@@ -190,7 +190,8 @@ void TKaCliSiTefClass::RecuperarTransacoesPendentes() {
         if (!platform::FileExists(arquivo)) continue;
         try {
             fpResp->LeArquivo(arquivo);
-            CNF();
+            if (CNF() != TFinalizacao::Confirmada)
+                throw EKaCliSiTefErro("confirmação não aceita pelo TEF");
         } catch (const std::exception& e) {
             GravaLog(TextoFalha(fName + " RecuperarTransacoesPendentes", arquivo, e));
             continue;

@@ -27,6 +27,13 @@ namespace tef {
 
 class TKaCliSiTef;
 
+// How finishing a transaction with the payment library ended.
+enum class TFinalizacao {
+    Confirmada,  // confirmed (or nothing to confirm, as after a reprint)
+    Desfeita,    // undone: asked so, or its receipt could not be printed
+    Pendente,    // the library refused the confirmation and still holds it pending
+};
+
 class TKaCliSiTefClass {
 public:
     TKaCliSiTefClass(const TKaCliSiTefClass&) = delete;
@@ -96,14 +103,16 @@ public:
                      const std::string& Compensacao) = 0;
 
     // Undo / confirm / cancel one transaction. The forms without arguments act on the current
-    // response (its Rede, NSU, Finalizacao, ValorTotal, DocumentoVinculado).
+    // response (its Rede, NSU, Finalizacao, ValorTotal, DocumentoVinculado). A confirmation
+    // tells how it really ended: an engine may have to undo instead.
     void NCN();
     virtual void NCN(const std::string& Rede, const std::string& NSU,
                      const std::string& Finalizacao, Money Valor,
                      const std::string& DocumentoVinculado) = 0;
-    void CNF();
-    virtual void CNF(const std::string& Rede, const std::string& NSU,
-                     const std::string& Finalizacao, const std::string& DocumentoVinculado) = 0;
+    TFinalizacao CNF();
+    virtual TFinalizacao CNF(const std::string& Rede, const std::string& NSU,
+                             const std::string& Finalizacao,
+                             const std::string& DocumentoVinculado) = 0;
     bool CNC();
     virtual bool CNC(const std::string& Rede, const std::string& NSU,
                      platform::TDateTime DataHoraTransacao, Money Valor) = 0;

@@ -17,16 +17,6 @@ namespace {
 
 AnsiString Ansi(const std::string& utf8) { return platform::Utf8ToCp1252(utf8); }
 
-struct Momento {
-    AnsiString data;  // YYYYMMDD
-    AnsiString hora;  // HHNNSS
-};
-
-Momento Agora() {
-    const platform::LocalDateTime agora = platform::Now();
-    return {platform::FormatDateTime("yyyymmdd", agora), platform::FormatDateTime("hhnnss", agora)};
-}
-
 AnsiString DataDDMMYYYY(platform::TDateTime data) {
     return platform::FormatDateTime("ddmmyyyy", platform::FromDateTime(data));
 }
@@ -173,10 +163,12 @@ int32_t TKaCliSiTefCliSiTef::IniciarFuncao(int Modalidade, const AnsiString& Hea
     const AnsiString data = platform::FormatDateTime("yyyymmdd", agora);
     const AnsiString hora = platform::FormatDateTime("hhnnss", agora);
     const AnsiString valor = MoneyToAmountText(Valor, ',');
-    fDataFiscal = data;
+    fInicio = {data, hora};
 
     Req().Clear();
     Resp().Clear();
+    // Whether this function stored a receipt: the record keeps the flag through Clear.
+    Resp().MsgImpressao = false;
     fpIDSeq = agora.hour * 3600 + agora.minute * 60 + agora.second;
     const AnsiString documento = std::to_string(fpIDSeq);
     TKaCliSiTefArquivo& conteudo = Resp().Conteudo;
@@ -334,11 +326,11 @@ bool TKaCliSiTefCliSiTef::CNC(const std::string&, const std::string& NSU,
     return ExecutarAdministrativa(OperacaoCNC, "CNC", "");
 }
 
-void TKaCliSiTefCliSiTef::CNF(const std::string&, const std::string&, const std::string&,
-                              const std::string& DocumentoVinculado) {
+TFinalizacao TKaCliSiTefCliSiTef::CNF(const std::string&, const std::string&, const std::string&,
+                                      const std::string& DocumentoVinculado) {
     // Also outside service mode: a function left unconfirmed is undone by the library, though
     // its receipt was printed and the sale closed.
-    FinalizarTransacao(true, Ansi(DocumentoVinculado));
+    return FinalizarTransacao(true, Ansi(DocumentoVinculado));
 }
 
 void TKaCliSiTefCliSiTef::NCN(const std::string&, const std::string&, const std::string&, Money,
@@ -346,7 +338,8 @@ void TKaCliSiTefCliSiTef::NCN(const std::string&, const std::string&, const std:
     FinalizarTransacao(false, Ansi(DocumentoVinculado));
 }
 
-bool TKaCliSiTefCliSiTef::FinalizarTransacao(bool Confirma, const AnsiString& DocumentoVinculado) {
+TFinalizacao TKaCliSiTefCliSiTef::FinalizarTransacao(bool Confirma,
+                                                     const AnsiString& DocumentoVinculado) {
     Respostas.clear();
     fIniciouRequisicao = false;
     // The flags describe the function being finished; left set, they would make a later
@@ -354,62 +347,85 @@ bool TKaCliSiTefCliSiTef::FinalizarTransacao(bool Confirma, const AnsiString& Do
     platform::ScopeExit esquece([this] { fReimpressao = fDevolucao = false; });
     // Settled once, whichever path comes first: an administrative receipt is confirmed by its
     // printing and then once more by the host that reports it.
-    if (fDocumentosFinalizados.contains(DocumentoVinculado)) {
+    if (const auto feita = fDocumentosFinalizados.find(DocumentoVinculado);
+        feita != fDocumentosFinalizados.end()) {
         GravaLog("FinalizarTransacao: Documento " + DocumentoVinculado + Ansi(" já finalizado"));
-        return true;
+        return feita->second;
     }
     // A reprint leaves nothing to confirm.
     if (!fReimpressao) {
         if (!ModoServico) {
             Confirma = FinalizarComImpressao(Confirma, DocumentoVinculado);
         } else if (!FinalizarModoServico(Confirma, DocumentoVinculado)) {
-            return false;  // still open: the library holds it pending
+            return TFinalizacao::Pendente;  // still open: the library holds it pending
         }
     }
-    fDocumentosFinalizados.insert(DocumentoVinculado);
+    const TFinalizacao resultado = Confirma ? TFinalizacao::Confirmada : TFinalizacao::Desfeita;
+    fDocumentosFinalizados[DocumentoVinculado] = resultado;
     if (fDocumentoAberto == DocumentoVinculado) fDocumentoAberto.reset();
     if (!Confirma) {
         Owner().DoExibeMsg(opmOK, "Transação \"TEF\" não efetuada.");
         GravaLog(Ansi("Transação \"TEF\" não efetuada. Documento: ") + DocumentoVinculado);
     }
-    return true;
+    return resultado;
 }
 
 bool TKaCliSiTefCliSiTef::FinalizarModoServico(bool Confirma,
                                                const AnsiString& DocumentoVinculado) {
-    FinalizarFuncao(Confirma, DocumentoVinculado);
-    if (Confirma && ConfirmacaoRecusada(DocumentoVinculado)) return false;
+    if (Confirma) {
+        if (!ConfirmarModoServico(DocumentoVinculado)) return false;
+    } else {
+        FinalizarFuncao(false, DocumentoVinculado, MomentoDe(DocumentoVinculado));
+    }
     if (fDevolucao)
         Owner().DoExibeMsg(opmOK, "Transação efetuada com sucesso.\r\nFavor reter o Cupom");
     return true;
 }
 
-bool TKaCliSiTefCliSiTef::ConfirmacaoRecusada(const AnsiString& DocumentoVinculado) {
-    // The finishing call answers nothing to go by; a confirmation the library turned down
-    // leaves the document's function pending with it. An error of the question (below 0)
-    // proves no refusal.
-    const int32_t pendentes = Biblioteca().ObtemQuantidadeTransacoesPendentes(
-        DataFiscal(DocumentoVinculado).c_str(), DocumentoVinculado.c_str());
-    if (pendentes <= 0) return false;
-    GravaLog(Ansi("FinalizaFuncaoSiTefInterativo: confirmação recusada, ") +
-             std::to_string(pendentes) + " pendente(s) no documento " + DocumentoVinculado);
-    return true;
+bool TKaCliSiTefCliSiTef::ConfirmarModoServico(const AnsiString& DocumentoVinculado) {
+    const TMomento inicio = MomentoDe(DocumentoVinculado);
+    const int32_t antes = PendentesDoDocumento(DocumentoVinculado, inicio.data);
+    for (int tentativa = 1;; ++tentativa) {
+        FinalizarFuncao(true, DocumentoVinculado, inicio);
+        const int32_t depois = PendentesDoDocumento(DocumentoVinculado, inicio.data);
+        GravaLog(Ansi("FinalizaFuncaoSiTefInterativo: pendentes no documento ") +
+                 DocumentoVinculado + " antes: " + std::to_string(antes) +
+                 " depois: " + std::to_string(depois));
+        // A count the library could not give proves no refusal.
+        const bool recusada = antes >= 0 && depois > 0 && depois >= antes;
+        if (!recusada) return true;
+        GravaLog(Ansi("FinalizaFuncaoSiTefInterativo: confirmação recusada, ") +
+                 std::to_string(depois) + " pendente(s) no documento " + DocumentoVinculado +
+                 (tentativa == 1 ? "; nova tentativa" : ""));
+        if (tentativa == 2) return false;
+    }
+}
+
+int32_t TKaCliSiTefCliSiTef::PendentesDoDocumento(const AnsiString& DocumentoVinculado,
+                                                  const AnsiString& data) {
+    return Biblioteca().ObtemQuantidadeTransacoesPendentes(data.c_str(),
+                                                           DocumentoVinculado.c_str());
 }
 
 void TKaCliSiTefCliSiTef::FinalizarFuncao(bool Confirma, const AnsiString& DocumentoVinculado,
-                                          const AnsiString& Data) {
+                                          const TMomento& inicio) {
     const TCliSiTefEntryPoints& biblioteca = Biblioteca();
-    Momento agora = Agora();
-    if (!Data.empty()) agora.data = Data;
     GravaLog(Ansi(Confirma ? "*** FinalizaFuncaoSiTefInterativo -> Confirmação: SIM Documento: "
                            : "*** FinalizaFuncaoSiTefInterativo -> Cancelamento: NÃO Documento: ") +
-             DocumentoVinculado + " Data: " + agora.data + " Hora: " + agora.hora + " ParamAdc: ");
+             DocumentoVinculado + " Data: " + inicio.data + " Hora: " + inicio.hora +
+             " ParamAdc: ");
     biblioteca.FinalizaFuncaoSiTefInterativo(Confirma ? 1 : 0, DocumentoVinculado.c_str(),
-                                             agora.data.c_str(), agora.hora.c_str(), "");
+                                             inicio.data.c_str(), inicio.hora.c_str(), "");
 }
 
-AnsiString TKaCliSiTefCliSiTef::DataFiscal(const AnsiString& Documento) const {
-    return fDocumentoAberto == Documento ? fDataFiscal : Agora().data;
+TKaCliSiTefCliSiTef::TMomento TKaCliSiTefCliSiTef::Agora() {
+    const platform::LocalDateTime agora = platform::Now();
+    return {platform::FormatDateTime("yyyymmdd", agora), platform::FormatDateTime("hhnnss", agora)};
+}
+
+TKaCliSiTefCliSiTef::TMomento TKaCliSiTefCliSiTef::MomentoDe(const AnsiString& Documento) const {
+    // The library knows a function by its document and the moment it was started.
+    return fDocumentoAberto == Documento ? fInicio : Agora();
 }
 
 void TKaCliSiTefCliSiTef::DesfazerFuncaoAberta() {
@@ -418,8 +434,8 @@ void TKaCliSiTefCliSiTef::DesfazerFuncaoAberta() {
     Respostas.clear();
     fIniciouRequisicao = false;
     GravaLog("DesfazerFuncaoAberta: Documento " + documento);
-    FinalizarFuncao(false, documento);
-    fDocumentosFinalizados.insert(documento);
+    FinalizarFuncao(false, documento, fInicio);
+    fDocumentosFinalizados[documento] = TFinalizacao::Desfeita;
     fDocumentoAberto.reset();
 }
 
@@ -427,7 +443,7 @@ void TKaCliSiTefCliSiTef::DesfazerFuncaoPendente(const AnsiString& Documento,
                                                  const AnsiString& DataFiscal) {
     GravaLog("DesfazerFuncaoPendente: Documento " + Documento + " Data: " + DataFiscal);
     // Dated as it was started: it may have been another day.
-    FinalizarFuncao(false, Documento, DataFiscal);
+    FinalizarFuncao(false, Documento, {DataFiscal, Agora().hora});
 }
 
 bool TKaCliSiTefCliSiTef::FinalizarComImpressao(bool Confirma,
@@ -445,13 +461,13 @@ bool TKaCliSiTefCliSiTef::FinalizarComImpressao(bool Confirma,
         // turns an undo into a confirmation.
         if (!componente.ModoServico) Confirma = Confirma && retorno != 0;
     }
-    const Momento agora = Agora();
+    const TMomento inicio = MomentoDe(DocumentoVinculado);
     GravaLog(Ansi(Confirma
                       ? "*** FinalizaTransacaoSiTefInterativo -> Confirmação: SIM Documento: "
                       : "*** FinalizaTransacaoSiTefInterativo -> Cancelamento: NÃO Documento: ") +
-             DocumentoVinculado + " Data: " + agora.data + " Hora: " + agora.hora);
+             DocumentoVinculado + " Data: " + inicio.data + " Hora: " + inicio.hora);
     biblioteca.FinalizaTransacaoSiTefInterativo(Confirma ? 1 : 0, DocumentoVinculado.c_str(),
-                                                agora.data.c_str(), agora.hora.c_str());
+                                                inicio.data.c_str(), inicio.hora.c_str());
     if (fDevolucao) MensagemAoOperador("Transação efetuada com sucesso.\r\nFavor reter o Cupom");
     return Confirma;
 }
@@ -524,7 +540,12 @@ void TKaCliSiTefCliSiTef::ProcessarResposta() {
     GravaLog(Name() + " ProcessarResposta: " + Ansi(Req().Header()));
     TKaCliSiTef& componente = Owner();
     componente.SetEstadoResp(respProcessando);
-    if (Resp().QtdLinhasComprovante <= 0) return;
+    if (Resp().QtdLinhasComprovante <= 0) {
+        // Nothing to print, and approved all the same: a function never finished is undone by
+        // the library later (a refund the till believes went through, say).
+        FinalizarTransacao(true, Ansi(Resp().DocumentoVinculado));
+        return;
+    }
     TKaCliSiTefRespostasPendentes& pendentes = componente.RespostasPendentes();
     pendentes.Add(CopiaResposta(Resp()));
     pendentes.Entregar([&](TKaCliSiTefRespostasPendentes& lista) {

@@ -13,7 +13,6 @@
 
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "tef/class.h"
@@ -79,7 +78,7 @@ public:
     // The fiscal date (yyyymmdd) of document `Documento`'s function, which with the document
     // names it to the library: the date the open function was started with (midnight may have
     // passed since), today for any other document.
-    AnsiString DataFiscal(const AnsiString& Documento) const;
+    AnsiString DataFiscal(const AnsiString& Documento) const { return MomentoDe(Documento).data; }
     bool Reimpressao() const { return fReimpressao; }
     bool Devolucao() const { return fDevolucao; }
 
@@ -121,8 +120,9 @@ public:
     bool CNC(const std::string& Rede, const std::string& NSU, platform::TDateTime DataHoraTransacao,
              Money Valor) override;
     // Confirms the function of `DocumentoVinculado` (in service mode and outside it).
-    void CNF(const std::string& Rede, const std::string& NSU, const std::string& Finalizacao,
-             const std::string& DocumentoVinculado) override;
+    TFinalizacao CNF(const std::string& Rede, const std::string& NSU,
+                     const std::string& Finalizacao,
+                     const std::string& DocumentoVinculado) override;
     // Undoes the running function.
     void NCN(const std::string& Rede, const std::string& NSU, const std::string& Finalizacao,
              Money Valor, const std::string& DocumentoVinculado) override;
@@ -136,13 +136,15 @@ public:
     void DesfazerFuncaoPendente(const AnsiString& Documento, const AnsiString& DataFiscal);
 
     // Confirms or undoes the running function of document `DocumentoVinculado` and forgets the
-    // preset answers. The library is not called after a reprint, nor for a document already
-    // finished since the current function started (each function is settled once), nor
-    // outside service mode for what the start-up recovery found. Outside service mode the
-    // host's OnComandaImpressao is asked first when there is a receipt; its answer 0 turns a
-    // confirmation into an undo. False when, in service mode, the library refused the
-    // confirmation: the function then stays open (pending in the library) for the host to undo.
-    bool FinalizarTransacao(bool Confirma, const AnsiString& DocumentoVinculado);
+    // preset answers; every call to the library names the function by the date and time it
+    // was started with. The library is not called after a reprint, nor for a document already
+    // finished since the current function started (each function is settled once: the outcome
+    // of that time is returned), nor outside service mode for what the start-up recovery found.
+    // Outside service mode the host's OnComandaImpressao is asked first when the function
+    // stored a receipt; its answer 0 turns a confirmation into an undo (Desfeita). In service
+    // mode a confirmation the library seems to refuse is tried once more; Pendente when it
+    // refused both: the function then stays open (pending in the library) for the host to undo.
+    TFinalizacao FinalizarTransacao(bool Confirma, const AnsiString& DocumentoVinculado);
 
     void ProcessarResposta() override;
     bool ProcessarRespostaPagamento(const std::string& IndiceFPG_ECF, Money Valor) override;
@@ -197,14 +199,29 @@ private:
     // The preset answers of an earlier function that ended without being finished must not
     // answer the fields of this one.
     void NovaFuncao() { Respostas.clear(); }
+
+    // A date (yyyymmdd) and time (hhnnss) as the library's calls take them.
+    struct TMomento {
+        AnsiString data, hora;
+    };
+    static TMomento Agora();
+    // When document `Documento`'s function was started, if it is the open one; now otherwise.
+    TMomento MomentoDe(const AnsiString& Documento) const;
+
     // False when the library refused the confirmation.
     bool FinalizarModoServico(bool Confirma, const AnsiString& DocumentoVinculado);
-    // FinalizaFuncaoSiTefInterativo with its trace line (its answer carries no outcome), dated
-    // now, or `Data` (yyyymmdd) when given.
+    // FinalizaFuncaoSiTefInterativo for the function started at `inicio`, with its trace line
+    // (its answer carries no outcome).
     void FinalizarFuncao(bool Confirma, const AnsiString& DocumentoVinculado,
-                         const AnsiString& Data = {});
-    // After a confirmation: whether the library still holds the document's function pending.
-    bool ConfirmacaoRecusada(const AnsiString& DocumentoVinculado);
+                         const TMomento& inicio);
+    // Confirms the document's function, once more when the library still seems to hold it;
+    // false when it refused both times. The library's answer says nothing, so the pending
+    // count of the document is taken before and after: the confirmation was refused only when
+    // the count did not fall (a stale function of the same document may keep it above 0).
+    bool ConfirmarModoServico(const AnsiString& DocumentoVinculado);
+    // The library's pending count of the document's functions started on `data`; below 0 when
+    // it cannot say.
+    int32_t PendentesDoDocumento(const AnsiString& DocumentoVinculado, const AnsiString& data);
     bool FinalizarComImpressao(bool Confirma, const AnsiString& DocumentoVinculado);
     // Registers the payment on the fiscal printer, asking to retry while it fails; giving up
     // (or another error) undoes the pending transactions.
@@ -213,12 +230,12 @@ private:
     void DesfazerPendentes() noexcept;
     void MensagemAoOperador(const std::string& mensagem);
 
-    // Documents confirmed or undone since the current function started.
-    std::set<AnsiString> fDocumentosFinalizados;
+    // Documents confirmed or undone since the current function started, with the outcome.
+    std::map<AnsiString, TFinalizacao> fDocumentosFinalizados;
     // Document of the function the library holds open (see FuncaoAberta).
     std::optional<AnsiString> fDocumentoAberto;
-    // Fiscal date of the last function started.
-    AnsiString fDataFiscal;
+    // Fiscal date and time the last function was started with.
+    TMomento fInicio;
     bool fIniciouRequisicao = false;
     bool fReimpressao = false;
     bool fDevolucao = false;

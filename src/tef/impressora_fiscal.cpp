@@ -28,33 +28,29 @@ TImpressoraFiscal::TImpressoraFiscal(TKaCliSiTef& componente) : fComponente(comp
 void TImpressoraFiscal::Liberar(TCupomAberto cupom) {
     const char estado = fComponente.EstadoECF();
     if (estado == 'L') return;
-    if (!Encerrar(estado, cupom) || fComponente.EstadoECF() != 'L')
-        throw EKaCliSiTefECF("ECF não está LIVRE");
+    Encerrar(estado, cupom);
+    // Asked again whatever was sent, or nothing: the printer may have finished what kept it
+    // busy meanwhile.
+    if (fComponente.EstadoECF() != 'L') throw EKaCliSiTefECF("ECF não está LIVRE");
 }
 
-bool TImpressoraFiscal::Encerrar(char estado, TCupomAberto cupom) {
+void TImpressoraFiscal::Encerrar(char estado, TCupomAberto cupom) {
     switch (estado) {
         case 'C':
             fComponente.ComandarECF(opeFechaVinculado);
-            return true;
+            break;
         case 'G':
         case 'R':
             fComponente.ComandarECF(opeFechaGerencial);
-            return true;
+            break;
         case 'N':
         case 'P':
         case 'V':
-            if (cupom == TCupomAberto::Cancelar) {
-                fComponente.ComandarECF(opeCancelaCupom);
-                return true;
-            }
-            if (cupom == TCupomAberto::Finalizar) {
-                fComponente.FinalizarCupom(false);
-                return true;
-            }
-            return false;
+            if (cupom == TCupomAberto::Cancelar) fComponente.ComandarECF(opeCancelaCupom);
+            if (cupom == TCupomAberto::Finalizar) fComponente.FinalizarCupom(false);
+            break;
         default:
-            return false;
+            break;  // nothing this side can send
     }
 }
 

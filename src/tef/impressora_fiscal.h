@@ -38,8 +38,9 @@ public:
     explicit TImpressoraFiscal(TKaCliSiTef& componente);
 
     // Closes an open linked report (state C) or management report (G, R) and deals with an
-    // open coupon as `cupom` says. Raises EKaCliSiTefECF "ECF não está LIVRE" unless the
-    // printer is then free (L).
+    // open coupon as `cupom` says; any other state gets nothing sent. Unless the printer was
+    // free (L), its state is asked again, and EKaCliSiTefECF "ECF não está LIVRE" raised when
+    // it is still not free.
     void Liberar(TCupomAberto cupom);
 
     // Feeds paper and asks the operator to tear off copy `via` ("Destaque a 1ª Via").
@@ -58,8 +59,8 @@ public:
     void RemoverTextosSemFalhar() noexcept;
 
 private:
-    // Sends what ends the state `estado`; false when there is nothing to send.
-    bool Encerrar(char estado, TCupomAberto cupom);
+    // Sends what ends the state `estado`, if anything.
+    void Encerrar(char estado, TCupomAberto cupom);
 
     TKaCliSiTef& fComponente;
     bool fTextosExibidos = false;

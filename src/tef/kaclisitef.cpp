@@ -295,9 +295,10 @@ bool TKaCliSiTef::CNC(const std::string& Rede, const std::string& NSU,
     return AtivoGP().CNC(Rede, NSU, DataHoraTransacao, MoneyFromDouble(Valor));
 }
 
-void TKaCliSiTef::CNF(const std::string& Rede, const std::string& NSU,
-                      const std::string& Finalizacao, const std::string& DocumentoVinculado) {
-    AtivoGP().CNF(Rede, NSU, Finalizacao, DocumentoVinculado);
+TFinalizacao TKaCliSiTef::CNF(const std::string& Rede, const std::string& NSU,
+                              const std::string& Finalizacao,
+                              const std::string& DocumentoVinculado) {
+    return AtivoGP().CNF(Rede, NSU, Finalizacao, DocumentoVinculado);
 }
 
 void TKaCliSiTef::NCN(const std::string& Rede, const std::string& NSU,
@@ -310,7 +311,8 @@ bool TKaCliSiTef::ConfirmarTransacao(bool Confirma,
                                      const std::string& DocumentoVinculado) noexcept {
     try {
         return fTEFCliSiTef->FinalizarTransacao(Confirma,
-                                                platform::Utf8ToCp1252(DocumentoVinculado));
+                                                platform::Utf8ToCp1252(DocumentoVinculado)) ==
+               (Confirma ? TFinalizacao::Confirmada : TFinalizacao::Desfeita);
     } catch (const std::exception& e) {
         try {
             GravaLog(NomeGP() + " ConfirmarTransacao: " + e.what());
@@ -325,27 +327,49 @@ bool TKaCliSiTef::ConfirmarTransacao(bool Confirma,
 void TKaCliSiTef::ConfirmarTransacoesPendentes() {
     GravaLog("ConfirmarTransacoesPendentes");
     std::exception_ptr primeiraFalha;
-    for (int i = 0; i < fRespostasPendentes.Count(); ++i) {
-        TKaCliSiTefResp& r = fRespostasPendentes.Objects(i);
+    for (int i = 0; i < fRespostasPendentes.Count();) {
+        bool confirmada = true;
         try {
-            SetGPAtual(r.TipoGP);
-            if (!r.CNFEnviado()) {
-                CNF(r.Rede, r.NSU, r.Finalizacao, r.DocumentoVinculado);
-                r.SetCNFEnviado(true);
-            }
-            const auto rastro = [this](const std::string& texto) { GravaLog(texto); };
-            ApagarArquivo(r.ArqRespPendente, rastro);
-            ApagarArquivo(r.ArqBackup(), rastro);
+            ConfirmarPendente(fRespostasPendentes.Objects(i), confirmada);
         } catch (const std::exception& e) {
             // This entry keeps its backup file, so the next start-up confirms it.
             GravaLog(std::string("ConfirmarTransacoesPendentes falhou: ") + e.what());
             if (!primeiraFalha) primeiraFalha = std::current_exception();
+        }
+        if (confirmada) {
+            ++i;
+        } else {
+            fRespostasPendentes.Delete(i);
         }
     }
     fRespostasPendentes.Entregar([this](TKaCliSiTefRespostasPendentes& lista) {
         if (OnDepoisConfirmarTransacoes) OnDepoisConfirmarTransacoes(lista);
     });
     if (primeiraFalha) std::rethrow_exception(primeiraFalha);
+}
+
+void TKaCliSiTef::ConfirmarPendente(TKaCliSiTefResp& r, bool& confirmada) {
+    SetGPAtual(r.TipoGP);
+    if (!r.CNFEnviado()) {
+        const TFinalizacao resultado = CNF(r.Rede, r.NSU, r.Finalizacao, r.DocumentoVinculado);
+        if (resultado == TFinalizacao::Pendente) {
+            // Still pending with the library: the backup file stays for the next start-up.
+            GravaLog("ConfirmarTransacoesPendentes: confirmação recusada, Documento " +
+                     r.DocumentoVinculado);
+            confirmada = false;
+            return;
+        }
+        if (resultado == TFinalizacao::Desfeita) {
+            // Settled the other way: nothing to recover, and nothing confirmed to report.
+            GravaLog("ConfirmarTransacoesPendentes: desfeita, Documento " + r.DocumentoVinculado);
+            confirmada = false;
+        } else {
+            r.SetCNFEnviado(true);
+        }
+    }
+    const auto rastro = [this](const std::string& texto) { GravaLog(texto); };
+    ApagarArquivo(r.ArqRespPendente, rastro);
+    ApagarArquivo(r.ArqBackup(), rastro);
 }
 
 void TKaCliSiTef::CancelarTransacoesPendentes() {

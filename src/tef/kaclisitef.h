@@ -226,20 +226,23 @@ public:
              const std::string& Compensacao);
     bool CNC(const std::string& Rede, const std::string& NSU, platform::TDateTime DataHoraTransacao,
              double Valor);
-    void CNF(const std::string& Rede, const std::string& NSU, const std::string& Finalizacao,
-             const std::string& DocumentoVinculado);
+    TFinalizacao CNF(const std::string& Rede, const std::string& NSU,
+                     const std::string& Finalizacao, const std::string& DocumentoVinculado);
     void NCN(const std::string& Rede, const std::string& NSU, const std::string& Finalizacao,
              double Valor, const std::string& DocumentoVinculado);
 
-    // Confirms (or undoes) the running function of the CliSiTef engine. Never raises: False
-    // when it failed or the library refused the confirmation (the function then stays open
-    // until CancelarTransacoesPendentes undoes it).
+    // Confirms (or undoes) the running function of the CliSiTef engine. Never raises: True
+    // when it ended as asked; False when it failed, the library refused the confirmation (the
+    // function then stays open until CancelarTransacoesPendentes undoes it) or a confirmation
+    // had to undo instead.
     bool ConfirmarTransacao(bool Confirma, const std::string& DocumentoVinculado) noexcept;
 
     // Confirms every pending response not yet confirmed, deletes its backup files, hands the
-    // list to OnDepoisConfirmarTransacoes and empties it. An entry that cannot be confirmed
-    // keeps its backup file; the others are still settled, and afterwards the first failure
-    // is raised.
+    // list to OnDepoisConfirmarTransacoes and empties it. The list handed over holds only what
+    // stands confirmed: an entry the engine undid instead (its receipt could not be printed)
+    // leaves it with its backup file deleted; one the library refused leaves it and keeps its
+    // file. An entry that cannot be confirmed (an error) keeps its backup file; the others are
+    // still settled, and afterwards the first failure is raised.
     void ConfirmarTransacoesPendentes();
     // Outside service mode: every enabled engine undoes its backed-up transactions, then the
     // list goes to OnDepoisCancelarTransacoes and is emptied (the first failure is raised
@@ -308,6 +311,9 @@ private:
     void InicializarGP();
     void InicializarHabilitados();
     void AlteraComPendentes(bool& field, bool value, const char* name);
+    // Confirms one pending response unless done already and deletes its backup files;
+    // `confirmada` false when it does not stand confirmed (undone, or refused and kept).
+    void ConfirmarPendente(TKaCliSiTefResp& r, bool& confirmada);
     int ComandoECF(const std::string& trace, const std::string& falhaNegativa,
                    const std::string& falhaZero, const std::function<void(int&)>& evento);
     void FalhaECF(const std::string& mensagem);

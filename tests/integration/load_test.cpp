@@ -31,8 +31,8 @@ TEST_F(Load, FiftyClientsAskingTheVersionLeaveEveryPaymentAsItWas) {
     qvtest::DialogueClient till(app_.Client());
     const std::string uuid = qvtest::OpenSession(till);
     const Lines alone = qvtest::DebitDialogue(till, uuid);
-    ASSERT_EQ(alone, (Lines{"collect", "question", "message", "message", "can_cancel", "result",
-                            "approved"}));
+    ASSERT_EQ(alone, (Lines{"collect", "question", "message", "message", "can_cancel",
+                            "can_cancel", "result", "approved"}));
     const Lines answers_alone = qvtest::JournalAnswers(app_ / "journal.log");
 
     std::atomic<bool> flooding = true;

@@ -1,7 +1,8 @@
 // "/print" on the real service over TLS, with a stand-in print program in the application
 // folder: every refusal and its reply, queued documents that get no reply and reach the
-// program, and a request that arrives while the service is stopping. "No reply" shows as
-// the next request's reply arriving first.
+// program, a request that arrives while the service is stopping, and documents sent while a
+// payment on the same connection waits for the till or for the payment library. "No reply"
+// shows as the next request's reply arriving first.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -11,9 +12,13 @@
 
 #include "platform/file_system.h"
 #include "platform/paths.h"
+#include "session_support.h"
 #include "support/app_folder.h"
+#include "support/dialogue_answers.h"
+#include "support/dialogue_client.h"
 #include "support/print_stand_in.h"
 #include "support/sample_pdf.h"
+#include "support/simulated_library.h"
 
 namespace {
 
@@ -222,6 +227,53 @@ TEST_F(PrintRoute, ARequestWhileTheServiceStopsIsRefusedAndLeavesNoFile) {
         std::find(log.begin(), log.end(), "[Impressora] Thread de impressão finalizada");
     const auto stopped = std::find(log.begin(), log.end(), "O serviço foi parado.");
     EXPECT_TRUE(finished < stopped && stopped != log.end());
+}
+
+// A payment runs on the till's connection while it prints: a menu that waits for the till's
+// answer, then a wait of the payment library that lasts until the till cancels it.
+class PrintDuringPayment : public PrintRoute {
+protected:
+    void SetUp() override {
+        qvtest::InstallSimulatedLibrary(app_, R"({"script": [
+            {"command": 21, "text": "1:Conta corrente;"},
+            {"command": 3, "text": "Aguardando o autorizador..."},
+            {"command": 23}]})");
+        PrintRoute::SetUp();
+    }
+
+    // Sends a document and a version request on the payment's connection; the version reply
+    // shows the document was taken in the meantime.
+    void PrintAndAskVersion(qvtest::DialogueClient& till, const std::string& document) {
+        till.socket().SendText(PrintRequest(qvtest::Base64Encode(document)));
+        till.socket().SendText(kVersionRequest);
+        EXPECT_EQ(till.ReadUntil({"version", "result", "error"}).back(), kVersionReply);
+    }
+};
+
+TEST_F(PrintDuringPayment, DocumentsSentDuringAPromptOrAWaitArePrinted) {
+    qvtest::DialogueClient till(app_.Client());
+    const std::string uuid = qvtest::OpenSession(till);
+    till.socket().SendText(qvtest::TransactionRequest(
+        uuid, "transaction", R"("operation":2,"payer_name":"Ana","transaction_value":"10,00")"));
+    ASSERT_EQ(qvtest::MessageType(till.ReadUntil({"menu", "result", "error"}).back()), "menu");
+
+    const std::string at_prompt = qvtest::SamplePdf("Pedido 42");
+    PrintAndAskVersion(till, at_prompt);
+    ASSERT_TRUE(program_.WaitForCalls(1));
+    EXPECT_EQ(program_.Document(1), at_prompt);
+
+    // The menu still waits for its answer; then the library waits.
+    till.socket().SendText(qvtest::MenuAnswer("1:Conta corrente"));
+    ASSERT_EQ(till.ReadUntil({"can_cancel", "result", "error"}).back(),
+              R"({"type":"can_cancel","can_cancel":true})");
+    const std::string at_wait = qvtest::SamplePdf("Pedido 43");
+    PrintAndAskVersion(till, at_wait);
+    ASSERT_TRUE(program_.WaitForCalls(2));
+    EXPECT_EQ(program_.Document(2), at_wait);
+
+    till.socket().SendText(R"({"route":"/transaction/cancel","type":"cancellation"})");
+    till.On("confirmation", qvtest::kAcknowledge);
+    EXPECT_EQ(qvtest::Field(till.ReadUntil().back(), "status"), "canceled");
 }
 
 }  // namespace

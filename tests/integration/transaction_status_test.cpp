@@ -5,6 +5,7 @@
 // other than approvals; the request_id's refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -232,14 +233,14 @@ TEST_F(TransactionStatus, EveryOutcomeIsKeptAsTheClientGotIt) {
 
 TEST_F(TransactionStatus, AServiceKilledDuringAPaymentSettlesItAfterTheRestart) {
     struct Case {
-        const char* point;   // QV_CRASH_AT; empty: killed by the test at the menu
-        bool still_pending;  // the library holds the approval pending after the restart
+        const char* point;  // QV_CRASH_AT; empty: killed by the test at the menu
         const char* status;
     } cases[] = {
-        {"", false, "unauthorized"},      {"approved", true, "unauthorized"},
-        {"confirming", true, "canceled"}, {"confirmed", false, "approved"},
-        {"recorded", false, "approved"},
+        {"", "unauthorized"},         {"approved", "unauthorized"}, {"confirming", "canceled"},
+        {"confirmed", "approved"},    {"recorded", "approved"},
     };
+    // The library remembers what it holds pending across the restart, as the real one does.
+    app_.SetEnv("QV_CLISITEF_STATE", app_ / "clisitef-sim.state");
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.point);
@@ -265,11 +266,6 @@ TEST_F(TransactionStatus, AServiceKilledDuringAPaymentSettlesItAfterTheRestart) 
             qvtest::JournalValue(Journal("IniciaFuncaoSiTefInterativo").back(), "dataFiscal");
         const size_t finishes = Finishes().size();
 
-        // The library's own memory of what it holds pending outlives the service; the
-        // scenario stands in for it.
-        std::string scenario = kScenario;
-        if (c.still_pending) scenario.replace(1, 0, R"("pending_transactions": 1,)");
-        app_.PutFile("scenario.json", scenario);
         app_.SetEnv("QV_CRASH_AT", "");
         app_.StartAndWaitForPort();
         const std::string result = AskStatus(id);
@@ -304,6 +300,56 @@ TEST_F(TransactionStatus, AServiceKilledDuringAPaymentSettlesItAfterTheRestart) 
         }
         EXPECT_EQ(app_.Stop(), 0) << app_.Output();
     }
+}
+
+TEST_F(TransactionStatus, ARecordLeftConfirmingIsSettledBeforeTheNextFunctionStarts) {
+    app_.SetEnv("QV_CLISITEF_STATE", app_ / "clisitef-sim.state");
+    app_.SetEnv("QV_CLOCK_FILE", app_ / "clock.txt");
+    app_.PutFile("clock.txt", "2025-11-26 10:00:00");
+    app_.SetEnv("QV_CRASH_AT", "confirming");
+    app_.StartAndWaitForPort();
+    {
+        DialogueClient till = Connect();
+        till.socket().SendText(PaymentWithId(qvtest::OpenSession(till), "left-confirming"));
+        ASSERT_EQ(MessageType(till.ReadUntil({"menu"}).back()), "menu");
+        till.socket().SendText(qvtest::MenuAnswer(kMenuChoice));
+        EXPECT_THROW(till.ReadUntil(), std::exception);  // the service is gone
+    }
+    ASSERT_EQ(app_.Wait(std::chrono::seconds(10)), 128 + SIGKILL);
+    ASSERT_EQ(LastDocument(), "36000");
+
+    // After the restart the library cannot say at first whether it still holds the function,
+    // so the session start leaves the record as it is.
+    std::string scenario = kScenario;
+    scenario.replace(1, 0, R"("pending_answers": [-1],)");
+    app_.PutFile("scenario.json", scenario);
+    app_.PutFile("clock.txt", "2025-11-26 11:00:00");
+    app_.SetEnv("QV_CRASH_AT", "");
+    app_.StartAndWaitForPort();
+    DialogueClient till = Connect();
+    const std::string uuid = qvtest::OpenSession(till);
+    EXPECT_TRUE(Logged("Transação left-confirming interrompida sem resultado: a consulta de "
+                       "pendências do TEF retornou -1."));
+
+    // The next sale starts a function, at which the library would undo the old one by itself;
+    // the record is settled first, while the library still says it never confirmed it.
+    EXPECT_EQ(Field(Pay(till, Payment(uuid, R"("number_of_installments":0)")).back(), "status"),
+              "approved");
+    EXPECT_EQ(LastDocument(), "39600");
+    EXPECT_EQ(Finishes(), (Lines{"0 36000 -> 0", "1 39600 -> 0"}));
+    const Lines calls = qvtest::JournalCalls(app_ / "journal.log");
+    const auto undone = std::find_if(calls.begin(), calls.end(), [](const std::string& line) {
+        return line.starts_with("FinalizaFuncaoSiTefInterativo confirma=0");
+    });
+    const auto started = std::find_if(calls.begin(), calls.end(), [](const std::string& line) {
+        return line.starts_with("IniciaFuncaoSiTefInterativo") &&
+               qvtest::JournalValue(line, "cupomFiscal") == "39600";
+    });
+    EXPECT_LT(undone, started);
+    const std::string result = AskStatus("left-confirming");
+    EXPECT_TRUE(result.ends_with(kNotConfirmed)) << result;
+    EXPECT_NE(result.find(kReceipt), std::string::npos) << result;
+    EXPECT_EQ(app_.Stop(), 0) << app_.Output();
 }
 
 TEST_F(TransactionStatus, ARecordItCannotUseIsLoggedAndOnlyRequestsWithAnIdAreRefused) {

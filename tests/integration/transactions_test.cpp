@@ -203,9 +203,11 @@ TEST_F(Transactions, CreditWithInstalmentsIsReportedConfirmedAndLogged) {
         client.Run(Request(uuid, "transaction",
                            R"("operation":"3","payer_name":"José da Silva","sale_id":4242,)"
                            R"("transaction_value":189.23,"number_of_installments":3)"));
+    // The approval ends the time the payment could be cancelled, before its result comes.
     EXPECT_EQ(messages, (Lines{R"({"type":"message","message":"INSIRA OU PASSE O CART\u00C3O",)"
                                R"("options":[],"can_cancel":false})",
-                               R"({"type":"can_cancel","can_cancel":true})", messages.back()}));
+                               R"({"type":"can_cancel","can_cancel":true})",
+                               R"({"type":"can_cancel","can_cancel":false})", messages.back()}));
     const std::string& result = messages.back();
     EXPECT_EQ(Keys(result), (Lines{"type", "status", "message", "transaction_data"}));
     EXPECT_TRUE(result.starts_with(R"({"type":"result","status":"approved","message":")"
@@ -394,9 +396,10 @@ TEST_F(Transactions, ARefusedConfirmationIsReportedCancelledAndUndone) {
         result.ends_with(R"(,"status":"canceled","message":"Ocorreu um erro durante o processo, a )"
                          R"(transa\u00E7\u00E3o TEF n\u00E3o ser\u00E1 confirmada."})"))
         << result;
-    // Approved in the library, refused at its confirmation, then undone.
+    // Approved in the library, refused at its confirmation and once more, then undone.
     const std::string document = LastDocument();
-    EXPECT_EQ(Finished(), (Lines{"1 " + document + " -> -12", "0 " + document + " -> 0"}));
+    EXPECT_EQ(Finished(), (Lines{"1 " + document + " -> -12", "1 " + document + " -> -12",
+                                 "0 " + document + " -> 0"}));
     // The log holds what was approved and what the client was told.
     std::string approved = result;
     approved.erase(approved.find(R"(,"status":"canceled")"));

@@ -4,6 +4,9 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include <optional>
+
+#include "platform/test_clock.h"
 #include "support/scoped_env.h"
 
 namespace {
@@ -62,6 +65,31 @@ TEST_F(ClockTest, LocalToUtcSubtractsTheOffsetInEffectThen) {
     qvtest::ScopedEnv tokyo("TZ", "Asia/Tokyo");
     EXPECT_EQ(platform::LocalToUtc({2024, 3, 1, 8, 0, 0, 0}),
               (LocalDateTime{2024, 2, 29, 23, 0, 0, 0}));
+}
+
+TEST_F(ClockTest, TheTestClockReadsALocalMomentOrNothing) {
+    struct Case {
+        const char* text;
+        std::optional<platform::LocalDateTime> moment;
+    } cases[] = {
+        {"2025-11-26 23:59:59", platform::LocalDateTime{2025, 11, 26, 23, 59, 59}},
+        {"2025-11-27 00:00:07\r\n", platform::LocalDateTime{2025, 11, 27, 0, 0, 7}},
+        {"2024-02-29 12:00:00 ", platform::LocalDateTime{2024, 2, 29, 12, 0, 0}},
+        {"2025-02-29 12:00:00", std::nullopt},  // no such day
+        {"2025-11-26 24:00:00", std::nullopt},
+        {"2025-11-26T10:00:00", std::nullopt},
+        {"2025-11-26 10:00", std::nullopt},
+        {"26/11/2025 10:00:00", std::nullopt},
+        {"2025-1a-26 10:00:00", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const auto parsed = platform::ParseClockText(c.text);
+        ASSERT_EQ(parsed.has_value(), c.moment.has_value()) << c.text;
+        if (parsed) {
+            EXPECT_EQ(platform::ToLocal(*parsed), *c.moment) << c.text;
+        }
+    }
 }
 
 }  // namespace

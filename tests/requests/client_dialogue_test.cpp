@@ -301,6 +301,29 @@ TEST_F(Dialogue, AnswerSentDuringAWaitServesTheNextPrompt) {
     EXPECT_EQ(NewAnswers(), (Lines{"0:", "0:", "0:", "0:2"}));
 }
 
+TEST_F(Dialogue, AnAnswerOfAnotherKindIsPassedOverAndThePromptWaitsOn) {
+    Script(R"([{"command": 23, "times": 1}, {"command": 21, "text": "1:A;2:B;"},)"
+           R"( {"command": 30, "field": 512, "min": 1, "max": 19, "text": "Cartao"},)"
+           R"( {"status": 0}])");
+    qvtest::RecordingClient client;
+    client.SetResponder([&client](const std::string& sent) {
+        const std::string type = TypeOf(sent);
+        // A notice acknowledged twice: the second tap arrives while the library waits, before
+        // the menu. The menu choice is tapped twice too, and its second tap reaches the field.
+        if (sent == R"({"type":"can_cancel","can_cancel":true})") client.Queue(kAcknowledge);
+        if (type == "menu") {
+            client.Queue(MenuAnswer("2:B"));
+            client.Queue(MenuAnswer("2:B"));
+        }
+        if (type == "collect") client.Queue(FieldAnswer(true, "4111"));
+    });
+    EXPECT_TRUE(RunFunction(client));
+    Lines types;
+    for (const std::string& message : client.Sent()) types.push_back(TypeOf(message));
+    EXPECT_EQ(types, (Lines{"can_cancel", "menu", "collect", "can_cancel"}));
+    EXPECT_EQ(NewAnswers(), (Lines{"0:", "0:", "0:2", "0:4111"}));
+}
+
 TEST_F(Dialogue, CancellationDuringAWaitOnlyWhileCancellable) {
     Script(R"([{"command": 23, "times": 3}, {"status": 0}])");
     ScriptedClient cancelling;
@@ -480,6 +503,25 @@ TEST_F(DialogueDeadline, AnUnansweredPromptCancelsTheOperation) {
         ++timeouts;
     }
     EXPECT_EQ(timeouts, 3u) << log;
+}
+
+TEST_F(DialogueDeadline, ALateAnswerToThePromptDoesNotDecideTheCancelQuestion) {
+    Script(R"([{"command": 30, "field": 512, "min": 1, "max": 19, "text": "Cartao"},)"
+           R"( {"command": 23, "times": 1}, {"status": 0}])");
+    qvtest::RecordingClient client;
+    client.SetResponder([&client](const std::string& sent) {
+        // The field's answer comes after its deadline, while the cancel question waits; then
+        // the question's own answer keeps the operation.
+        if (TypeOf(sent) != "question") return;
+        client.Queue(FieldAnswer(true, "4111"));
+        client.Queue(QuestionAnswer("Não"));
+    });
+    EXPECT_TRUE(RunFunction(client));
+    const Lines sent = client.Sent();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[1], kCancelQuestion);
+    // The field went unanswered, and the wait was not interrupted.
+    EXPECT_EQ(NewAnswers(), (Lines{"0:", "0:", "0:"}));
 }
 
 }  // namespace

@@ -49,8 +49,14 @@ std::string TypeOf(const std::string& message) {
 }
 
 std::string StoreClaims::ToJson() const {
-    return JsonObject()
-        .Add("secctional_code", secctional_code)
+    JsonObject claims;
+    if (registration_token) {
+        claims.Add("connection_type", "TLS")
+            .Add("store_cnpj", "12.345.678/0001-90")
+            .Add("tef_cnpj", "98.765.432/0001-10")
+            .Add("registration_token", *registration_token);
+    }
+    return claims.Add("secctional_code", secctional_code)
         .Add("ip_address", ip_address)
         .Add("store_code", store_code)
         .Add("additional_parameters", additional_parameters)

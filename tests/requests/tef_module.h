@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,8 @@ struct StoreClaims {
     std::string additional_parameters = "PortaPinPad=AUTO_USB";
     std::string operator_ = "Caixa 1";
     int sale_id = 1;
+    // Through the TLS gateway with this registration token; direct mode without one.
+    std::optional<std::string> registration_token;
     std::string ToJson() const;
 };
 

@@ -34,6 +34,18 @@ TEST_F(TefSetUp, AFailedReinitialisationStillClearsItsMessage) {
     EXPECT_EQ(StartSession(client).front(), kInitializing);
 }
 
+TEST_F(TefSetUp, TheConnectionTypeIsTheTokensEvenWhenTheSetUpFails) {
+    OpenSession();
+    EXPECT_FALSE(module_->FTLSConnection);
+    StoreClaims gateway;
+    gateway.registration_token = "linha\nquebrada";  // refused before the TLS file is written
+    qvtest::RecordingClient client;
+    const Lines replies = StartSession(client, gateway);
+    ASSERT_FALSE(replies.empty());
+    EXPECT_EQ(TypeOf(replies.back()), "error");
+    EXPECT_TRUE(module_->FTLSConnection);
+}
+
 TEST_F(TefSetUp, QrCodesGoToTheClientUnlessThePinPadShowsThem) {
     const auto restrictions = [this] {
         qvtest::RecordingClient client;

@@ -53,9 +53,10 @@ public:
              const std::string& doc) override {
         Chamar("NCN " + doc);
     }
-    void CNF(const std::string&, const std::string&, const std::string&,
-             const std::string& doc) override {
+    TFinalizacao CNF(const std::string&, const std::string&, const std::string&,
+                     const std::string& doc) override {
         Chamar("CNF " + doc);
+        return TFinalizacao::Confirmada;
     }
     bool CNC(const std::string&, const std::string& nsu, platform::TDateTime, Money) override {
         Chamar("CNC " + nsu);

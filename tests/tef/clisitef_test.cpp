@@ -325,11 +325,11 @@ TEST_F(Engine, ServiceModeCancellationUndoesWhatTheLibraryStillHoldsOpen) {
          false,
          false,
          {"0"}},
-        {"confirmation refused",
+        {"confirmation refused, asked again, refused again",
          R"({"confirm_result": -12, "script": )" + std::string(kApproved) + "}",
          true,
          false,
-         {"1", "0"}},
+         {"1", "1", "0"}},
         {"dialogue cut short",
          R"({"script": [{"command": 21, "text": "1:Um;"}, {"status": 0}]})",
          false,
@@ -359,7 +359,9 @@ TEST_F(Engine, ServiceModeCancellationUndoesWhatTheLibraryStillHoldsOpen) {
             EXPECT_TRUE(c.hostFails);
         }
         EXPECT_EQ(confirmed, c.confirm && c.finished.size() == 1);
-        if (c.confirm && c.finished.size() == 2) {
+        if (c.confirm && c.finished.size() == 3) {
+            EXPECT_NE(Trace().find("FinalizaFuncaoSiTefInterativo: pendentes no documento"),
+                      std::string::npos);
             EXPECT_NE(Trace().find("FinalizaFuncaoSiTefInterativo: confirma\xE7\xE3o recusada, 1 "
                                    "pendente(s) no documento"),
                       std::string::npos);
@@ -536,7 +538,8 @@ TEST_F(Engine, CardReading) {
 TEST_F(Engine, AdministrativeFunctions) {
     // Cancellation of an earlier payment by its network data: the presets start the answers.
     UseScript(R"([{"command": 30, "field": 515}, {"command": 30, "field": 516},
-                  {"command": 34, "field": 146, "text": "Valor"}, {"status": 0}])");
+                  {"command": 34, "field": 146, "text": "Valor"},
+                  {"status": 0, "record": "cancellation"}])");
     Start();
     host_.Reset();
     EXPECT_TRUE(
@@ -547,7 +550,9 @@ TEST_F(Engine, AdministrativeFunctions) {
     EXPECT_EQ(JournalValue(inicia, "valor"), "0,00");
     EXPECT_EQ(JournalValue(inicia, "restricoes"), "");
     EXPECT_EQ(host_.Calls("EstadoResp"), (Lines{"EstadoResp respProcessando"}));
-    EXPECT_EQ(engine_.Respostas.size(), 4u);  // until the function is finished
+    // Approved without a receipt: confirmed at once, and its presets forgotten with it.
+    EXPECT_EQ(Journal("FinalizaFuncaoSiTefInterativo").size(), 1u);
+    EXPECT_TRUE(engine_.Respostas.empty());
 
     // ADM passes the engine's restrictions; a refusal is reported.
     UseScript(R"([{"status": 4}])");
@@ -567,6 +572,52 @@ TEST_F(Engine, AdministrativeFunctions) {
     component_.ATV(gpCliSiTef);
     EXPECT_EQ(JournalValue(Journal("IniciaFuncaoSiTefInterativo").back(), "funcao"), "111");
     EXPECT_EQ(JournalValue(Journal("IniciaFuncaoSiTefInterativo").back(), "restricoes"), "");
+}
+
+TEST_F(Engine, ApprovedFunctionsWithoutAReceiptAreConfirmedOnce) {
+    // Approved with nothing to print, and pending with the library until finished, as every
+    // approval is: a function never finished is undone by the library later.
+    UseScript(R"([{"command": 0, "field": 133, "text": "${nsu}"},
+                  {"status": 0, "record": "payment"}])");
+    Start();
+    struct Case {
+        const char* name;
+        std::function<bool()> run;
+    } cases[] = {
+        {"ATV",
+         [&] {
+             component_.ATV(gpCliSiTef);
+             return true;
+         }},
+        {"ADM", [&] { return component_.ADM(gpCliSiTef); }},
+        {"CNC",
+         [&] {
+             return component_.CNC("REDE", "4321",
+                                   platform::ToDateTime({2025, 11, 26, 15, 48, 41, 0}), 9.9);
+         }},
+    };
+    for (bool servico : {true, false}) {
+        engine_.ModoServico = component_.ModoServico = servico;
+        const std::string exportado =
+            servico ? "FinalizaFuncaoSiTefInterativo" : "FinalizaTransacaoSiTefInterativo";
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (servico ? " in service mode" : " outside"));
+            platform::DeleteFile(folder_ / "journal.log");
+            host_.Reset();
+            EXPECT_TRUE(c.run());
+            const std::string inicia = Journal("IniciaFuncaoSiTefInterativo").at(0);
+            const Lines finishes = Journal(exportado);
+            ASSERT_EQ(finishes.size(), 1u);
+            EXPECT_EQ(JournalValue(finishes[0], "confirma"), "1");
+            EXPECT_EQ(JournalValue(finishes[0], "cupomFiscal"), JournalValue(inicia, "cupomFiscal"));
+            EXPECT_EQ(JournalValue(finishes[0], "dataFiscal"), JournalValue(inicia, "dataFiscal"));
+            EXPECT_TRUE(finishes[0].ends_with(" -> 0")) << finishes[0];
+            EXPECT_FALSE(engine_.FuncaoAberta());
+            // Nothing was printed, so nothing is reported to the host.
+            EXPECT_EQ(host_.Calls("DepoisConfirmar"), Lines{});
+            EXPECT_EQ(host_.Calls("Impressao"), Lines{});
+        }
+    }
 }
 
 TEST_F(Engine, ChequePresets) {

@@ -254,7 +254,7 @@ TEST_F(ReceiptPrinting, APrinterThatCannotBeFreedChangesNothing) {
         {{"V", "V"}, {}},  // a coupon still selling: ending it is not ours to do
         {{"c", "C"}, {"ECF opeFechaVinculado"}},
         {{"G", "R"}, {"ECF opeFechaGerencial"}},
-        {{"O"}, {}},
+        {{"O", "O"}, {}},  // another state: nothing to send, and still busy when asked again
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.estados.front());
@@ -281,6 +281,55 @@ TEST_F(ReceiptPrinting, APrinterThatCannotBeFreedChangesNothing) {
     EXPECT_EQ(host_.Calls("ImprimeVia").size(), 2u);
     EXPECT_EQ(Finishes(), Lines{Confirmed(Doc(0))});
     EXPECT_FALSE(platform::FileExists(backup));
+}
+
+TEST_F(ReceiptPrinting, APrinterInAnotherStateIsAskedAgainBeforeItCountsAsBusy) {
+    component_.SetAutoFinalizarCupom(false);
+    Start();
+    ASSERT_TRUE(Pay(10, "01"));
+    host_.Reset();
+    // Busy with something this side cannot end, and done with it when asked again.
+    host_.estadosECF = {"O", "L"};
+    component_.ImprimirTransacoesPendentes();
+    EXPECT_TRUE(host_.estadosECF.empty());
+    EXPECT_EQ(host_.Calls("ImprimeVia").size(), 2u);
+    EXPECT_TRUE(host_.Calls("Msg opmYesNo").empty());
+    EXPECT_EQ(Finishes(), Lines{Confirmed(Doc(0))});
+}
+
+TEST_F(ReceiptPrinting, AConfirmationUndoneForItsReceiptIsNotReportedConfirmed) {
+    component_.SetAutoFinalizarCupom(false);
+    Start();
+    ASSERT_TRUE(Pay(10, "01"));
+    const std::string backup = engine_.NomeArquivoBackup(1);
+    host_.Reset();
+    // The receipt is printed, but the host cannot print what confirming it needs.
+    host_.retornoImpressao = 0;
+    component_.ImprimirTransacoesPendentes();
+    EXPECT_EQ(Finishes(), Lines{Replace(kUndone, Doc(0))});
+    EXPECT_EQ(host_.Calls("DepoisConfirmar"), Lines{"DepoisConfirmar 0"});
+    EXPECT_TRUE(host_.confirmadas.empty());
+    EXPECT_EQ(host_.Calls("Msg opmOK"), Lines{"Msg opmOK Transação \"TEF\" não efetuada."});
+    // Settled: nothing for the next start-up to confirm.
+    EXPECT_FALSE(platform::FileExists(backup));
+    EXPECT_TRUE(component_.RespostasPendentes().Empty());
+}
+
+TEST_F(ReceiptPrinting, OnlyAFunctionThatStoredAReceiptAsksForItsPrinting) {
+    Start();
+    ASSERT_TRUE(Pay(10, "01"));
+    EXPECT_EQ(host_.Calls("Impressao"), Lines{"Impressao venda"});
+    // The next payment has no receipt; a host that could not print one is not asked.
+    UseScript(R"([{"command": 0, "field": 133, "text": "${nsu}"},
+                  {"status": 0, "record": "payment"}])");
+    component_.DesInicializar(gpCliSiTef);
+    Start();
+    platform::DeleteFile(folder_ / "journal.log");
+    host_.Reset();
+    host_.retornoImpressao = 0;
+    ASSERT_TRUE(Pay(20, "01"));
+    EXPECT_EQ(host_.Calls("Impressao"), Lines{});
+    EXPECT_EQ(Finishes(), Lines{Confirmed(Doc(0))});
 }
 
 TEST_F(ReceiptPrinting, CopiesTextsAndTheNoteOfEachResponse) {
@@ -412,9 +461,9 @@ TEST_F(ReceiptPrinting, AnAdministrativeReceiptIsSettledOnceWhicheverWayItEnds) 
          false,
          {},
          {mrNo},
-         {"O"},
+         {"O", "O"},
          "Impressão de Relatório Falhou",
-         Lines{"InfoECF ineEstadoECF", kPergunta} + desfeito},
+         Lines{"InfoECF ineEstadoECF", "InfoECF ineEstadoECF", kPergunta} + desfeito},
         {"given up in service mode",
          true,
          {"ECF opeAbreGerencial"},

@@ -73,10 +73,16 @@ void PaymentBook::AddPending(RecordKind kind, Variables variables, std::optional
     pending_.push_back({kind, std::move(variables), target});
 }
 
-bool PaymentBook::Finish(const std::string& document, bool confirm) {
-    auto of_document = [&](const Pending& p) { return Get(p.variables, "doc") == document; };
+bool PaymentBook::Finish(const std::string& document, const std::string& date, bool confirm) {
+    auto named = [&](const Pending& p) {
+        return Get(p.variables, "doc") == document && Get(p.variables, "date") == date;
+    };
+    const bool this_run = std::any_of(pending_.begin(), pending_.end(), [&](const Pending& p) {
+        return named(p) && !p.earlier_run;
+    });
+    auto finished = [&](const Pending& p) { return named(p) && p.earlier_run != this_run; };
     auto first_done = std::stable_partition(pending_.begin(), pending_.end(),
-                                            [&](const Pending& p) { return !of_document(p); });
+                                            [&](const Pending& p) { return !finished(p); });
     if (first_done == pending_.end()) return false;
     std::vector<Pending> done(std::make_move_iterator(first_done),
                               std::make_move_iterator(pending_.end()));
@@ -92,6 +98,26 @@ void PaymentBook::Confirm(Pending done) {
         if (Entry* target = FindById(*done.target)) target->cancelled = true;
     }
     known_.push_back({next_id_++, done.kind, std::move(done.variables), false});
+}
+
+void PaymentBook::Restore(std::vector<Pending> left) {
+    for (Pending& p : left) {
+        p.earlier_run = true;
+        p.target.reset();
+        pending_.push_back(std::move(p));
+    }
+}
+
+std::vector<std::string> PaymentBook::UndoEarlierRun(const std::string& document,
+                                                     const std::string& date) {
+    std::vector<std::string> undone;
+    std::erase_if(pending_, [&](const Pending& p) {
+        const std::string doc = Get(p.variables, "doc"), day = Get(p.variables, "date");
+        if (!p.earlier_run || (doc == document && day == date)) return false;
+        undone.push_back(doc + " " + day);
+        return true;
+    });
+    return undone;
 }
 
 int PaymentBook::CountPending(const std::string& date, const std::string& document) const {

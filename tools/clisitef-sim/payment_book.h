@@ -1,6 +1,11 @@
 // The transactions the simulated authoriser knows: payments approved and confirmed (or given
 // by the scenario), the cancellations of them, and the functions approved but not yet
-// confirmed or undone by the caller (pending). Not thread-safe; the simulator's lock guards it.
+// confirmed or undone by the caller (pending). A pending function is known by its fiscal
+// document and the date it was started with, as the library's callers name it. Pending
+// functions an earlier run of the process left (restored from the state file) are the
+// library's memory of an interrupted sale: a finishing call reaches them only when no function
+// of this run is pending under the same document and date, and the next function started for
+// another document or date undoes them. Not thread-safe; the simulator's lock guards it.
 #pragma once
 
 #include <cstdint>
@@ -37,20 +42,30 @@ public:
     void AddPending(RecordKind kind, Variables variables, std::optional<int> target);
 
     // Confirms (the entry becomes known, a cancellation cancels its target) or undoes every
-    // pending function of fiscal document `document`, in the order they were approved (a
-    // sale paid with several cards shares one document). False when none is pending for it.
-    bool Finish(const std::string& document, bool confirm);
+    // pending function of fiscal document `document` started on `date` (YYYYMMDD), in the
+    // order they were approved (a sale paid with several cards shares one document); those of
+    // an earlier run only when this run has none. False when none is pending under that name.
+    bool Finish(const std::string& document, const std::string& date, bool confirm);
 
     // Pending functions of date `date` (YYYYMMDD) and fiscal document `document`; an empty
     // argument matches every value.
     int CountPending(const std::string& date, const std::string& document) const;
 
-private:
+    // A pending function as the state file keeps it.
     struct Pending {
-        RecordKind kind;
+        RecordKind kind = RecordKind::kPayment;
         Variables variables;
-        std::optional<int> target;
+        std::optional<int> target;  // this run only: known entries are not kept
+        bool earlier_run = false;
     };
+    const std::vector<Pending>& pending() const { return pending_; }
+    // Adds functions an earlier run left pending.
+    void Restore(std::vector<Pending> left);
+    // Undoes the functions an earlier run left pending under another document or date than
+    // `document` and `date`; the "<document> <date>" of each.
+    std::vector<std::string> UndoEarlierRun(const std::string& document, const std::string& date);
+
+private:
 
     static bool Matches(const Entry& entry, const Variables& answers);
     void Confirm(Pending done);

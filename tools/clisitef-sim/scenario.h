@@ -92,10 +92,14 @@ struct Flow {
 struct Scenario {
     std::string source;        // the file it came from, or "built-in"
     std::string journal_path;  // absolute, or empty for none
+    std::string state_path;    // absolute, or empty: pending functions die with the process
     std::optional<int32_t> configure_result;
     int32_t pinpad_present = 1;
     int32_t pinpad_message_result = 0;
     std::optional<int32_t> pending_transactions;
+    // Answers to the first pending-count questions after the scenario is loaded, in order
+    // (below 0: the library cannot say); afterwards the count.
+    std::vector<int32_t> pending_answers;
     // The answer to confirming a pending function; anything but 0 refuses the confirmation.
     std::optional<int32_t> confirm_result;
     int32_t track3_result = 0;

@@ -320,7 +320,8 @@ public:
     std::shared_ptr<const Scenario> Read(element root) {
         Fields top(root, "");
         top.Allow({"journal", "configure_result", "pinpad_present", "pinpad_message_result",
-                   "pending_transactions", "confirm_result", "track3", "card_direct",
+                   "pending_transactions", "pending_answers", "confirm_result", "state",
+                   "track3", "card_direct",
                    "cancel_status", "first_nsu", "vars", "payments", "functions", "flows",
                    "scripts", "script"});
         ReadSettings(top);
@@ -334,19 +335,30 @@ public:
 private:
     void ReadSettings(const Fields& top) {
         Scenario& s = *scenario_;
-        std::string journal;
-        top.Read("journal", journal);
-        s.journal_path = journal.empty() || journal.front() == '/' ? journal : base_dir_ + journal;
+        s.journal_path = PathOption(top, "journal");
+        s.state_path = PathOption(top, "state");
         top.Read("configure_result", s.configure_result);
         top.Read("pinpad_present", s.pinpad_present);
         top.Read("pinpad_message_result", s.pinpad_message_result);
         top.Read("pending_transactions", s.pending_transactions);
+        if (top.Has("pending_answers")) {
+            for (element value : AsArray(top.Get("pending_answers"), "pending_answers"))
+                s.pending_answers.push_back(static_cast<int32_t>(
+                    AsInteger(value, "pending_answers", kInt32Min, kInt32Max)));
+        }
         top.Read("confirm_result", s.confirm_result);
         top.Read("cancel_status", s.cancel_status);
         top.Read("first_nsu", s.first_nsu, 1, 99999999);
         if (top.Has("vars")) s.variables = top.Object("vars").AsVariables();
         if (top.Has("track3")) ReadTrack3(top.Object("track3"));
         if (top.Has("card_direct")) ReadCardDirect(top.Object("card_direct"));
+    }
+
+    // A file named by `key`, relative to the scenario's folder; empty when not given.
+    std::string PathOption(const Fields& top, std::string_view key) const {
+        std::string path;
+        top.Read(key, path);
+        return path.empty() || path.front() == '/' ? path : base_dir_ + path;
     }
 
     void ReadTrack3(const Fields& fields) {

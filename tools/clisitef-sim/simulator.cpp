@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/loaded_module.h"
 #include "scenario_parser.h"
+#include "state_file.h"
 #include "statuses.h"
 #include "tef/clisitef_abi.h"
 
@@ -124,7 +125,42 @@ void Simulator::Load() {
     if (journal.empty()) journal_.SetPath(scenario_->journal_path);
     journal_.Note("scenario " + scenario_->source);
     next_nsu_ = std::max(next_nsu_, scenario_->first_nsu);
+    pending_answers_given_ = 0;
     AddScenarioPayments();
+    std::string state = Environment(kStateVariable);
+    LoadState(state.empty() ? scenario_->state_path : state);
+}
+
+void Simulator::LoadState(const std::string& path) {
+    if (path.empty() || path == state_path_) return;
+    state_path_ = path;
+    try {
+        State state = ReadState(path);
+        next_nsu_ = std::max(next_nsu_, state.next_nsu);
+        if (!state.pending.empty())
+            journal_.Note("state " + path + ": " + std::to_string(state.pending.size()) +
+                          " pending function(s) left by an earlier run");
+        book_.Restore(std::move(state.pending));
+    } catch (const StateError& e) {
+        // A library whose memory is damaged starts afresh, saying so.
+        Problem(0, e.what());
+    }
+}
+
+void Simulator::SaveState() {
+    if (state_path_.empty()) return;
+    try {
+        WriteState(state_path_, State{next_nsu_, book_.pending()});
+    } catch (const StateError& e) {
+        Problem(0, e.what());
+    }
+}
+
+void Simulator::UndoLeftByEarlierRun(const char* cupom, const char* data) {
+    const std::vector<std::string> undone = book_.UndoEarlierRun(cupom, data);
+    for (const std::string& function : undone)
+        journal_.Note("the function " + function + " left unconfirmed by an earlier run was undone");
+    if (!undone.empty()) SaveState();
 }
 
 void Simulator::AddScenarioPayments() {
@@ -209,6 +245,7 @@ int32_t Simulator::Start(int32_t funcao, const char* valor, const char* cupom, c
         return Problem(kInvalidFunction,
                        "the scenario has no flow for function " + std::to_string(funcao));
     if (dialogue_ && !dialogue_->ended()) journal_.Note("the running function was abandoned");
+    UndoLeftByEarlierRun(cupom, data);
     Variables variables = BaseVariables();
     static constexpr int kDate[3][2] = {{6, 2}, {4, 2}, {0, 4}};
     static constexpr int kTime[3][2] = {{0, 2}, {2, 2}, {4, 2}};
@@ -311,8 +348,10 @@ int32_t Simulator::ContinueDialogue(const Outputs& out, int32_t continua, const 
     *out.tam_minimo = reply.min;
     *out.tam_maximo = reply.max;
     CopyText(reply.text, out.buffer, static_cast<size_t>(out.tam_buffer));
-    if (dialogue_->ended() && reply.status == 0 && dialogue_->record() != RecordKind::kNone)
+    if (dialogue_->ended() && reply.status == 0 && dialogue_->record() != RecordKind::kNone) {
         book_.AddPending(dialogue_->record(), dialogue_->variables(), dialogue_->matched());
+        SaveState();
+    }
     delay_ms = reply.delay_ms > 0 ? poll_ms_.value_or(reply.delay_ms) : 0;
     return reply.status;
 }
@@ -326,29 +365,36 @@ int32_t Simulator::FinishFunction(const char* export_name, int32_t confirma, con
     line.Number("confirma", confirma).Text("cupomFiscal", cupom).Text("dataFiscal", data);
     line.Text("horario", horario);
     if (with_parameters) line.Text("paramAdicionais", parametros);
-    int32_t result = Finish(export_name, confirma, cupom);
+    int32_t result = Finish(export_name, confirma, cupom, data);
     journal_.Write(line.Result(result));
     return result;
 }
 
-int32_t Simulator::Finish(const char* export_name, int32_t confirma, const char* cupom) {
+int32_t Simulator::Finish(const char* export_name, int32_t confirma, const char* cupom,
+                          const char* data) {
     std::string name(export_name);
-    if (cupom == nullptr || (confirma != 0 && confirma != 1))
-        return Problem(kInvalidArgument, name + ": confirma must be 0 or 1 and cupomFiscal set");
+    if (cupom == nullptr || data == nullptr || (confirma != 0 && confirma != 1))
+        return Problem(kInvalidArgument,
+                       name + ": confirma must be 0 or 1, cupomFiscal and dataFiscal set");
     if (dialogue_ && !dialogue_->ended()) {
         // Finishing a function still in its dialogue gives it up, as undoing it would.
         dialogue_.reset();
         journal_.Note("the running function was abandoned");
         return 0;
     }
-    const bool pending = book_.CountPending("", cupom) > 0;
+    // Known by its document and the date it was started with: another date names nothing.
+    const bool pending = book_.CountPending(data, cupom) > 0;
     if (pending && confirma == 1 && scenario_ && scenario_->confirm_result.value_or(0) != 0) {
         // The authoriser turns the confirmation down: the function stays pending.
         journal_.Note("the confirmation was refused");
         return *scenario_->confirm_result;
     }
-    if (book_.Finish(cupom, confirma == 1)) return 0;
-    std::string what = "no approved function of document \"" + std::string(cupom) + "\" is pending";
+    if (book_.Finish(cupom, data, confirma == 1)) {
+        SaveState();
+        return 0;
+    }
+    std::string what = "no approved function of document \"" + std::string(cupom) +
+                       "\" started on \"" + data + "\" is pending";
     // Undoing what is not there is harmless (callers undo after every failed payment);
     // confirming it is not.
     if (confirma == 0) {
@@ -441,6 +487,8 @@ int32_t Simulator::CountPending(const char* data, const char* cupom) {
         result = Problem(kInvalidArgument, "ObtemQuantidadeTransacoesPendentes: NULL argument");
     } else if (!scenario_) {
         result = kNotConfigured;
+    } else if (pending_answers_given_ < scenario_->pending_answers.size()) {
+        result = scenario_->pending_answers[pending_answers_given_++];
     } else {
         result = scenario_->pending_transactions.value_or(book_.CountPending(data, cupom));
     }

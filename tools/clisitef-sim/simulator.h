@@ -8,7 +8,9 @@
 // beside the library, else from the built-in demonstration scenario. It is read at the first
 // call and again at every ConfiguraIntSiTefInterativoEx. QV_CLISITEF_JOURNAL names the journal
 // and takes precedence over the scenario's "journal". QV_CLISITEF_POLL_MS, when set, replaces
-// how long every wait blocks (tests set 0).
+// how long every wait blocks (tests set 0). QV_CLISITEF_STATE (or the scenario's "state")
+// names a state file that keeps the pending functions across a restart of the process; read at
+// the first load that names it, rewritten at every change.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +31,7 @@ inline constexpr const char* kScenarioFileName = "clisitef-sim.json";
 inline constexpr const char* kScenarioVariable = "QV_CLISITEF_SCENARIO";
 inline constexpr const char* kJournalVariable = "QV_CLISITEF_JOURNAL";
 inline constexpr const char* kPollVariable = "QV_CLISITEF_POLL_MS";
+inline constexpr const char* kStateVariable = "QV_CLISITEF_STATE";
 
 class Simulator {
 public:
@@ -62,6 +65,13 @@ private:
     void EnsureLoaded();
     void Load();
     void AddScenarioPayments();
+    // Restores what the state file named now holds, the first time it is named.
+    void LoadState(const std::string& path);
+    // Writes the pending functions to the state file, when there is one.
+    void SaveState();
+    // What an earlier run left pending under another fiscal document or date than the
+    // function starting now is undone, as the real library does at its next function.
+    void UndoLeftByEarlierRun(const char* cupom, const char* data);
     int32_t ConfigurationResult(const char* ip, const char* loja, const char* terminal);
     int32_t Start(int32_t funcao, const char* valor, const char* cupom, const char* data,
                   const char* horario, const char* operador, const char* restricoes);
@@ -78,7 +88,7 @@ private:
                      JournalLine& line, int& delay_ms);
     int32_t ContinueDialogue(const Outputs& out, int32_t continua, const std::string& answer,
                              int& delay_ms);
-    int32_t Finish(const char* export_name, int32_t confirma, const char* cupom);
+    int32_t Finish(const char* export_name, int32_t confirma, const char* cupom, const char* data);
     int32_t StartTrack3(char* area4);
     int32_t ReadCard(char* a25, char* a129, char* b129);
     Variables BaseVariables();
@@ -95,6 +105,8 @@ private:
     std::unique_ptr<Dialogue> dialogue_;        // guarded by mutex_
     int64_t next_nsu_ = 1;                      // guarded by mutex_
     std::optional<int> poll_ms_;                // guarded by mutex_
+    std::string state_path_;                    // guarded by mutex_: empty without a state file
+    size_t pending_answers_given_ = 0;          // guarded by mutex_: of the scenario's list
 };
 
 }  // namespace clisitef_sim
