@@ -47,7 +47,10 @@ void JsonDocument::Wipe() noexcept {
     simdjson::dom::document& doc = parser_->doc;
     const size_t capacity = doc.capacity();
     if (capacity == 0) return;
-    // The sizes simdjson's document::allocate gave both buffers for that capacity.
+    // The sizes simdjson's document::allocate gave both buffers for that capacity. Another
+    // release may size them differently, and a wipe past their end would corrupt the heap.
+    static_assert(simdjson::SIMDJSON_VERSION_MAJOR == 3 && simdjson::SIMDJSON_VERSION_MINOR == 0,
+                  "check the buffer sizes of simdjson's document::allocate before upgrading");
     const size_t tape_words = SIMDJSON_ROUNDUP_N(capacity + 3, 64);
     const size_t string_bytes =
         SIMDJSON_ROUNDUP_N(5 * capacity / 3 + simdjson::SIMDJSON_PADDING, 64);
