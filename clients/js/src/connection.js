@@ -1,7 +1,12 @@
 // One WebSocket to the service: opens it, sends requests as JSON text and hands every
 // message it receives, parsed, to the client.
 import { ConnectionClosedError, LocalNetworkAccessError } from './errors.js';
-import { LOCAL_NETWORK_BLOCKED_TEXT, inBrowserPage, localNetworkRefusal } from './local-network.js';
+import {
+  LOCAL_NETWORK_BLOCKED_TEXT,
+  inBrowserPage,
+  localNetworkPermission,
+  localNetworkRefusal,
+} from './local-network.js';
 
 const decoder = new TextDecoder();
 
@@ -42,7 +47,21 @@ export class Connection {
 
   // Resolves once the socket is open; rejects with ConnectionClosedError when it closes (or
   // fails) before that, LocalNetworkAccessError when the browser refused it.
-  static open(url, options, listener) {
+  static async open(url, options, listener) {
+    if (!inBrowserPage()) return Connection.#attempt(url, options, listener);
+    const before = await localNetworkPermission(url);
+    try {
+      return await Connection.#attempt(url, options, listener);
+    } catch (error) {
+      // A cashier who allows the page only after the service gave up waiting for the
+      // connection's upgrade request: the permission stands now, and one more attempt goes
+      // through without asking.
+      if (before !== 'prompt' || (await localNetworkPermission(url)) !== 'granted') throw error;
+      return Connection.#attempt(url, options, listener);
+    }
+  }
+
+  static #attempt(url, options, listener) {
     return new Promise((resolve, reject) => {
       const socket = createSocket(url, options);
       socket.binaryType = 'arraybuffer';

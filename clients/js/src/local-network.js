@@ -85,13 +85,20 @@ export function inBrowserPage() {
   return /^https?:$/.test(globalThis.location?.protocol ?? '') && Boolean(globalThis.navigator?.permissions);
 }
 
+// In a browser page: the state of the permission that covers connections to `serviceUrl`
+// ("granted", "denied", "prompt"), undefined where the browser does not expose one.
+export function localNetworkPermission(serviceUrl) {
+  return permissionState(globalThis.navigator.permissions, addressSpace(new URL(serviceUrl).hostname)).catch(
+    () => undefined,
+  );
+}
+
 // In a browser page: null when the failed connection to `serviceUrl` was not refused by Local
 // Network Access, else {permission} (its state, undefined where the browser does not expose
 // it).
 export async function localNetworkRefusal(serviceUrl) {
   const page = globalThis.location;
-  const { permissions } = globalThis.navigator;
-  const permission = await permissionState(permissions, addressSpace(new URL(serviceUrl).hostname));
+  const permission = await localNetworkPermission(serviceUrl);
   const chromium = Boolean(globalThis.navigator.userAgentData?.brands?.some((b) => b.brand === 'Chromium'));
   const blocked = blockedByLocalNetworkAccess({ pageUrl: page.href, serviceUrl, permission, chromium });
   return blocked ? { permission } : null;

@@ -3,6 +3,7 @@
 // the page and the service are. The real browser's side is in ../browser/local-network.test.mjs.
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
+import { QuorvexTefClient } from '../../../clients/js/src/index.js';
 import { addressSpace, blockedByLocalNetworkAccess } from '../../../clients/js/src/local-network.js';
 
 describe('Local Network Access', () => {
@@ -64,6 +65,62 @@ describe('Local Network Access', () => {
         blocked,
         `${pageUrl} → ${serviceUrl}, ${permission}, chromium: ${chromium}`,
       );
+    }
+  });
+
+  // A page of the shop's in a browser that asks: `states` are what the permission reads at
+  // each query, `outcomes` how each connection attempt ends ('open' or 'fail').
+  async function connectInBrowser(states, outcomes) {
+    const saved = { location: globalThis.location, navigator: globalThis.navigator };
+    let queries = 0;
+    const attempts = [];
+    globalThis.location = { protocol: 'https:', href: 'https://pdv.loja.example/caixa' };
+    globalThis.navigator = {
+      permissions: { query: async () => ({ state: states[Math.min(queries++, states.length - 1)] }) },
+      userAgentData: { brands: [{ brand: 'Chromium' }] },
+    };
+    const createWebSocket = (url) => {
+      const socket = new EventTarget();
+      socket.readyState = 0;
+      socket.close = () => {};
+      const outcome = outcomes[attempts.push(url) - 1];
+      setTimeout(() => {
+        if (outcome === 'open') {
+          socket.readyState = 1;
+          socket.dispatchEvent(new Event('open'));
+        } else {
+          socket.dispatchEvent(new Event('error'));
+          socket.dispatchEvent(new Event('close'));
+        }
+      }, 1);
+      return socket;
+    };
+    try {
+      const client = new QuorvexTefClient({ url: 'wss://localhost:8443', createWebSocket });
+      const result = await client.connect().then(
+        () => 'connected',
+        (error) => error.name,
+      );
+      return { result, attempts: attempts.length };
+    } finally {
+      Object.assign(globalThis, saved);
+    }
+  }
+
+  test('a page allowed only after the service dropped its waiting connection connects once more by itself', async () => {
+    const cases = [
+      // [permission at each query, attempts' outcomes, result, attempts made]
+      [['prompt', 'granted'], ['fail', 'open'], 'connected', 2],
+      [['prompt', 'granted'], ['fail', 'fail'], 'ConnectionClosedError', 2],
+      // Still undecided or refused: the check's refusal, no second attempt.
+      [['prompt', 'prompt'], ['fail', 'open'], 'LocalNetworkAccessError', 1],
+      [['prompt', 'denied'], ['fail', 'open'], 'LocalNetworkAccessError', 1],
+      // Allowed before: a failure is the service's, and is not tried again.
+      [['granted'], ['fail', 'open'], 'ConnectionClosedError', 1],
+      [['granted'], ['open'], 'connected', 1],
+    ];
+    for (const [states, outcomes, result, attempts] of cases) {
+      assert.deepEqual(await connectInBrowser(states, outcomes), { result, attempts }, `${states} ${outcomes}`);
     }
   });
 });
