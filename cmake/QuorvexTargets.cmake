@@ -111,9 +111,10 @@ function(qv_clisitef_library target)
   get_filename_component(extension ${QV_CLISITEF_LIBRARY} LAST_EXT)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${stem} SUFFIX ${extension})
   if(ARGC GREATER 1)
-    # A DLL is a runtime output, an ELF library a library output.
-    set_target_properties(${target} PROPERTIES
-      LIBRARY_OUTPUT_DIRECTORY ${ARGV1} RUNTIME_OUTPUT_DIRECTORY ${ARGV1})
+    # A DLL is a runtime output (its import library an archive), an ELF library a library
+    # output.
+    set_target_properties(${target} PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${ARGV1}
+      RUNTIME_OUTPUT_DIRECTORY ${ARGV1} ARCHIVE_OUTPUT_DIRECTORY ${ARGV1})
   endif()
   if(WIN32)
     # The linker's own names for stdcall functions (Name@20) are not the library's.

@@ -3,9 +3,9 @@
 // into ours. Included only by the *_windows.cpp files of this folder.
 #pragma once
 
+#include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <windows.h>
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "platform/win32.h"
-
 #include <cerrno>
+
+#include "platform/win32.h"
 
 namespace platform::win32 {
 namespace {

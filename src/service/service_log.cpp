@@ -48,7 +48,7 @@ bool ServiceLog::GravaLog(std::string_view text) {
             line = "[" + platform::FormatDateTime("dd/mm/yyyy hh:nn:ss", now) + "] ";
             line += text;
         }
-        const std::string bytes = platform::Utf8ToCp1252(line + "\r\n");
+        const std::string bytes = platform::Utf8ToSystemCodePage(line + "\r\n");
         const std::string path = LogFilePath(now);
         std::lock_guard lock(mutex_);
         platform::FileStatus status = file_.Append(path, bytes);
