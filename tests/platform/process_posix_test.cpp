@@ -1,7 +1,5 @@
 // Programs started by the service: exit codes, time-outs, termination of the whole process
 // group, start failures, and the clean state a program starts in.
-#include "platform/process.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -13,6 +11,7 @@
 
 #include "platform/file_descriptor.h"
 #include "platform/file_system.h"
+#include "platform/process.h"
 #include "support/app_folder.h"
 #include "support/temp_folder.h"
 #include "support/text_lines.h"
