@@ -42,7 +42,12 @@ start=$SECONDS
 "${wine%/*}/wineserver" -p
 echo "test-windows: Wine prefix ready in $((SECONDS - start)) s"
 
-# A 64 KiB volume (Wine sees the Linux root as Z:).
+# The test certificates: the tests cannot run the script from inside Wine. Wine sees the Linux
+# root as drive Z:.
+bash scripts/make-certificates.sh "$work/certificates" >/dev/null
+export QV_TEST_CERTIFICATES="Z:${work//\//\\}\\certificates"
+
+# A 64 KiB volume for the full-disk tests.
 mkdir -p "$small"
 if mount -t tmpfs -o size=64k,mode=0777 qv-small-volume "$small" 2>/dev/null; then
     export QV_SMALL_VOLUME="Z:${small//\//\\}"

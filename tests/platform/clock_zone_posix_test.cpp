@@ -7,18 +7,18 @@
 
 namespace {
 
-class ClockTest : public ::testing::Test {
+class OwnZone : public ::testing::Test {
 protected:
     qvtest::ScopedEnv zone_{"TZ", "America/Sao_Paulo"};
 };
 
-TEST_F(ClockTest, UtcOffsetFollowsTheZone) {
+TEST_F(OwnZone, UtcOffsetFollowsTheZone) {
     EXPECT_EQ(platform::UtcOffsetSecondsAt({2025, 6, 1, 12, 0, 0, 0}), -3 * 3600);
     zone_.Set("TZ", "UTC");
     EXPECT_EQ(platform::UtcOffsetSecondsAt({2025, 6, 1, 12, 0, 0, 0}), 0);
 }
 
-TEST_F(ClockTest, LocalToUtcSubtractsTheOffsetInEffectThen) {
+TEST_F(OwnZone, LocalToUtcSubtractsTheOffsetInEffectThen) {
     using platform::LocalDateTime;
     // Brasília: UTC-3 now; UTC-2 during the summer time of 2018/2019.
     EXPECT_EQ(platform::LocalToUtc({2024, 5, 10, 14, 30, 0, 0}),
