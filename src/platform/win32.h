@@ -13,6 +13,9 @@
 
 #include "platform/file_status.h"
 
+// <windows.h> renames DeleteFile to DeleteFileW; ours is platform::DeleteFile.
+#undef DeleteFile
+
 namespace platform::win32 {
 
 // UTF-8 → UTF-16 for the W functions; malformed UTF-8 becomes U+FFFD.

@@ -12,4 +12,6 @@ bool ProcessGone(platform::ProcessId pid) {
     return ended;
 }
 
+bool IgnoresFilePermissions() { return false; }
+
 }  // namespace qvtest
