@@ -1,5 +1,6 @@
 // A file kept open for appending. Every Append is a single write to a descriptor opened with
-// O_APPEND, so appends from several writers (processes too) never interleave within one call.
+// O_APPEND (a handle with append access only, on Windows), so appends from several writers
+// (processes too) never interleave within one call.
 // An append that only partly fits (a full disk) is taken back, so the file never ends in half
 // a line. The descriptor is reopened when the path changes and once it is older than
 // `reopen_after`, so a file that was removed or rotated meanwhile is created again. Not

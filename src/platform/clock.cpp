@@ -3,7 +3,8 @@
 #include <array>
 #include <cctype>
 #include <cmath>
-#include <ctime>
+
+#include "platform/civil_calendar.h"
 
 #include "platform/test_clock.h"
 
@@ -13,28 +14,6 @@ namespace {
 constexpr std::array<const char*, 12> kMonthNames = {
     "janeiro", "fevereiro", "março",    "abril",   "maio",     "junho",
     "julho",   "agosto",    "setembro", "outubro", "novembro", "dezembro"};
-
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(int64_t z, int& year, int& month, int& day) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (month <= 2));
-}
 
 constexpr int64_t kDelphiEpochDays = -25569;  // 1899-12-30 relative to 1970-01-01
 constexpr int64_t kMsPerDay = 86400000;
@@ -70,36 +49,6 @@ std::chrono::system_clock::time_point SystemNow() {
 }
 
 LocalDateTime Now() { return ToLocal(SystemNow()); }
-
-LocalDateTime ToLocal(std::chrono::system_clock::time_point tp) {
-    using namespace std::chrono;
-    auto ms = duration_cast<milliseconds>(tp.time_since_epoch()).count();
-    std::time_t secs = static_cast<std::time_t>(std::floor(ms / 1000.0));
-    std::tm tm{};
-    localtime_r(&secs, &tm);
-    LocalDateTime t;
-    t.year = tm.tm_year + 1900;
-    t.month = tm.tm_mon + 1;
-    t.day = tm.tm_mday;
-    t.hour = tm.tm_hour;
-    t.minute = tm.tm_min;
-    t.second = tm.tm_sec;
-    t.millisecond = static_cast<int>(ms - static_cast<int64_t>(secs) * 1000);
-    return t;
-}
-
-std::chrono::system_clock::time_point FromLocal(const LocalDateTime& t) {
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    tm.tm_isdst = -1;
-    std::time_t secs = std::mktime(&tm);
-    return std::chrono::system_clock::from_time_t(secs) + std::chrono::milliseconds(t.millisecond);
-}
 
 int64_t UtcOffsetSecondsAt(const LocalDateTime& t) {
     int64_t local_secs =

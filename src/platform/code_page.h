@@ -11,6 +11,11 @@ namespace platform {
 // sequences become '?' as well.
 std::string Utf8ToCp1252(std::string_view utf8);
 
+// UTF-8 → the system's 8-bit code page, which the service log is written in: Windows-1252 on
+// Linux (the code page of the shops' systems), the system's ANSI code page on Windows.
+// Characters it lacks become '?'.
+std::string Utf8ToSystemCodePage(std::string_view utf8);
+
 // Windows-1252 → UTF-8. Every byte maps to one character (the five bytes the code page
 // leaves undefined map to the C1 control of the same value, so the round trip is lossless).
 std::string Cp1252ToUtf8(std::string_view cp1252);

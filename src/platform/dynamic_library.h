@@ -16,7 +16,7 @@ public:
     ~DynamicLibrary();
 
     // Loads `path` (a bare file name leaves the folder to the loader's search). Returns false
-    // and keeps the reason in LastError() when it cannot be loaded.
+    // and keeps the loader's reason, naming the file, in LastError() when it cannot be loaded.
     bool Open(const std::string& path);
     void Close() noexcept;
     bool IsOpen() const { return handle_ != nullptr; }

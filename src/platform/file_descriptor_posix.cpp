@@ -5,18 +5,9 @@
 
 namespace platform {
 
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-    if (this != &other) {
-        Close();
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-bool FileDescriptor::Close() noexcept {
-    if (fd_ < 0) return true;
+bool FileHandleTraits::Close(int fd) noexcept {
     // Linux releases the descriptor even when close fails, so it is never retried.
-    return ::close(std::exchange(fd_, -1)) == 0;
+    return ::close(fd) == 0;
 }
 
 DirectoryHandle::DirectoryHandle(const char* path) noexcept : dir_(::opendir(path)) {}

@@ -2,7 +2,7 @@
 
 namespace platform {
 
-std::string FileStatus::Reason() const { return Code().message(); }
+std::string FileStatus::Reason() const { return reason_.empty() ? Code().message() : reason_; }
 
 std::string FileStatus::Message() const {
     if (error_ == 0) return {};

@@ -16,9 +16,13 @@ public:
     // Success.
     FileStatus() = default;
     // The failure of `operation` ("open", "write", "rename", ...) on `path` with `error`
-    // (an errno value).
-    FileStatus(int error, std::string operation, std::string path)
-        : error_(error), operation_(std::move(operation)), path_(std::move(path)) {}
+    // (an errno value). `reason` is the system's own text where it has one besides the errno
+    // value's (Windows); empty takes the errno value's text.
+    FileStatus(int error, std::string operation, std::string path, std::string reason = {})
+        : error_(error),
+          operation_(std::move(operation)),
+          path_(std::move(path)),
+          reason_(std::move(reason)) {}
 
     // True on success, so `if (!WriteFile(...))` reads as it always did.
     explicit operator bool() const { return error_ == 0; }
@@ -28,7 +32,8 @@ public:
     const std::string& Operation() const { return operation_; }
     const std::string& Path() const { return path_; }
 
-    // The system's text for the error: "No space left on device".
+    // The system's text for the error: "No space left on device" ("There is not enough space
+    // on the disk." on Windows).
     std::string Reason() const;
     // "<operation> <path>: <reason>"; empty on success.
     std::string Message() const;
@@ -40,6 +45,7 @@ private:
     int error_ = 0;
     std::string operation_;
     std::string path_;
+    std::string reason_;
 };
 
 // The bytes of a file, or the failure to read it. Reads like std::optional<std::string>.

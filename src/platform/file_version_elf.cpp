@@ -4,13 +4,11 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <ctime>
-#include <mutex>
 #include <string_view>
 #include <vector>
 
 #include "platform/file_descriptor.h"
-#include "platform/file_version.h"
+#include "platform/file_identity.h"
 
 namespace platform {
 namespace {
@@ -18,37 +16,18 @@ namespace {
 constexpr std::string_view kNoteName("Quorvex\0", 8);
 constexpr uint32_t kNoteType = 0x5156;
 constexpr uint64_t kMaxNoteSection = 1 << 20;
-// The cache holds the executable and the payment library, a few more at most; a stray path
-// must not make it grow for ever.
-constexpr size_t kMaxCachedFiles = 16;
-
 uint32_t Align4(uint32_t n) { return (n + 3) & ~3u; }
 
-// What tells one file (or one state of it) from another without reading it.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    timespec changed{};
+std::chrono::system_clock::time_point TimeOf(const timespec& ts) {
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec)));
+}
 
-    explicit FileIdentity(const struct stat& st)
-        : device(st.st_dev),
-          inode(st.st_ino),
-          size(st.st_size),
-          modified(st.st_mtim),
-          changed(st.st_ctim) {}
-
-    bool operator==(const FileIdentity& other) const {
-        return device == other.device && inode == other.inode && size == other.size &&
-               Same(modified, other.modified) && Same(changed, other.changed);
-    }
-
-private:
-    static bool Same(const timespec& a, const timespec& b) {
-        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-    }
-};
+FileIdentity IdentityOf(const struct stat& st) {
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                        static_cast<int64_t>(st.st_size), TimeOf(st.st_mtim), TimeOf(st.st_ctim)};
+}
 
 bool ReadAt(int fd, void* dst, size_t size, uint64_t offset) {
     auto* out = static_cast<char*>(dst);
@@ -117,70 +96,19 @@ std::optional<FileVersion> ParseElf(int fd, uint64_t file_size) {
     return std::nullopt;
 }
 
-bool ChangedWithin(const struct stat& st, std::chrono::seconds span) {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    return now.tv_sec - st.st_ctim.tv_sec < span.count();
-}
-
 }  // namespace
 
-struct FileVersionCache::Entry {
-    FileIdentity identity;
-    std::optional<FileVersion> version;
-    std::chrono::steady_clock::time_point checked;
-};
-
-FileVersionCache::FileVersionCache(std::chrono::milliseconds recheck_after,
-                                   std::chrono::seconds settle_time)
-    : recheck_after_(recheck_after), settle_time_(settle_time) {}
-
-FileVersionCache::~FileVersionCache() = default;
-
-std::optional<FileVersion> FileVersionCache::Get(const std::string& path) {
-    const auto now = std::chrono::steady_clock::now();
-    {
-        std::lock_guard lock(mutex_);
-        auto it = entries_.find(path);
-        if (it != entries_.end() && now - it->second->checked < recheck_after_)
-            return it->second->version;
-    }
+std::optional<FileIdentity> IdentifyFile(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    {
-        std::lock_guard lock(mutex_);
-        auto it = entries_.find(path);
-        if (it != entries_.end() && it->second->identity == FileIdentity(st)) {
-            it->second->checked = now;
-            return it->second->version;
-        }
-    }
-    return ReadAndRemember(path);
+    return IdentityOf(st);
 }
 
-std::optional<FileVersion> FileVersionCache::ReadAndRemember(const std::string& path) {
+std::optional<IdentifiedVersion> ReadIdentifiedVersion(const std::string& path) {
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0) return std::nullopt;
-    // Filed under the identity of the file actually read, never under that of a file that
-    // replaced it meanwhile.
-    auto entry = std::make_unique<Entry>(
-        Entry{FileIdentity(st), ParseElf(fd.get(), static_cast<uint64_t>(st.st_size)),
-              std::chrono::steady_clock::now()});
-    const std::optional<FileVersion> version = entry->version;
-    std::lock_guard lock(mutex_);
-    if (ChangedWithin(st, settle_time_)) {
-        entries_.erase(path);
-    } else {
-        if (entries_.size() >= kMaxCachedFiles) entries_.clear();
-        entries_.insert_or_assign(path, std::move(entry));
-    }
-    return version;
-}
-
-std::optional<FileVersion> ReadFileVersion(const std::string& path) {
-    static FileVersionCache cache(std::chrono::seconds(1));
-    return cache.Get(path);
+    return IdentifiedVersion{IdentityOf(st), ParseElf(fd.get(), static_cast<uint64_t>(st.st_size))};
 }
 
 }  // namespace platform

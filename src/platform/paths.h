@@ -6,7 +6,11 @@
 
 namespace platform {
 
-inline constexpr char kPathSeparator = '/';
+// The separator this system writes between folder names: '/', or '\\' on Windows.
+extern const char kPathSeparator;
+
+// True for every character the system reads as a separator (Windows reads '/' as well).
+bool IsPathSeparator(char c);
 
 // Full path of the running executable, as it was when first asked.
 const std::string& ExecutablePath();

@@ -1,14 +1,13 @@
 // A program started by the service and owned until it has ended. Started without a shell,
-// without a window or terminal input (stdin is /dev/null; stdout and stderr are the
-// service's own), without any other inherited descriptor, with default signal handling and
-// the service's environment and working folder, in a process group of its own so that
-// terminating it also ends whatever it started.
+// without a window or terminal input, without any other inherited descriptor or handle, with
+// the service's environment and working folder, and grouped with whatever it starts so that
+// terminating it ends them all. On Linux: stdin is /dev/null, stdout and stderr are the
+// service's own, signals have their default handling, and the group is a process group of its
+// own. On Windows: no console window, and the group is a job object.
 //
 // Move-only. The destructor kills a program that still runs and reaps it without waiting
 // more than a moment; it never raises. One thread at a time.
 #pragma once
-
-#include <sys/types.h>
 
 #include <chrono>
 #include <string>
@@ -18,6 +17,8 @@
 #include "platform/file_descriptor.h"
 
 namespace platform {
+
+using ProcessId = int;
 
 class Process {
 public:
@@ -33,29 +34,36 @@ public:
     Process& operator=(const Process&) = delete;
     ~Process();
 
-    // Waits up to `timeout` for the program to end. kEnded sets `exit_code` (128 + the
-    // signal number when a signal ended it); kFailed keeps the reason in LastError().
+    // Waits up to `timeout` for the program to end. kEnded sets `exit_code` (on Linux 128 +
+    // the signal number when a signal ended it); kFailed keeps the reason in LastError().
     WaitResult Wait(std::chrono::milliseconds timeout, int& exit_code);
 
-    // Kills the program and its process group (SIGKILL: a program cannot choose its exit
-    // code here). No effect once it has ended and been waited for.
+    // Kills the program and everything it started, giving it no say: SIGKILL to its process
+    // group on Linux, the job terminated with exit code 1 on Windows. No effect once it has
+    // ended and been waited for.
     void Terminate() noexcept;
 
-    pid_t pid() const { return pid_; }
+    ProcessId pid() const { return pid_; }
     const std::error_code& LastError() const { return last_error_; }
 
 private:
     enum class ReapResult { kEnded, kRunning, kFailed };
 
-    Process(pid_t pid, int pidfd) : pid_(pid), pidfd_(pidfd) {}
+    Process(ProcessId pid, FileDescriptor handle, FileDescriptor group = {})
+        : pid_(pid), handle_(std::move(handle)), group_(std::move(group)) {}
     void Release() noexcept;
     // Collects the exit status once the program has ended (one look, no waiting).
     ReapResult TryReap(int& exit_code);
     // Sleeps until the program may have ended or `deadline` passes; false when waiting failed.
     bool AwaitChange(std::chrono::steady_clock::time_point deadline);
 
-    pid_t pid_ = -1;
-    FileDescriptor pidfd_;  // none where the system offers none: waiting then polls
+    ProcessId pid_ = -1;
+    // What a wait sleeps on: a pidfd on Linux (none where the system offers none: waiting then
+    // polls), the process handle on Windows.
+    FileDescriptor handle_;
+    // Windows: the job object that holds the program and what it starts (none when the
+    // system would not make one: terminating then ends the program alone).
+    FileDescriptor group_;
     bool reaped_ = false;
     int exit_code_ = 0;  // once reaped
     std::error_code last_error_;

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <thread>
-#include <utility>
 
 #include "platform/process.h"
 
@@ -20,8 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long the destructor waits for a killed program before leaving it to the system.
-constexpr std::chrono::milliseconds kReleaseWait{1000};
 // Poll interval where the system offers no process descriptor to wait on.
 constexpr std::chrono::milliseconds kPollInterval{5};
 
@@ -91,38 +88,7 @@ Process Process::Start(const std::vector<std::string>& args) {
     // glibc reports a failed exec here too (missing file, no permission, bad format).
     int rc = ::posix_spawn(&pid, argv[0], setup.actions(), setup.attr(), argv.data(), environ);
     if (rc != 0) throw std::system_error(rc, std::generic_category(), "posix_spawn " + args[0]);
-    return Process(pid, OpenPidfd(pid));
-}
-
-Process::Process(Process&& other) noexcept
-    : pid_(std::exchange(other.pid_, -1)),
-      pidfd_(std::move(other.pidfd_)),
-      reaped_(other.reaped_),
-      exit_code_(other.exit_code_),
-      last_error_(other.last_error_) {}
-
-Process& Process::operator=(Process&& other) noexcept {
-    if (this != &other) {
-        Release();
-        pid_ = std::exchange(other.pid_, -1);
-        pidfd_ = std::move(other.pidfd_);
-        reaped_ = other.reaped_;
-        exit_code_ = other.exit_code_;
-        last_error_ = other.last_error_;
-    }
-    return *this;
-}
-
-Process::~Process() { Release(); }
-
-void Process::Release() noexcept {
-    if (pid_ > 0 && !reaped_) {
-        Terminate();
-        int ignored = 0;
-        Wait(kReleaseWait, ignored);
-    }
-    pidfd_.Close();
-    pid_ = -1;
+    return Process(pid, FileDescriptor(OpenPidfd(pid)));
 }
 
 void Process::Terminate() noexcept {
@@ -130,22 +96,6 @@ void Process::Terminate() noexcept {
     // Until it is reaped the program keeps its pid and group id, so neither can name
     // somebody else.
     if (::kill(-pid_, SIGKILL) != 0) ::kill(pid_, SIGKILL);
-}
-
-Process::WaitResult Process::Wait(std::chrono::milliseconds timeout, int& exit_code) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        switch (TryReap(exit_code)) {
-            case ReapResult::kEnded:
-                return WaitResult::kEnded;
-            case ReapResult::kFailed:
-                return WaitResult::kFailed;
-            case ReapResult::kRunning:
-                break;
-        }
-        if (Clock::now() >= deadline) return WaitResult::kTimedOut;
-        if (!AwaitChange(deadline)) return WaitResult::kFailed;
-    }
 }
 
 Process::ReapResult Process::TryReap(int& exit_code) {
@@ -170,11 +120,11 @@ Process::ReapResult Process::TryReap(int& exit_code) {
 bool Process::AwaitChange(std::chrono::steady_clock::time_point deadline) {
     const auto left = deadline - Clock::now();
     if (left <= Clock::duration::zero()) return true;
-    if (!pidfd_) {
+    if (!handle_) {
         std::this_thread::sleep_for(std::min<Clock::duration>(left, kPollInterval));
         return true;
     }
-    pollfd entry{pidfd_.get(), POLLIN, 0};
+    pollfd entry{handle_.get(), POLLIN, 0};
     if (::poll(&entry, 1, PollMilliseconds(left)) < 0 && errno != EINTR) {
         last_error_ = std::error_code(errno, std::generic_category());
         return false;

@@ -51,4 +51,14 @@ ServiceControl WaitForServiceControl() {
     return ControlOf(::sigwaitinfo(&set, nullptr));
 }
 
+void ReportServiceState(ServiceState, int) {}
+
+bool SendServiceControl(ProcessId pid, ServiceControl control) {
+    const int sig = control == ServiceControl::kStop       ? SIGTERM
+                    : control == ServiceControl::kPause    ? SIGUSR1
+                    : control == ServiceControl::kContinue ? SIGUSR2
+                                                           : 0;
+    return sig != 0 && ::kill(pid, sig) == 0;
+}
+
 }  // namespace platform

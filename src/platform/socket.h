@@ -1,6 +1,7 @@
 // TCP sockets as the listener and the test tools need them: listening on all local addresses,
-// accepting, connecting on loopback, bounded waits and a wake-up event. Their descriptors sit in
-// FileDescriptor owners; errors are raised as std::system_error with the failing call named.
+// accepting, connecting on loopback, bounded waits and a wake-up event. Their handles sit in
+// SocketDescriptor owners; errors are raised as std::system_error with the failing call named
+// (the code compares equal to its errno counterpart on every system).
 #pragma once
 
 #include <chrono>
@@ -23,11 +24,11 @@ struct IoResult {
 class Socket {
 public:
     Socket() = default;
-    explicit Socket(FileDescriptor fd) noexcept : fd_(std::move(fd)) {}
+    explicit Socket(SocketDescriptor fd) noexcept : fd_(std::move(fd)) {}
 
     bool IsValid() const { return fd_.IsValid(); }
     explicit operator bool() const { return IsValid(); }
-    int fd() const { return fd_.get(); }
+    NativeSocket fd() const { return fd_.get(); }
     void Close() noexcept { fd_.Close(); }
 
     // Stops both directions without releasing the descriptor, so a thread blocked on it wakes
@@ -54,7 +55,7 @@ public:
     uint16_t LocalPort() const;
 
 private:
-    FileDescriptor fd_;
+    SocketDescriptor fd_;
 };
 
 enum class IpFamily { kIPv4, kIPv6 };
@@ -76,18 +77,19 @@ Socket ConnectTcp(const std::string& host, uint16_t port);
 // Waits until a descriptor is ready; `timeout` < 0 waits without limit. Interrupted waits
 // resume with the time left. Returns the number of ready entries (0 on time-out).
 struct PollEntry {
-    int fd = -1;
+    NativeSocket fd = SocketHandleTraits::None();
     bool want_read = true;
     bool want_write = false;
     bool ready = false;  // set by WaitForAny: readable/writable, closed or failed
 };
 int WaitForAny(std::span<PollEntry> entries, std::chrono::milliseconds timeout);
 
-bool WaitReadable(int fd, std::chrono::milliseconds timeout);
-bool WaitWritable(int fd, std::chrono::milliseconds timeout);
+bool WaitReadable(NativeSocket fd, std::chrono::milliseconds timeout);
+bool WaitWritable(NativeSocket fd, std::chrono::milliseconds timeout);
 
-// A level-triggered event another thread can wait on through its descriptor: once signalled
-// it stays readable until the waiter resets it. Signal and Reset may be called from any thread.
+// A level-triggered event another thread can wait on through its descriptor, among sockets:
+// once signalled it stays readable until the waiter resets it. Signal and Reset may be called
+// from any thread.
 class WakeEvent {
 public:
     WakeEvent();
@@ -96,10 +98,10 @@ public:
     // Back to not signalled. The waiter resets before it looks at what the signal announced,
     // so a signal given meanwhile is never lost.
     void Reset() noexcept;
-    int fd() const { return fd_.get(); }
+    NativeSocket fd() const { return fd_.get(); }
 
 private:
-    FileDescriptor fd_;
+    SocketDescriptor fd_;
 };
 
 // Writes to a socket whose peer has gone must fail with an error instead of ending the process.

@@ -124,7 +124,7 @@ uint16_t Socket::LocalPort() const {
 
 Socket ListenTcp(IpFamily family, uint16_t port, int backlog) {
     const int domain = family == IpFamily::kIPv4 ? AF_INET : AF_INET6;
-    Socket s(FileDescriptor(::socket(domain, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)));
+    Socket s(SocketDescriptor(::socket(domain, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)));
     if (!s.IsValid()) ThrowErrno("socket");
     SetIntOption(s.fd(), SOL_SOCKET, SO_REUSEADDR, 1, "SO_REUSEADDR");
     int rc;
@@ -155,7 +155,7 @@ bool IsIpv6Unavailable(const std::system_error& error) {
 Socket AcceptConnection(const Socket& listener) {
     for (;;) {
         int fd = ::accept4(listener.fd(), nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) return Socket(FileDescriptor(fd));
+        if (fd >= 0) return Socket(SocketDescriptor(fd));
         // A connection reset before we took it is no reason to stop listening.
         if (errno == EINTR || errno == ECONNABORTED) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return Socket();
@@ -179,7 +179,7 @@ Socket ConnectTcp(const std::string& host, uint16_t port) {
     } else {
         throw std::system_error(EINVAL, std::generic_category(), "inet_pton " + host);
     }
-    Socket s(FileDescriptor(::socket(addr.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0)));
+    Socket s(SocketDescriptor(::socket(addr.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0)));
     if (!s.IsValid()) ThrowErrno("socket");
     int rc;
     do {

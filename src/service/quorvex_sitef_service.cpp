@@ -77,7 +77,8 @@ void TQuorvexSiTefService::ServiceExecute() {
 
 void TQuorvexSiTefService::ProcessRequests() {
     bool done = false;
-    switch (platform::WaitForServiceControl()) {
+    const platform::ServiceControl control = platform::WaitForServiceControl();
+    switch (control) {
         case platform::ServiceControl::kStop:
             ServiceStop(done);
             if (done) {
@@ -97,6 +98,12 @@ void TQuorvexSiTefService::ProcessRequests() {
             break;
         case platform::ServiceControl::kNone:
             break;
+    }
+    // The manager waits for an answer to every request, also to one that failed or did not
+    // apply. "Stopped" is told last, once nothing of the service runs any more.
+    if (control != platform::ServiceControl::kNone && !terminated_) {
+        platform::ReportServiceState(state_ == State::kPaused ? platform::ServiceState::kPaused
+                                                              : platform::ServiceState::kRunning);
     }
 }
 

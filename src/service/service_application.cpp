@@ -61,12 +61,20 @@ int Uninstall(const Switches& s) {
 int RunService(const TQuorvexSiTefService::HandlerFactory& create_handler) {
     platform::UseOneHeapForAllThreads();
     platform::InstallServiceControl();
-    TQuorvexSiTefService service(create_handler, platform::ExecutableDir());
-    bool started = false;
-    service.ServiceStart(started);
-    if (!started) return 1;
-    service.ServiceExecute();
-    return 0;
+    int exit_code = 0;
+    {
+        TQuorvexSiTefService service(create_handler, platform::ExecutableDir());
+        bool started = false;
+        service.ServiceStart(started);
+        if (started) {
+            platform::ReportServiceState(platform::ServiceState::kRunning);
+            service.ServiceExecute();
+        } else {
+            exit_code = 1;
+        }
+    }
+    platform::ReportServiceState(platform::ServiceState::kStopped, exit_code);
+    return exit_code;
 }
 
 }  // namespace

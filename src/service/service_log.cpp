@@ -51,7 +51,7 @@ bool ServiceLog::GravaLog(std::string_view text) {
             // number of the text; the fallback stream gets it masked too.
             line += card_data::MaskedCardNumbers(text);
         }
-        const std::string bytes = platform::Utf8ToCp1252(line + "\r\n");
+        const std::string bytes = platform::Utf8ToSystemCodePage(line + "\r\n");
         const std::string path = LogFilePath(now);
         std::lock_guard lock(mutex_);
         platform::FileStatus status = file_.Append(path, bytes);

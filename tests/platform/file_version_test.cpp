@@ -10,6 +10,22 @@
 
 namespace {
 
+// The bytes that mark the version record in our binaries: the ELF note's name, or the
+// signature of the VERSIONINFO resource's fixed part. Spoiling them leaves a file without a
+// version that is otherwise the same binary.
+std::string Spoiled(std::string binary) {
+    // The note comes early in an ELF file; the resource section last in a PE file, after code
+    // that may hold the signature's value itself.
+    size_t at = binary.find(std::string("Quorvex\0", 8));
+    if (at == std::string::npos) at = binary.rfind("\xBD\x04\xEF\xFE");
+    if (at == std::string::npos) {
+        ADD_FAILURE() << "no version record found";
+        return binary;
+    }
+    binary[at] = 'X';
+    return binary;
+}
+
 TEST(FileVersion, ReadsTheStampedNote) {
     auto version = platform::ReadFileVersion(platform::ExecutablePath());
     ASSERT_TRUE(version.has_value());
@@ -26,17 +42,14 @@ TEST(FileVersion, NothingForFilesWithoutTheNote) {
                                                           7));
     auto self = platform::ReadFile(platform::ExecutablePath());
     ASSERT_TRUE(self.has_value());
-    // The same binary with the note's name spoiled no longer carries a version.
-    std::string spoiled = *self;
-    size_t at = spoiled.find(std::string("Quorvex\0", 8));
-    ASSERT_NE(at, std::string::npos);
-    spoiled[at] = 'X';
-    platform::WriteFile(dir / "spoiled.so", spoiled);
+    // The same binary with its version record spoiled no longer carries a version.
+    platform::WriteFile(dir / "spoiled.so", Spoiled(*self));
 
     for (const char* name : {"missing.so", "text.so", "truncated.so", "spoiled.so"}) {
         EXPECT_FALSE(platform::ReadFileVersion(dir / name).has_value()) << name;
     }
-    EXPECT_FALSE(platform::ReadFileVersion("/bin/true").has_value());
+    // A program built without the stamp.
+    EXPECT_FALSE(platform::ReadFileVersion(qvtest::BuildDir() + QV_PLATFORM_HELPER).has_value());
 }
 
 // A library (a copy of this binary) and the same bytes with the note spoiled, one byte longer
@@ -45,10 +58,7 @@ class FileVersionCacheTest : public ::testing::Test {
 protected:
     void SetUp() override {
         stamped_ = platform::ReadFile(platform::ExecutablePath()).value_or("");
-        spoiled_ = stamped_ + '\0';
-        const size_t at = spoiled_.find(std::string("Quorvex\0", 8));
-        ASSERT_NE(at, std::string::npos);
-        spoiled_[at] = 'X';
+        spoiled_ = Spoiled(stamped_) + '\0';
         ASSERT_TRUE(platform::WriteFile(path_, stamped_));
     }
     // Replaces the library by a new file (as an installer does) or rewrites it in place.
@@ -61,7 +71,7 @@ protected:
     const platform::FileVersion expected_{QV_VERSION_MAJOR, QV_VERSION_MINOR, QV_VERSION_PATCH,
                                           QV_VERSION_TWEAK};
     qvtest::TempFolder dir_;
-    const std::string path_ = dir_ / "libclisitef.so";
+    const std::string path_ = dir_ / "clisitef.dll";
     std::string stamped_, spoiled_;
 };
 

@@ -1,21 +1,20 @@
 // File operations: the reasons they report, durable replacement and appends that never leave
-// part of a write behind. A file-size limit (RLIMIT_FSIZE) makes the kernel cut writes short
-// for real, the way a full disk does, whatever the user running the tests.
+// part of a write behind, folders with names beyond ASCII. A FileCap makes the system cut
+// writes short for real, the way a full disk does (support/file_cap.h).
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cerrno>
-#include <cstring>
 #include <system_error>
 
 #include "platform/append_file.h"
 #include "platform/file_system.h"
-#include "support/file_faults.h"
+#include "platform/paths.h"
+#include "support/file_cap.h"
 #include "support/temp_folder.h"
 
 namespace {
 
-using qvtest::FileSizeLimit;
+using qvtest::FileCap;
 
 TEST(FileOperations, CreateNewFileNeverReplacesAFile) {
     qvtest::TempFolder folder;
@@ -50,8 +49,9 @@ TEST(FileOperations, FailuresCarryTheReasonAndThePath) {
         EXPECT_FALSE(c.status) << c.path;
         EXPECT_EQ(c.status.Error(), c.error) << c.status.Message();
         EXPECT_EQ(c.status.Path(), c.path);
+        EXPECT_FALSE(c.status.Reason().empty()) << c.path;
         EXPECT_EQ(c.status.Message(),
-                  c.status.Operation() + " " + c.path + ": " + std::strerror(c.error));
+                  c.status.Operation() + " " + c.path + ": " + c.status.Reason());
     }
     try {
         platform::DeleteFile(missing).ThrowIfFailed();
@@ -76,48 +76,64 @@ TEST(FileOperations, FolderTreesComeAndGoWhole) {
 }
 
 TEST(FileOperations, ADurableReplacementIsWholeOrNothing) {
-    qvtest::TempFolder folder;
+    qvtest::CappedFolder folder;
     const std::string path = folder / "KaCliSiTef_CliSiTef_001.tef";
     ASSERT_TRUE(platform::WriteFile(path, "899-100 = CRT\r\n"));
-    ::chmod(path.c_str(), 0640);
     // A temporary file left by a write that never finished is simply written over.
     ASSERT_TRUE(platform::WriteFile(path + ".tmp", "899-1"));
 
     ASSERT_TRUE(platform::WriteFile(path, "899-100 = CNC\r\n899-101 = 7\r\n", true));
     EXPECT_EQ(platform::ReadFile(path).value_or(""), "899-100 = CNC\r\n899-101 = 7\r\n");
     EXPECT_FALSE(platform::FileExists(path + ".tmp"));
-    struct stat st {};
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u) << "the replacement keeps the file's permissions";
 
     // Cut short by the disk: the old file stays as it was, and no temporary file is left.
     platform::FileStatus failed;
     {
-        FileSizeLimit limit(20);
-        failed = platform::WriteFile(path, std::string(100, 'x'), true);
+        FileCap cap(folder);
+        failed = platform::WriteFile(path, std::string(2 * FileCap::kBytes, 'x'), true);
     }
-    EXPECT_EQ(failed.Error(), EFBIG) << failed.Message();
+    EXPECT_EQ(failed.Error(), FileCap::Error()) << failed.Message();
     EXPECT_EQ(failed.Path(), path + ".tmp");
     EXPECT_EQ(platform::ReadFile(path).value_or(""), "899-100 = CNC\r\n899-101 = 7\r\n");
     EXPECT_TRUE(platform::ListFiles(folder.path(), "*.tmp").empty());
 }
 
 TEST(FileOperations, AnAppendThatOnlyPartlyFitsIsTakenBack) {
-    qvtest::TempFolder folder;
+    qvtest::CappedFolder folder;
     const std::string path = folder / "trace.log";
+    const std::string first = std::string(30, 'a') + "\r\n";
     platform::AppendFile file;
-    ASSERT_TRUE(file.Append(path, std::string(30, 'a') + "\r\n"));
+    ASSERT_TRUE(file.Append(path, first));
     platform::FileStatus cut, whole;
     {
-        FileSizeLimit limit(50);
-        cut = file.Append(path, std::string(40, 'b') + "\r\n");
+        FileCap cap(folder);
+        // Longer than the room left, so only its beginning lands.
+        cut = file.Append(path, std::string(FileCap::kBytes, 'b') + "\r\n");
         whole = file.Append(path, std::string(10, 'c') + "\r\n");
     }
-    EXPECT_EQ(cut.Error(), EFBIG) << cut.Message();
+    EXPECT_EQ(cut.Error(), FileCap::Error()) << cut.Message();
     EXPECT_EQ(cut.Path(), path);
     EXPECT_TRUE(whole) << whole.Message();
-    EXPECT_EQ(platform::ReadFile(path).value_or(""),
-              std::string(30, 'a') + "\r\n" + std::string(10, 'c') + "\r\n");
+    EXPECT_EQ(platform::ReadFile(path).value_or(""), first + std::string(10, 'c') + "\r\n");
+}
+
+// Folder and file names are UTF-8 inside the service, whatever the system takes at its calls:
+// the service log's month folders are named in Portuguese.
+TEST(FileOperations, NamesBeyondAsciiWorkEverywhere) {
+    qvtest::TempFolder folder;
+    const std::string month = folder / "Log/Março-2026";
+    const std::string log = month + "/QuorvexSiTefService 11-03-2026.log";
+    ASSERT_TRUE(platform::ForceDirectories(month));
+    EXPECT_TRUE(platform::DirectoryExists(month));
+    ASSERT_TRUE(platform::AppendToFile(log, "ação\r\n"));
+    ASSERT_TRUE(platform::WriteFile(month + "/Relatório.tef", "ç", true));
+    EXPECT_EQ(platform::ReadFile(log).value_or(""), "ação\r\n");
+    EXPECT_EQ(platform::ListFiles(month, "*.TEF"), std::vector<std::string>{"Relatório.tef"});
+    EXPECT_EQ(platform::ListFiles(month, "quorvex*"),
+              std::vector<std::string>{"QuorvexSiTefService 11-03-2026.log"});
+    EXPECT_TRUE(platform::DeleteFile(month + "/Relatório.tef"));
+    EXPECT_TRUE(platform::RemoveTree(folder / "Log"));
+    EXPECT_FALSE(platform::DirectoryExists(month));
 }
 
 }  // namespace

@@ -1,13 +1,12 @@
 #include "service/service_log.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <time.h>
 
 #include <sstream>
 #include <thread>
 #include <vector>
 
+#include "platform/environment.h"
 #include "platform/file_system.h"
 #include "service/quorvex_sitef_service.h"
 #include "support/temp_folder.h"
@@ -19,10 +18,7 @@ using service::ServiceLog;
 
 class ServiceLogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ::setenv("TZ", "America/Sao_Paulo", 1);
-        ::tzset();
-    }
+    void SetUp() override { platform::SetEnvText("TZ", "America/Sao_Paulo"); }
     // The file of today (retried once should the day change between write and read).
     std::string Today() const {
         return platform::ReadFile(log_.LogFilePath(platform::Now())).value_or("");

@@ -1,5 +1,7 @@
 // A program started by a test, with its output captured in a file. The owner stops it
 // (SIGTERM, then SIGKILL after a bounded wait) when it goes away, also when a test fails.
+// On Windows SIGTERM and SIGINT are the service's stop request (platform::SendServiceControl)
+// and every other signal, or a program that takes no such request, ends it at once.
 #pragma once
 
 #include <sys/types.h>
@@ -36,6 +38,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    void* handle_ = nullptr;  // Windows: the process handle
     std::optional<int> exit_code_;
 };
 

@@ -1,25 +1,23 @@
 #include "support/scoped_env.h"
 
-#include <stdlib.h>
-#include <time.h>
+#include "platform/environment.h"
 
 namespace qvtest {
 namespace {
 
 void Apply(const std::string& name, const char* value) {
     if (value == nullptr) {
-        ::unsetenv(name.c_str());
+        platform::UnsetEnv(name.c_str());
     } else {
-        ::setenv(name.c_str(), value, 1);
+        platform::SetEnvText(name.c_str(), value);
     }
-    ::tzset();
 }
 
 }  // namespace
 
 void ScopedEnv::Set(const std::string& name, const char* value) {
-    const char* old = ::getenv(name.c_str());
-    previous_.push_back({name, old != nullptr, old ? old : ""});
+    const bool had_value = platform::EnvIsSet(name.c_str());
+    previous_.push_back({name, had_value, platform::EnvText(name.c_str())});
     Apply(name, value);
 }
 

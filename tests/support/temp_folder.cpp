@@ -1,26 +1,31 @@
 #include "support/temp_folder.h"
 
-#include <stdlib.h>
-
-#include <cstdlib>
 #include <stdexcept>
 
+#include "platform/environment.h"
 #include "platform/file_system.h"
+#include "platform/guid.h"
 #include "platform/paths.h"
 
 namespace qvtest {
 
-TempFolder::TempFolder() {
-    std::string pattern = platform::TempDir() + "qvtest-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern + "/";
+std::string MakeFreshFolder(const std::string& parent) {
+    // A fresh name: a folder that already exists is never taken over.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const std::string candidate = parent + "qvtest-" + platform::NewGuid();
+        if (!platform::DirectoryExists(candidate) && platform::CreateDir(candidate))
+            return platform::IncludeTrailingSeparator(candidate);
+    }
+    throw std::runtime_error("cannot create a folder in " + parent);
 }
+
+TempFolder::TempFolder() : path_(MakeFreshFolder(platform::TempDir())) {}
 
 TempFolder::~TempFolder() { platform::RemoveTree(path_); }
 
 std::string BuildDir() {
-    const char* dir = std::getenv("QV_BUILD_DIR");
-    if (dir == nullptr || *dir == '\0') throw std::runtime_error("QV_BUILD_DIR is not set");
+    const std::string dir = platform::EnvText("QV_BUILD_DIR");
+    if (dir.empty()) throw std::runtime_error("QV_BUILD_DIR is not set");
     return platform::IncludeTrailingSeparator(dir);
 }
 

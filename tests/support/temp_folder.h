@@ -21,6 +21,10 @@ private:
     std::string path_;
 };
 
+// Creates a folder of a fresh name inside `parent` (which ends with a separator); its path with
+// a trailing separator. Raises std::runtime_error when it cannot.
+std::string MakeFreshFolder(const std::string& parent);
+
 // Folder of the CMake build tree the tests were built in (tools and the service live there).
 std::string BuildDir();
 

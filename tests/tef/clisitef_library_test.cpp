@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/paths.h"
 #include "support/temp_folder.h"
 #include "tef/errors.h"
 
@@ -12,6 +13,17 @@ namespace {
 
 using tef::TCliSiTefEntryPoints;
 using tef::TCliSiTefLibrary;
+
+const std::string kLibrary = tef::kCliSiTefLibraryName;
+
+// The stand-ins' folders in the build tree.
+std::string FakeDir() { return qvtest::BuildDir() + QV_FAKE_CLISITEF_DIR; }
+std::string PartialDir() { return qvtest::BuildDir() + QV_FAKE_CLISITEF_PARTIAL_DIR; }
+
+// The path the library is loaded from, in `folder`.
+std::string InFolder(const std::string& folder) {
+    return platform::IncludeTrailingSeparator(folder) + kLibrary;
+}
 
 // Which entry points are resolved, in the order of the table.
 std::vector<bool> Resolved(const TCliSiTefEntryPoints& e) {
@@ -41,9 +53,9 @@ std::string LoadError(TCliSiTefLibrary& library, const std::string& folder) {
 TEST(CliSiTefLibrary, ResolvesAllExportsAndCallsThroughThem) {
     TCliSiTefLibrary library;
     // Blanks around the folder and a missing trailing separator are both tolerated.
-    library.Load("  " QV_FAKE_CLISITEF_DIR "  ");
+    library.Load("  " + FakeDir() + "  ");
     ASSERT_TRUE(library.IsLoaded());
-    EXPECT_EQ(library.Path(), QV_FAKE_CLISITEF_DIR "/libclisitef.so");
+    EXPECT_EQ(library.Path(), InFolder(FakeDir()));
     EXPECT_EQ(Resolved(library.EntryPoints()), std::vector<bool>(12, true));
 
     const TCliSiTefEntryPoints& e = library.EntryPoints();
@@ -70,14 +82,14 @@ TEST(CliSiTefLibrary, ResolvesAllExportsAndCallsThroughThem) {
 
 TEST(CliSiTefLibrary, ReleaseForgetsEveryEntryPoint) {
     TCliSiTefLibrary library;
-    library.Load(QV_FAKE_CLISITEF_DIR "/");
-    EXPECT_EQ(library.Path(), QV_FAKE_CLISITEF_DIR "/libclisitef.so");
+    library.Load(FakeDir() + platform::kPathSeparator);
+    EXPECT_EQ(library.Path(), InFolder(FakeDir()));
     library.Release();
     EXPECT_FALSE(library.IsLoaded());
     EXPECT_TRUE(library.Path().empty());
     EXPECT_EQ(Resolved(library.EntryPoints()), std::vector<bool>(12, false));
     // Loading again after a release resolves everything anew.
-    library.Load(QV_FAKE_CLISITEF_DIR);
+    library.Load(FakeDir());
     EXPECT_EQ(library.EntryPoints().VerificaPresencaPinPad(), 1);
 }
 
@@ -87,7 +99,7 @@ TEST(CliSiTefLibrary, MissingLibraryNamesTheFirstExport) {
     EXPECT_EQ(LoadError(library, empty.path()),
               "Erro ao carregar a função:ConfiguraIntSiTefInterativoEx de: libclisitef.so");
     // The loader's own reason names the file it looked for.
-    EXPECT_NE(library.LoadFailure().find(empty / "libclisitef.so"), std::string::npos)
+    EXPECT_NE(library.LoadFailure().find(InFolder(empty.path())), std::string::npos)
         << library.LoadFailure();
     EXPECT_FALSE(library.IsLoaded());
     EXPECT_EQ(Resolved(library.EntryPoints()), std::vector<bool>(12, false));
@@ -95,7 +107,7 @@ TEST(CliSiTefLibrary, MissingLibraryNamesTheFirstExport) {
 
 TEST(CliSiTefLibrary, LibraryLackingAnExportNamesIt) {
     TCliSiTefLibrary library;
-    EXPECT_EQ(LoadError(library, QV_FAKE_CLISITEF_PARTIAL_DIR),
+    EXPECT_EQ(LoadError(library, PartialDir()),
               "Erro ao carregar a função:FinalizaTransacaoSiTefInterativo de: libclisitef.so");
     EXPECT_EQ(library.LoadFailure(), "") << "the library itself loaded";
     // Resolution stops at the missing export; those before it stay until the release.
@@ -106,7 +118,7 @@ TEST(CliSiTefLibrary, LibraryLackingAnExportNamesIt) {
 
     // A second attempt keeps what was resolved and fails on the same export.
     auto kept = library.EntryPoints().IniciaFuncaoSiTefInterativo;
-    EXPECT_EQ(LoadError(library, QV_FAKE_CLISITEF_PARTIAL_DIR),
+    EXPECT_EQ(LoadError(library, PartialDir()),
               "Erro ao carregar a função:FinalizaTransacaoSiTefInterativo de: libclisitef.so");
     EXPECT_EQ(library.EntryPoints().IniciaFuncaoSiTefInterativo, kept);
 

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_system.h"
+#include "platform/paths.h"
+#include "support/temp_folder.h"
 #include "tef/errors.h"
 #include "tef/resp_clisitef.h"
 #include "tef_host.h"
@@ -142,21 +144,23 @@ TEST_F(Engine, ParameterText) {
 }
 
 TEST_F(Engine, LibraryThatCannotBeLoadedLeavesTheEngineStopped) {
-    engine_.PathDLL = QV_FAKE_CLISITEF_PARTIAL_DIR;
+    engine_.PathDLL = qvtest::BuildDir() + QV_FAKE_CLISITEF_PARTIAL_DIR;
     EXPECT_EQ(EngineError([&] { engine_.Inicializar(); }),
               "Erro ao carregar a função:FinalizaTransacaoSiTefInterativo de: libclisitef.so");
     EXPECT_FALSE(engine_.Inicializado());
     // Released: nothing of it can be called.
     EXPECT_EQ(EngineError([&] { engine_.VerificarPresencaPinPad(); }), "Erro ao iniciar \"TEF\"");
-    EXPECT_EQ(Trace().find("Erro ao carregar libclisitef.so"), std::string::npos)
+    EXPECT_EQ(Trace().find("Erro ao carregar " + std::string(tef::kCliSiTefLibraryName)),
+              std::string::npos)
         << "the library loaded; only an export is missing";
     engine_.PathDLL = folder_ / "nowhere";
     EXPECT_EQ(EngineError([&] { engine_.Inicializar(); }),
               "Erro ao carregar a função:ConfiguraIntSiTefInterativoEx de: libclisitef.so");
     // The trace keeps the loader's reason, which the error does not show.
-    EXPECT_NE(
-        Trace().find("Erro ao carregar libclisitef.so: " + folder_ / "nowhere/libclisitef.so"),
-        std::string::npos)
+    EXPECT_NE(Trace().find("Erro ao carregar " + std::string(tef::kCliSiTefLibraryName) + ": " +
+                           platform::IncludeTrailingSeparator(folder_ / "nowhere") +
+                           tef::kCliSiTefLibraryName),
+              std::string::npos)
         << Trace();
     engine_.PathDLL = folder_ / "dll";
     EXPECT_NO_THROW(engine_.Inicializar());

@@ -1,10 +1,10 @@
 #include "tef/informacao.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <time.h>
 
 #include <functional>
+
+#include "platform/environment.h"
 
 namespace {
 
@@ -13,10 +13,7 @@ using tef::TKaCliSiTefInformacao;
 
 class Informacao : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ::setenv("TZ", "America/Sao_Paulo", 1);
-        ::tzset();
-    }
+    void SetUp() override { platform::SetEnvText("TZ", "America/Sao_Paulo"); }
 };
 
 TKaCliSiTefInformacao With(const char* value) {

@@ -1,11 +1,10 @@
 #include "tef/resp_clisitef.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <time.h>
 
 #include <vector>
 
+#include "platform/environment.h"
 #include "support/temp_folder.h"
 #include "tef/errors.h"
 
@@ -16,10 +15,7 @@ using namespace tef;
 
 class RespCliSiTef : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ::setenv("TZ", "America/Sao_Paulo", 1);
-        ::tzset();
-    }
+    void SetUp() override { platform::SetEnvText("TZ", "America/Sao_Paulo"); }
 };
 
 TEST_F(RespCliSiTef, EscapingRoundTrips) {

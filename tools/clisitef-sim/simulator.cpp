@@ -9,6 +9,7 @@
 
 #include "amount_text.h"
 #include "builtin_scenario.h"
+#include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/loaded_module.h"
 #include "scenario_parser.h"
@@ -20,10 +21,7 @@ namespace clisitef_sim {
 
 namespace {
 
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value == nullptr ? std::string() : value;
-}
+std::string Environment(const char* name) { return platform::EnvText(name); }
 
 std::optional<int> ReadPollMs() {
     std::string text = Environment(kPollVariable);

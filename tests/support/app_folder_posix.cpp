@@ -71,32 +71,6 @@ bool TableListens(const std::string& table, uint16_t port, const std::set<std::s
 
 }  // namespace
 
-const std::string& CertificateFolder() {
-    static TempFolder folder;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        const std::string command = std::string("bash '") + QV_SOURCE_DIR +
-                                    "/scripts/make-certificates.sh' '" + folder.path() + "'";
-        if (std::system(command.c_str()) != 0)
-            throw std::runtime_error("make-certificates.sh failed");
-    });
-    return folder.path();
-}
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (condition()) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
-
-uint16_t FreePort() {
-    platform::Socket probe = platform::ListenTcp(platform::IpFamily::kIPv4, 0, 1);
-    return probe.LocalPort();
-}
-
 AppFolder::AppFolder(const std::string& program) : port_(FreePort()) {
     LinkOrCopy(BuildDir() + program, ExecutablePath());
     fs::create_directories(folder_ / "Certificado");

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Runs the Windows tests of the 64-bit build (build-windows/x64, made by
+# scripts/build-windows.sh when missing) under Wine's 64-bit loader, through CTest: the
+# platform tests and the unit suites. These machines run no 32-bit code, so the 32-bit build
+# is built and checked by build-windows.sh, not run.
+#
+#   bash scripts/test-windows.sh [ctest arguments...]     e.g. -R platform
+#
+# Each run has a Wine prefix of its own (made with wineboot, removed afterwards), pins the
+# time zone Wine gives Windows (Brasília, as the shops'), and mounts a small volume for the
+# tests of a full disk (support/file_cap.h), unmounted afterwards.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build-windows/x64
+wine=/usr/lib/wine/wine64
+
+if ! [ -x "$wine" ]; then
+    echo "Installing wine64"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends wine64 >/dev/null
+fi
+[ -f "$build/build.ninja" ] || bash scripts/build-windows.sh x64
+cmake --build "$build" -j"$(nproc)" >/dev/null
+
+work=$(mktemp -d /tmp/qv-wine.XXXXXX)
+small=$work/small-volume
+cleanup() {
+    WINEPREFIX=$work/prefix "${wine%/*}/wineserver" -k 2>/dev/null || true
+    mountpoint -q "$small" && umount "$small"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
+# No Mono or Gecko installer dialogs: nothing here needs them, and nothing may be downloaded.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export TZ=America/Sao_Paulo
+
+start=$SECONDS
+"$wine" wineboot -i >/dev/null 2>&1
+# One server for the whole run, so each test program starts without booting one.
+"${wine%/*}/wineserver" -p
+echo "test-windows: Wine prefix ready in $((SECONDS - start)) s"
+
+# The test certificates: the tests cannot run the script from inside Wine. Wine sees the Linux
+# root as drive Z:.
+bash scripts/make-certificates.sh "$work/certificates" >/dev/null
+export QV_TEST_CERTIFICATES="Z:${work//\//\\}\\certificates"
+
+# A 64 KiB volume for the full-disk tests.
+mkdir -p "$small"
+if mount -t tmpfs -o size=64k,mode=0777 qv-small-volume "$small" 2>/dev/null; then
+    export QV_SMALL_VOLUME="Z:${small//\//\\}"
+else
+    echo "test-windows: cannot mount a small volume (needs root); the full-disk tests fail" >&2
+fi
+
+start=$SECONDS
+status=0
+ctest --test-dir "$build" -j"$(nproc)" --output-on-failure "$@" || status=$?
+echo "test-windows: tests ran in $((SECONDS - start)) s"
+exit $status

@@ -1,0 +1,262 @@
+#include <algorithm>
+#include <climits>
+#include <mutex>
+#include <system_error>
+#include <vector>
+
+#include "platform/socket.h"
+#include "platform/win32.h"
+
+namespace platform {
+namespace {
+
+using win32::ThrowSocketError;
+
+// Winsock must be started once per process before any socket call; it stays up until the
+// process ends.
+void StartWinsock() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        WSADATA data;
+        if (int rc = ::WSAStartup(MAKEWORD(2, 2), &data); rc != 0)
+            win32::ThrowError(static_cast<DWORD>(rc), "WSAStartup");
+    });
+}
+
+// A socket no program we start inherits.
+SocketDescriptor NewSocket(int family, int type, int protocol) {
+    StartWinsock();
+    SocketDescriptor s(::WSASocketW(family, type, protocol, nullptr, 0,
+                                    WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT));
+    if (!s) ThrowSocketError("socket");
+    return s;
+}
+
+void SetIntOption(SOCKET s, int level, int name, int value, const char* what) {
+    if (::setsockopt(s, level, name, reinterpret_cast<const char*>(&value), sizeof value) != 0)
+        ThrowSocketError(what);
+}
+
+std::string FormatAddress(const sockaddr_storage& addr) {
+    char host[INET6_ADDRSTRLEN] = {};
+    if (addr.ss_family == AF_INET) {
+        const auto& in = reinterpret_cast<const sockaddr_in&>(addr);
+        ::inet_ntop(AF_INET, &in.sin_addr, host, sizeof host);
+        return std::string(host) + ":" + std::to_string(ntohs(in.sin_port));
+    }
+    if (addr.ss_family == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(addr);
+        ::inet_ntop(AF_INET6, &in6.sin6_addr, host, sizeof host);
+        return "[" + std::string(host) + "]:" + std::to_string(ntohs(in6.sin6_port));
+    }
+    return {};
+}
+
+int Length(size_t size) { return static_cast<int>(std::min<size_t>(size, INT_MAX)); }
+
+}  // namespace
+
+void Socket::Shutdown() const noexcept {
+    if (IsValid()) ::shutdown(fd(), SD_BOTH);
+}
+
+void Socket::ShutdownSend() const noexcept {
+    if (IsValid()) ::shutdown(fd(), SD_SEND);
+}
+
+void Socket::SetNonBlocking(bool on) const {
+    u_long mode = on ? 1 : 0;
+    if (::ioctlsocket(fd(), FIONBIO, &mode) != 0) ThrowSocketError("ioctlsocket");
+}
+
+void Socket::SetNoDelay() const { SetIntOption(fd(), IPPROTO_TCP, TCP_NODELAY, 1, "TCP_NODELAY"); }
+
+namespace {
+
+void SetTimeoutOption(SOCKET s, int name, std::chrono::milliseconds timeout, const char* what) {
+    const DWORD ms = static_cast<DWORD>(std::clamp<int64_t>(timeout.count(), 0, MAXDWORD - 1));
+    if (::setsockopt(s, SOL_SOCKET, name, reinterpret_cast<const char*>(&ms), sizeof ms) != 0)
+        ThrowSocketError(what);
+}
+
+}  // namespace
+
+void Socket::SetTimeouts(std::chrono::milliseconds timeout) const {
+    SetTimeoutOption(fd(), SO_RCVTIMEO, timeout, "SO_RCVTIMEO");
+    SetSendTimeout(timeout);
+}
+
+void Socket::SetSendTimeout(std::chrono::milliseconds timeout) const {
+    SetTimeoutOption(fd(), SO_SNDTIMEO, timeout, "SO_SNDTIMEO");
+}
+
+namespace {
+
+IoResult Outcome(int rc) {
+    if (rc > 0) return {IoResult::Status::kDone, static_cast<size_t>(rc)};
+    if (rc == 0) return {IoResult::Status::kEnd, 0};
+    // A blocking socket whose time-out passed reports WSAETIMEDOUT.
+    const int error = ::WSAGetLastError();
+    if (error == WSAEWOULDBLOCK || error == WSAETIMEDOUT) return {IoResult::Status::kWouldBlock, 0};
+    return {IoResult::Status::kFailed, 0};
+}
+
+}  // namespace
+
+IoResult Socket::Receive(char* dst, size_t size) const {
+    return Outcome(::recv(fd(), dst, Length(size), 0));
+}
+
+IoResult Socket::Send(const char* src, size_t size) const {
+    return Outcome(::send(fd(), src, Length(size), 0));
+}
+
+std::string Socket::PeerAddress() const {
+    sockaddr_storage addr{};
+    int len = sizeof addr;
+    if (::getpeername(fd(), reinterpret_cast<sockaddr*>(&addr), &len) != 0) return {};
+    return FormatAddress(addr);
+}
+
+uint16_t Socket::LocalPort() const {
+    sockaddr_storage addr{};
+    int len = sizeof addr;
+    if (::getsockname(fd(), reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        ThrowSocketError("getsockname");
+    if (addr.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6&>(addr).sin6_port);
+    return ntohs(reinterpret_cast<sockaddr_in&>(addr).sin_port);
+}
+
+Socket ListenTcp(IpFamily family, uint16_t port, int backlog) {
+    const int domain = family == IpFamily::kIPv4 ? AF_INET : AF_INET6;
+    Socket s(NewSocket(domain, SOCK_STREAM, IPPROTO_TCP));
+    // Windows lets a second socket take a port in use when it asks for SO_REUSEADDR; a
+    // listener asks the opposite, so that a port another program listens on stays refused.
+    // (A restart needs neither: a closed listener's connections do not hold its port.)
+    SetIntOption(s.fd(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, 1, "SO_EXCLUSIVEADDRUSE");
+    int rc;
+    if (family == IpFamily::kIPv4) {
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_ANY);
+        addr.sin_port = htons(port);
+        rc = ::bind(s.fd(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    } else {
+        SetIntOption(s.fd(), IPPROTO_IPV6, IPV6_V6ONLY, 1, "IPV6_V6ONLY");
+        sockaddr_in6 addr{};
+        addr.sin6_family = AF_INET6;
+        addr.sin6_addr = in6addr_any;
+        addr.sin6_port = htons(port);
+        rc = ::bind(s.fd(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    }
+    if (rc != 0) ThrowSocketError("bind");
+    if (::listen(s.fd(), backlog) != 0) ThrowSocketError("listen");
+    s.SetNonBlocking(true);
+    return s;
+}
+
+bool IsIpv6Unavailable(const std::system_error& error) {
+    const int code = error.code().default_error_condition().value();
+    return code == EAFNOSUPPORT || code == EADDRNOTAVAIL || code == EPROTONOSUPPORT;
+}
+
+Socket AcceptConnection(const Socket& listener) {
+    for (;;) {
+        SocketDescriptor accepted(::accept(listener.fd(), nullptr, nullptr));
+        if (accepted) {
+            // An accepted socket inherits the listener's non-blocking mode and, unlike the
+            // listener, could be inherited by a program we start.
+            ::SetHandleInformation(reinterpret_cast<HANDLE>(accepted.get()), HANDLE_FLAG_INHERIT,
+                                   0);
+            Socket s(std::move(accepted));
+            s.SetNonBlocking(false);
+            return s;
+        }
+        // A connection reset before we took it is no reason to stop listening.
+        const int error = ::WSAGetLastError();
+        if (error == WSAECONNRESET || error == WSAEINTR) continue;
+        if (error == WSAEWOULDBLOCK) return Socket();
+        ThrowSocketError("accept");
+    }
+}
+
+Socket ConnectTcp(const std::string& host, uint16_t port) {
+    StartWinsock();
+    sockaddr_storage addr{};
+    int len;
+    auto& in = reinterpret_cast<sockaddr_in&>(addr);
+    auto& in6 = reinterpret_cast<sockaddr_in6&>(addr);
+    if (::inet_pton(AF_INET, host.c_str(), &in.sin_addr) == 1) {
+        in.sin_family = AF_INET;
+        in.sin_port = htons(port);
+        len = sizeof in;
+    } else if (::inet_pton(AF_INET6, host.c_str(), &in6.sin6_addr) == 1) {
+        in6.sin6_family = AF_INET6;
+        in6.sin6_port = htons(port);
+        len = sizeof in6;
+    } else {
+        throw std::system_error(EINVAL, std::generic_category(), "inet_pton " + host);
+    }
+    Socket s(NewSocket(addr.ss_family, SOCK_STREAM, IPPROTO_TCP));
+    if (::connect(s.fd(), reinterpret_cast<sockaddr*>(&addr), len) != 0)
+        ThrowSocketError("connect");
+    return s;
+}
+
+int WaitForAny(std::span<PollEntry> entries, std::chrono::milliseconds timeout) {
+    std::vector<WSAPOLLFD> fds(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        fds[i].fd = entries[i].fd;
+        fds[i].events = static_cast<short>((entries[i].want_read ? POLLRDNORM : 0) |
+                                           (entries[i].want_write ? POLLWRNORM : 0));
+    }
+    const int wait_ms =
+        timeout.count() < 0 ? -1 : static_cast<int>(std::min<int64_t>(timeout.count(), INT_MAX));
+    const int rc = ::WSAPoll(fds.data(), static_cast<ULONG>(fds.size()), wait_ms);
+    if (rc < 0) ThrowSocketError("WSAPoll");
+    for (size_t i = 0; i < entries.size(); ++i) entries[i].ready = fds[i].revents != 0;
+    return rc;
+}
+
+bool WaitReadable(NativeSocket fd, std::chrono::milliseconds timeout) {
+    PollEntry entry{fd, true, false, false};
+    return WaitForAny({&entry, 1}, timeout) > 0;
+}
+
+bool WaitWritable(NativeSocket fd, std::chrono::milliseconds timeout) {
+    PollEntry entry{fd, false, true, false};
+    return WaitForAny({&entry, 1}, timeout) > 0;
+}
+
+// Windows waits on sockets and on events with different calls, so the wake event is a socket
+// too: a datagram socket on loopback connected to itself. Each signal queues a datagram; the
+// socket stays readable until the waiter has read them all.
+WakeEvent::WakeEvent() : fd_(NewSocket(AF_INET, SOCK_DGRAM, IPPROTO_UDP)) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int len = sizeof addr;
+    if (::bind(fd_.get(), reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+        ::getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
+        ::connect(fd_.get(), reinterpret_cast<sockaddr*>(&addr), len) != 0)
+        ThrowSocketError("wake event");
+    u_long non_blocking = 1;
+    if (::ioctlsocket(fd_.get(), FIONBIO, &non_blocking) != 0) ThrowSocketError("ioctlsocket");
+}
+
+void WakeEvent::Signal() noexcept {
+    // A full queue means it is signalled already.
+    const char one = 1;
+    ::send(fd_.get(), &one, 1, 0);
+}
+
+void WakeEvent::Reset() noexcept {
+    char drained[64];
+    while (::recv(fd_.get(), drained, sizeof drained, 0) > 0) {
+    }
+}
+
+// Windows has no signal for a write to a closed connection: the write fails on its own.
+void IgnoreBrokenPipe() {}
+
+}  // namespace platform

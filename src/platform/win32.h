@@ -1,0 +1,49 @@
+// What every Windows unit of the platform layer shares: the system headers, text crossing
+// the seam (UTF-8 inside, UTF-16 at the system), and the one translation of a Windows error
+// into ours. Included only by the *_windows.cpp files of this folder.
+#pragma once
+
+#include <windows.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "platform/file_status.h"
+
+// <windows.h> renames DeleteFile to DeleteFileW; ours is platform::DeleteFile.
+#undef DeleteFile
+
+namespace platform::win32 {
+
+// UTF-8 → UTF-16 for the W functions; malformed UTF-8 becomes U+FFFD.
+std::wstring Wide(std::string_view utf8);
+// UTF-16 from the system → UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf8(std::wstring_view utf16);
+
+// The system's own text for a Windows error code (GetLastError, WSAGetLastError), without
+// the trailing line break: "The system cannot find the file specified."
+std::string SystemText(DWORD code);
+
+// The errno value that means the same as a Windows error code, so that callers test one
+// set of values on every system (ERROR_FILE_NOT_FOUND → ENOENT, WSAEADDRINUSE → EADDRINUSE);
+// EIO for codes without a counterpart.
+int ErrnoOf(DWORD code);
+
+// The failure of `operation` on `path` with `code`: its errno counterpart and the system's
+// text, as FileStatus carries them.
+FileStatus Failure(DWORD code, std::string operation, const std::string& path);
+
+// Windows error codes as std::error_code: message() is the system's text, and each code
+// compares equal to its errno counterpart (ec == std::errc::no_such_file_or_directory).
+const std::error_category& WindowsCategory();
+
+// std::system_error for `code` in WindowsCategory, "<context>: <the system's text>".
+[[noreturn]] void ThrowError(DWORD code, const std::string& context);
+// The same for the calling thread's last error (GetLastError, WSAGetLastError for sockets).
+[[noreturn]] void ThrowLastError(const std::string& context);
+[[noreturn]] void ThrowSocketError(const std::string& context);
+
+}  // namespace platform::win32
