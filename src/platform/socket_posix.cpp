@@ -61,6 +61,11 @@ void Socket::SetNonBlocking(bool on) const {
 
 void Socket::SetNoDelay() const { SetIntOption(fd(), IPPROTO_TCP, TCP_NODELAY, 1, "TCP_NODELAY"); }
 
+void Socket::DeferAcceptUntilData(std::chrono::seconds wait) const {
+    SetIntOption(fd(), IPPROTO_TCP, TCP_DEFER_ACCEPT, static_cast<int>(wait.count()),
+                 "TCP_DEFER_ACCEPT");
+}
+
 namespace {
 
 void SetTimeoutOption(int fd, int name, std::chrono::milliseconds timeout, const char* what) {

@@ -14,6 +14,10 @@ namespace {
 constexpr std::chrono::milliseconds kNoTimeout(-1);
 // How long a connection's thread waits for the next connection before it ends.
 constexpr std::chrono::seconds kKeepThreadIdle(30);
+// A TLS client speaks first: its connection is taken once the ClientHello is there, so the
+// handshake starts at once instead of its thread waking up to find nothing to read yet. A
+// client silent for this long is taken all the same (and then held to the handshake time).
+constexpr std::chrono::seconds kAcceptWithoutData(1);
 
 }  // namespace
 
@@ -46,6 +50,8 @@ void TServerThread::Activate() {
     } catch (const std::system_error& e) {
         if (!platform::IsIpv6Unavailable(e)) throw;
     }
+    for (const platform::Socket& listener : listeners_)
+        listener.DeferAcceptUntilData(kAcceptWithoutData);
 }
 
 void TServerThread::Execute() {
