@@ -12,7 +12,12 @@
 
 namespace qvtest {
 
-enum RecordType : uint8_t { kAlertRecord = 21, kHandshakeRecord = 22, kDataRecord = 23 };
+enum RecordType : uint8_t {
+    kChangeCipherSpecRecord = 20,
+    kAlertRecord = 21,
+    kHandshakeRecord = 22,
+    kDataRecord = 23,
+};
 
 class RecordForger {
 public:

@@ -255,7 +255,7 @@ private:
                     wire += CutFinished(record);
                     continue;
                 }
-                cipher_changed = cipher_changed || record[0] == 20;
+                cipher_changed = cipher_changed || record[0] == qvtest::kChangeCipherSpecRecord;
                 wire += record;
             }
             (void)BIO_reset(to_server);
