@@ -1,10 +1,12 @@
 // The records after the TLS handshake, over a real connection on loopback: a real client seals
 // records of application data, and the input damages them, adds raw bytes between them and
-// cuts the stream into sends. The service's side must hand over exactly the data of the
+// cuts the stream into sends. The service's stream must hand over exactly the data of the
 // intact records before the first damaged or foreign byte, in order, then end the connection;
 // never data nobody sealed, never a wait for bytes that already came.
 //
-// Input, op by op (first byte: the suite, AES-128 or AES-256):
+// Input, op by op. First byte: the suite (bits 0-1: AES-128-GCM, AES-256-GCM,
+// ChaCha20-Poly1305, AES-128-CBC) and how the stream reads (bit 2: polling against a deadline,
+// or blocking in the socket as between messages). Then:
 //   0 H L    a record carrying ((H << 8 | L) % 16385) bytes of data
 //   1 N ...  N raw bytes taken from the input
 //   2 H L    one byte of the stream so far, at (H << 8 | L) modulo its length, inverted
@@ -163,18 +165,22 @@ void SendAll(const platform::Socket& socket, const std::vector<std::string>& sen
     }
 }
 
-// The service's side: reads until the connection ends.
-std::string Serve(const transport::TlsContext& tls, const platform::Socket& listener) {
+// The service's side: reads until the connection ends. A blocking read cannot time out, but
+// the client ends its side after its bytes, so even a read waiting for bytes that had come
+// returns, at the end of the stream, with them missing.
+std::string Serve(const transport::TlsContext& tls, const platform::Socket& listener,
+                  bool blocking) {
     Require(platform::WaitReadable(listener.fd(), kWait), "client connects");
     transport::TlsStream stream(tls.get(), platform::AcceptConnection(listener));
     std::string received;
     try {
         stream.Accept(transport::SteadyClock::now() + kWait);
+        if (blocking) stream.UseBlockingIo(kWait);
         char buffer[5000];
         for (;;) {
-            const size_t n =
-                stream.Read(buffer, sizeof buffer, transport::SteadyClock::now() + kWait);
-            received.append(buffer, n);
+            const transport::Deadline deadline =
+                blocking ? transport::Deadline() : transport::SteadyClock::now() + kWait;
+            received.append(buffer, stream.Read(buffer, sizeof buffer, deadline));
         }
     } catch (const transport::ConnectionClosed&) {
     } catch (const transport::StreamTimeout&) {
@@ -194,11 +200,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         platform::IgnoreBrokenPipe();
         return platform::ListenTcp(platform::IpFamily::kIPv4, 0, 4);
     }();
-    static Client aes128("ECDHE-ECDSA-AES128-GCM-SHA256:ECDHE-RSA-AES128-GCM-SHA256");
-    static Client aes256("ECDHE-ECDSA-AES256-GCM-SHA384:ECDHE-RSA-AES256-GCM-SHA384");
+    static Client clients[] = {
+        Client("ECDHE-ECDSA-AES128-GCM-SHA256:ECDHE-RSA-AES128-GCM-SHA256"),
+        Client("ECDHE-ECDSA-AES256-GCM-SHA384:ECDHE-RSA-AES256-GCM-SHA384"),
+        Client("ECDHE-ECDSA-CHACHA20-POLY1305:ECDHE-RSA-CHACHA20-POLY1305"),
+        Client("ECDHE-ECDSA-AES128-SHA256:ECDHE-RSA-AES128-SHA256"),
+    };
     std::string_view in = qvfuzz::AsText(data, size);
     if (in.empty()) return 0;
-    Client& client = in[0] % 2 == 0 ? aes128 : aes256;
+    const auto setup = static_cast<uint8_t>(in[0]);
+    Client& client = clients[setup % 4];
+    const bool blocking = (setup & 4) != 0;
     in.remove_prefix(1);
 
     std::string expected;
@@ -216,7 +228,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         client.Finish();
     });
-    const std::string received = Serve(tls, listener);
+    const std::string received = Serve(tls, listener, blocking);
     peer.join();
     Require(received == expected, "the service delivers exactly the intact records' data");
     return 0;

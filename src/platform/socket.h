@@ -44,6 +44,10 @@ public:
     void SetTimeouts(std::chrono::milliseconds timeout) const;
     // Limits blocking writes only (0 = no limit).
     void SetSendTimeout(std::chrono::milliseconds timeout) const;
+    // On a listening socket: a connection is handed over once its client has sent something,
+    // or after about `wait` without data, so a server whose clients speak first wakes once per
+    // connection instead of twice. Systems without the option hand connections over at once.
+    void DeferAcceptUntilData(std::chrono::seconds wait) const;
 
     // One read of at most `size` bytes, or one write. A non-blocking socket answers kWouldBlock
     // when it cannot move a byte now; a blocking one when its time-out passed first. `size` > 0.

@@ -1,9 +1,9 @@
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -53,13 +53,17 @@ void Socket::ShutdownSend() const noexcept {
 }
 
 void Socket::SetNonBlocking(bool on) const {
-    int flags = ::fcntl(fd(), F_GETFL);
-    if (flags < 0) ThrowErrno("fcntl");
-    flags = on ? flags | O_NONBLOCK : flags & ~O_NONBLOCK;
-    if (::fcntl(fd(), F_SETFL, flags) != 0) ThrowErrno("fcntl");
+    // One call instead of reading and writing the flags: a connection switches more than once.
+    int value = on ? 1 : 0;
+    if (::ioctl(fd(), FIONBIO, &value) != 0) ThrowErrno("ioctl FIONBIO");
 }
 
 void Socket::SetNoDelay() const { SetIntOption(fd(), IPPROTO_TCP, TCP_NODELAY, 1, "TCP_NODELAY"); }
+
+void Socket::DeferAcceptUntilData(std::chrono::seconds wait) const {
+    SetIntOption(fd(), IPPROTO_TCP, TCP_DEFER_ACCEPT, static_cast<int>(wait.count()),
+                 "TCP_DEFER_ACCEPT");
+}
 
 namespace {
 

@@ -1,5 +1,7 @@
 #include "transport/client_connection.h"
 
+#include <openssl/crypto.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -56,6 +58,11 @@ TClientConnection::TClientConnection(SSL_CTX* tls, platform::Socket socket,
       peer_(stream_.PeerAddress()),
       buffer_(std::make_unique_for_overwrite<char[]>(kReadChunk)),
       buffer_size_(kReadChunk) {}
+
+TClientConnection::~TClientConnection() {
+    OPENSSL_cleanse(buffer_.get(), touched_);
+    WipeFrame();
+}
 
 TClientConnection* TClientConnection::Current() { return current_connection; }
 
@@ -154,7 +161,9 @@ void TClientConnection::SendFrame(uint8_t opcode, std::string_view payload) {
     std::lock_guard lock(io_lock_);
     // The room of a large reply is not kept for the small ones that follow.
     platform::ScopeExit trim([this] {
-        if (frame_.capacity() > kReadChunk) std::string().swap(frame_);
+        if (frame_.capacity() <= kReadChunk) return;
+        WipeFrame();
+        std::string().swap(frame_);
     });
     frame_.clear();
     AppendFrame(frame_, opcode, payload);
@@ -174,15 +183,29 @@ bool TClientConnection::Fill(Deadline deadline) {
     char* const dst = buffer_.get() + end_;
     const size_t room = buffer_size_ - end_;
     const size_t n = Guarded([&] { return stream_.Read(dst, room, deadline); });
-    end_ += n;
+    Received(n);
     return n > 0;
+}
+
+void TClientConnection::Received(size_t n) {
+    end_ += n;
+    touched_ = std::max(touched_, end_);
 }
 
 void TClientConnection::GrowBuffer() {
     auto bigger = std::make_unique_for_overwrite<char[]>(buffer_size_ * 2);
     std::memcpy(bigger.get(), buffer_.get(), end_);
+    OPENSSL_cleanse(buffer_.get(), touched_);
     buffer_ = std::move(bigger);
     buffer_size_ *= 2;
+    touched_ = end_;
+}
+
+void TClientConnection::WipeFrame() noexcept {
+    // The whole capacity: a larger frame before the last one left its bytes behind it.
+    frame_.resize(frame_.capacity());
+    OPENSSL_cleanse(frame_.data(), frame_.size());
+    frame_.clear();
 }
 
 size_t TClientConnection::TakeBuffered(char* dst, size_t size) {
@@ -320,8 +343,8 @@ bool TClientConnection::WaitForInput(std::chrono::milliseconds timeout) {
             // Takes what the TLS layer holds or the socket has, decrypted; part of a record
             // is not input yet.
             if (begin_ == end_) begin_ = end_ = 0;
-            end_ +=
-                Guarded([&] { return stream_.TryRead(buffer_.get() + end_, buffer_size_ - end_); });
+            Received(Guarded(
+                [&] { return stream_.TryRead(buffer_.get() + end_, buffer_size_ - end_); }));
             if (Buffered() > 0) return true;
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());

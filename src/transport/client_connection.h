@@ -48,6 +48,8 @@ public:
                       const LogFunction& log);
     TClientConnection(const TClientConnection&) = delete;
     TClientConnection& operator=(const TClientConnection&) = delete;
+    // Wipes what the connection's buffers held (tokens, payment data) before they are freed.
+    ~TClientConnection() override;
 
     // The connection bound to the calling thread, or nullptr.
     static TClientConnection* Current();
@@ -127,7 +129,10 @@ private:
     // Reads more bytes into the buffer; true when some arrived.
     bool Fill(Deadline deadline);
     size_t Buffered() const { return end_ - begin_; }
+    // Counts `n` bytes received behind end_.
+    void Received(size_t n);
     void GrowBuffer();
+    void WipeFrame() noexcept;
     void EnsureOpen() const;
     // Logs why a hostile or stalled connection is ended, closes it and raises.
     [[noreturn]] void Fail(const std::string& reason);
@@ -146,6 +151,7 @@ private:
     std::unique_ptr<char[]> buffer_;
     size_t buffer_size_ = 0;
     size_t begin_ = 0, end_ = 0;
+    size_t touched_ = 0;  // bytes of buffer_ that ever held data: what a wipe covers
     // The frame being sent, kept for the next one; guarded by io_lock_.
     std::string frame_;
 };

@@ -9,11 +9,15 @@
 namespace transport {
 namespace {
 
-// A finished connection signals the wake event, so the listener sleeps until something
-// happens: an idle service does not wake up at all.
+// The listener sleeps until a client connects or Stop wakes it: an idle service does not wake
+// up at all.
 constexpr std::chrono::milliseconds kNoTimeout(-1);
 // How long a connection's thread waits for the next connection before it ends.
 constexpr std::chrono::seconds kKeepThreadIdle(30);
+// A TLS client speaks first: its connection is taken once the ClientHello is there, so the
+// handshake starts at once instead of its thread waking up to find nothing to read yet. A
+// client silent for this long is taken all the same (and then held to the handshake time).
+constexpr std::chrono::seconds kAcceptWithoutData(1);
 
 }  // namespace
 
@@ -46,6 +50,8 @@ void TServerThread::Activate() {
     } catch (const std::system_error& e) {
         if (!platform::IsIpv6Unavailable(e)) throw;
     }
+    for (const platform::Socket& listener : listeners_)
+        listener.DeferAcceptUntilData(kAcceptWithoutData);
 }
 
 void TServerThread::Execute() {
@@ -70,7 +76,6 @@ void TServerThread::Execute() {
             // Out of descriptors or memory for a moment: pause instead of spinning.
             platform::WaitReadable(wake_.fd(), std::chrono::milliseconds(100));
         }
-        ReapFinished();
     }
     listeners_.clear();
     EndAllConnections();
@@ -78,41 +83,50 @@ void TServerThread::Execute() {
 
 void TServerThread::AcceptPending(const platform::Socket& listener) {
     while (platform::Socket socket = platform::AcceptConnection(listener)) {
-        auto connection =
-            std::make_unique<TClientConnection>(tls_->get(), std::move(socket), limits_, log_);
-        Slot& slot = slots_.emplace_back();
-        slot.connection = std::move(connection);
+        std::unique_ptr<TClientConnection> connection;
+        try {
+            connection =
+                std::make_unique<TClientConnection>(tls_->get(), std::move(socket), limits_, log_);
+        } catch (const std::exception&) {
+            continue;  // no TLS object or socket setting for it: the connection is dropped
+        }
+        Connections::iterator slot;
+        {
+            std::lock_guard lock(connections_mutex_);
+            slot = connections_.insert(connections_.end(), std::move(connection));
+        }
         ++open_connections_;
         try {
-            workers_.Run([this, &slot] { ServeConnection(slot); });
+            workers_.Run([this, slot] { ServeConnection(slot); });
         } catch (const std::system_error&) {
-            slots_.pop_back();  // no thread for it: the connection is dropped
             --open_connections_;
+            Release(slot);  // no thread for it: the connection is dropped
         }
     }
 }
 
-void TServerThread::ServeConnection(Slot& slot) {
-    TClientConnection& connection = *slot.connection;
-    TClientConnection::Binding binding(connection);
-    const Deadline handshake_deadline = SteadyClock::now() + limits_.handshake_timeout;
-    try {
-        connection.AcceptTls(handshake_deadline);
-        WebSocketHandshake(connection, handshake_deadline, origin_policy_);
-        connection.BeginMessages();
-        while (connection.IsOpen()) ExecuteRun(connection);
-    } catch (const std::exception&) {
-        // A failed TLS start, a client gone or an error out of the handler: this connection
-        // ends, the others go on. Limits already logged why they ended it.
-    }
-    connection.Close();
-    try {
-        handler_.OnDisconnect(connection);
-    } catch (const std::exception&) {
+void TServerThread::ServeConnection(Connections::iterator slot) {
+    TClientConnection& connection = **slot;
+    {
+        TClientConnection::Binding binding(connection);
+        const Deadline handshake_deadline = SteadyClock::now() + limits_.handshake_timeout;
+        try {
+            connection.AcceptTls(handshake_deadline);
+            WebSocketHandshake(connection, handshake_deadline, origin_policy_);
+            connection.BeginMessages();
+            while (connection.IsOpen()) ExecuteRun(connection);
+        } catch (const std::exception&) {
+            // A failed TLS start, a client gone or an error out of the handler: this
+            // connection ends, the others go on. Limits already logged why they ended it.
+        }
+        connection.Close();
+        try {
+            handler_.OnDisconnect(connection);
+        } catch (const std::exception&) {
+        }
     }
     --open_connections_;
-    slot.finished = true;
-    wake_.Signal();
+    Release(slot);
 }
 
 void TServerThread::ExecuteRun(TClientConnection& connection) {
@@ -126,14 +140,22 @@ void TServerThread::ExecuteRun(TClientConnection& connection) {
     if (!text.empty()) handler_.OnMessage(text, connection);
 }
 
-void TServerThread::ReapFinished() {
-    slots_.remove_if([](const Slot& slot) { return slot.finished.load(); });
+void TServerThread::Release(Connections::iterator slot) {
+    std::unique_ptr<TClientConnection> connection;
+    {
+        std::lock_guard lock(connections_mutex_);
+        connection = std::move(*slot);
+        connections_.erase(slot);
+    }
+    // Freed here, after the lock: the listener may be waiting to add a new one.
 }
 
 void TServerThread::EndAllConnections() {
-    for (auto& slot : slots_) slot.connection->Abort();
-    workers_.Stop();
-    slots_.clear();
+    {
+        std::lock_guard lock(connections_mutex_);
+        for (const auto& connection : connections_) connection->Abort();
+    }
+    workers_.Stop();  // each connection's thread releases its own
 }
 
 void TServerThread::DecodeWebSocketFrame(std::string& DecodedMessage) {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,17 +63,15 @@ public:
     static bool WaitForInput(int milliseconds);
 
 private:
-    struct Slot {
-        std::unique_ptr<TClientConnection> connection;
-        std::atomic<bool> finished{false};  // its thread no longer uses it
-    };
+    using Connections = std::list<std::unique_ptr<TClientConnection>>;
 
     void Execute();
     void Activate();
     void AcceptPending(const platform::Socket& listener);
-    void ServeConnection(Slot& slot);
+    void ServeConnection(Connections::iterator slot);
     void ExecuteRun(TClientConnection& connection);
-    void ReapFinished();
+    // Takes the connection out of the list and frees it on the calling thread.
+    void Release(Connections::iterator slot);
     void EndAllConnections();
 
     const uint16_t port_;
@@ -89,8 +88,12 @@ private:
     // Used by the listener thread only.
     std::unique_ptr<TlsContext> tls_;
     std::vector<platform::Socket> listeners_;
-    std::list<Slot> slots_;
-    // Declared after slots_: stopped (every connection's thread done) before they go.
+    // Added by the listener thread; a connection's own thread takes it out when it ends, so
+    // the listener does not wake up for that. Under the lock the listener aborts them all
+    // when it stops.
+    std::mutex connections_mutex_;
+    Connections connections_;
+    // Declared after connections_: stopped (every connection's thread done) before they go.
     WorkerThreads workers_;
 };
 

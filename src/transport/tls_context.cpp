@@ -9,8 +9,7 @@ namespace transport {
 namespace {
 
 // Room for several full TLS records, so one read from the socket takes in what has arrived
-// (a large message comes as hundreds of records) instead of two reads per record. Only for
-// the suites whose records OpenSSL keeps; TlsStream reads the handshake without it.
+// (a large message comes as hundreds of records) instead of two reads per record.
 constexpr size_t kReadBuffer = 80 * 1024;
 // Sessions kept for clients that come back (the point of sale reconnecting); more is only
 // memory.
@@ -53,7 +52,9 @@ TlsContext::TlsContext(const std::string& certificate_file, const std::string& k
     if (ctx == nullptr) throw std::runtime_error("SSL_CTX_new: " + TakeOpenSslError());
     Check(SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION), "TLS 1.2");
     Check(SSL_CTX_set_max_proto_version(ctx, TLS1_2_VERSION), "TLS 1.2");
-    SSL_CTX_set_options(ctx, SSL_OP_NO_RENEGOTIATION);
+    // Decrypted records carry session tokens and payment data: wiped once read, not left in
+    // OpenSSL's buffers until overwritten or freed.
+    SSL_CTX_set_options(ctx, SSL_OP_NO_RENEGOTIATION | SSL_OP_CLEANSE_PLAINTEXT);
     SSL_CTX_sess_set_cache_size(ctx, kSessionCacheSize);
     SSL_CTX_set_verify(ctx, SSL_VERIFY_NONE, nullptr);
     SSL_CTX_set_read_ahead(ctx, 1);

@@ -1,9 +1,8 @@
-// One TLS connection over a socket, with bounded waits. OpenSSL runs the handshake; with an
-// AES-GCM suite the records after it are sealed and opened by TlsRecords on our own buffers,
-// with any other suite OpenSSL keeps them. The socket starts non-blocking, each wait a poll
-// against its deadline; once the connection carries messages, a read without deadline and
-// every write may block in the socket instead (UseBlockingIo). Used by one thread at a time
-// (the connection's own); only Abort() may be called from another thread.
+// One TLS connection over a socket, with bounded waits; OpenSSL does the handshake and every
+// record. The socket starts non-blocking, each wait a poll against its deadline; once the
+// connection carries messages, a read without deadline and every write may block in the
+// socket instead (UseBlockingIo). Used by one thread at a time (the connection's own); only
+// Abort() may be called from another thread.
 #pragma once
 
 #include <openssl/types.h>
@@ -11,12 +10,11 @@
 #include <chrono>
 #include <memory>
 #include <optional>
-#include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "platform/socket.h"
-#include "transport/tls_records.h"
 
 namespace transport {
 
@@ -68,23 +66,10 @@ private:
     // Runs one OpenSSL call until it succeeds, waiting for the socket as OpenSSL asks.
     template <class Call>
     int Drive(Call call, Deadline deadline);
-    void WaitFor(bool write, Deadline deadline);
+    void WaitFor(int ssl_error, Deadline deadline);
     // Puts the socket in blocking mode or out of it, when it is not there already.
     void SetBlocking(bool on);
     [[noreturn]] void Fail(int ssl_error);
-
-    // Our own records (records_ set).
-    size_t ReadRecords(char* dst, size_t size, Deadline deadline, bool wait);
-    // Opens the next buffered record; false when no complete one is buffered.
-    bool OpenBuffered();
-    void TakeAlert(std::span<const char> alert);
-    // Reads once from the socket; false when nothing came and the caller does not wait.
-    bool Receive(Deadline deadline, bool wait);
-    void WriteRecords(std::string_view data, std::chrono::milliseconds stall);
-    void SendAll(std::string_view bytes, std::chrono::milliseconds stall);
-    // Seals and sends an alert at once; false when it did not go out whole.
-    bool SendAlert(uint8_t level, AlertCode code) noexcept;
-    [[noreturn]] void Refuse(const RecordError& error);
 
     struct Free {
         void operator()(SSL* ssl) const noexcept;
@@ -92,19 +77,10 @@ private:
 
     platform::Socket socket_;
     std::unique_ptr<SSL, Free> ssl_;
-    bool failed_ = false;  // after a fatal TLS error no goodbye may be sent
+    bool failed_ = false;  // after a fatal TLS error OpenSSL forbids a shutdown
     bool closed_ = false;
     bool messages_ = false;  // after UseBlockingIo
     bool blocking_ = false;  // the socket's mode now
-
-    std::unique_ptr<TlsRecords> records_;  // null: OpenSSL does the records
-    std::unique_ptr<char[]> in_;           // records as they came, opened in place
-    size_t in_begin_ = 0;
-    size_t in_end_ = 0;
-    std::span<char> plain_;  // what the last opened record carries, not read yet
-    std::string out_;        // records sealed for one send
-    int records_without_data_ = 0;
-    bool peer_closed_ = false;  // its close_notify came
 };
 
 }  // namespace transport

@@ -8,9 +8,12 @@ WorkerThreads::~WorkerThreads() { Stop(); }
 
 void WorkerThreads::Run(std::function<void()> job) {
     JoinExited();
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     jobs_.push_back(std::move(job));
     if (idle_ >= jobs_.size()) {
+        // Woken once the lock is free: woken under it, the worker would run only to wait for
+        // the lock and be woken a second time.
+        lock.unlock();
         wake_.notify_one();
         return;
     }

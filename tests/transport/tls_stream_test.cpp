@@ -1,7 +1,8 @@
 // The server side of TLS against a plain OpenSSL client on loopback: data both ways for each
 // offered suite, records split and combined on the wire, goodbyes and session resumption,
-// damaged records, and the bounded waits. The client can seal records into memory and put the
-// raw bytes on the socket itself, so the tests control how records reach the stream.
+// damaged records, alerts of every level, a Finished message over two records, and the
+// bounded waits. The client can seal records into memory and put the raw bytes on the socket
+// itself, so the tests control how records reach the stream.
 #include "transport/tls_stream.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,7 @@
 #include <tuple>
 #include <vector>
 
+#include "forged_records.h"
 #include "platform/socket.h"
 #include "support/app_folder.h"
 #include "transport/tls_context.h"
@@ -48,6 +50,8 @@ constexpr const char* kAes256Gcm = "ECDHE-ECDSA-AES256-GCM-SHA384";
 constexpr const char* kChacha = "ECDHE-ECDSA-CHACHA20-POLY1305";
 constexpr const char* kAes128Cbc = "ECDHE-ECDSA-AES128-SHA256";
 constexpr const char* kAllSuites[] = {kAes128Gcm, kAes256Gcm, kChacha, kAes128Cbc};
+// The suites whose records RecordForger can seal.
+constexpr const char* kAeadSuites[] = {kAes128Gcm, kAes256Gcm, kChacha};
 
 constexpr const char* kGoodbyeText = "Conexão fechada pelo cliente.";
 
@@ -104,6 +108,9 @@ struct ClientOptions {
     SSL_SESSION* session = nullptr;  // offered for resumption when set
     // Records the client asks to be kept to (TLSEXT_max_fragment_length_*); none by default.
     uint8_t max_fragment = TLSEXT_max_fragment_length_DISABLED;
+    // When set, the client's Finished message goes out in two records, cut after this many
+    // of its 16 bytes (AEAD suites only).
+    size_t finished_cut = 0;
 };
 
 // A TLS 1.2 OpenSSL client over a blocking socket whose every wait ends after kWait. Used by
@@ -129,9 +136,11 @@ public:
         if (options.session && SSL_set_session(ssl_.get(), options.session) != 1)
             throw std::runtime_error(SslError("SSL_set_session"));
         SSL_set_fd(ssl_.get(), socket_.fd());
+        finished_cut_ = options.finished_cut;
     }
 
     void Handshake() {
+        if (finished_cut_ > 0) return HandshakeSplittingFinished();
         if (SSL_connect(ssl_.get()) != 1) throw std::runtime_error(SslError("SSL_connect"));
     }
 
@@ -154,14 +163,20 @@ public:
         return data;
     }
 
-    // SSL_get_error of the next SSL_read, which must deliver nothing.
-    int ReadEnd() {
+    // How the server ended the connection, read by the next SSL_read (which must deliver
+    // nothing): "close_notify", "alert <description>" for a fatal alert, or "no alert" when
+    // the connection simply closed.
+    std::string Ending() {
         char byte;
         const int n = SSL_read(ssl_.get(), &byte, 1);
         if (n > 0) throw std::runtime_error("SSL_read delivered data");
         const int error = SSL_get_error(ssl_.get(), n);
+        const int reason = ERR_GET_REASON(ERR_peek_error());
         ERR_clear_error();
-        return error;
+        if (error == SSL_ERROR_ZERO_RETURN) return "close_notify";
+        if (reason >= SSL_AD_REASON_OFFSET)
+            return "alert " + std::to_string(reason - SSL_AD_REASON_OFFSET);
+        return "no alert";
     }
 
     // The records `data` becomes, sealed with the connection's keys but not sent: the
@@ -181,11 +196,11 @@ public:
 
     // Puts bytes on the socket as they are, in one write when the socket takes them.
     void SendRaw(std::string_view bytes) {
-        BIO* const socket_bio = SSL_get_rbio(ssl_.get());
         while (!bytes.empty()) {
-            const int n = BIO_write(socket_bio, bytes.data(), static_cast<int>(bytes.size()));
-            if (n <= 0) throw std::runtime_error("raw write failed");
-            bytes.remove_prefix(static_cast<size_t>(n));
+            const platform::IoResult sent = socket_.Send(bytes.data(), bytes.size());
+            if (sent.status != platform::IoResult::Status::kDone)
+                throw std::runtime_error("raw write failed");
+            bytes.remove_prefix(sent.bytes);
         }
     }
 
@@ -204,6 +219,11 @@ public:
     // A TCP close with no close_notify; callable from any thread.
     void Hangup() const noexcept { socket_.Shutdown(); }
 
+    // Seals records OpenSSL's client never sends. After the handshake the client's records
+    // are numbered from 1; a forged record takes a number OpenSSL does not know was used, so
+    // a Seal() must skip it before the client's own records go on.
+    qvtest::RecordForger Forger() const { return qvtest::RecordForger(ssl_.get()); }
+
     SSL* ssl() const { return ssl_.get(); }
     std::string CipherName() const { return SSL_get_cipher_name(ssl_.get()); }
     bool Resumed() const { return SSL_session_reused(ssl_.get()) == 1; }
@@ -212,6 +232,57 @@ public:
     SessionPtr Session() const { return SessionPtr(SSL_SESSION_dup(SSL_get0_session(ssl_.get()))); }
 
 private:
+    // OpenSSL writes the handshake into memory; the flight with the Finished record is cut
+    // there before it goes on the wire. The Finished message's two records take numbers 0 and
+    // 1, so OpenSSL, which used only 0, skips 1 afterwards.
+    void HandshakeSplittingFinished() {
+        BIO* const from_server = BIO_new(BIO_s_mem());
+        BIO* const to_server = BIO_new(BIO_s_mem());
+        SSL_set_bio(ssl_.get(), from_server, to_server);
+        bool cipher_changed = false;
+        for (;;) {
+            const int rc = SSL_connect(ssl_.get());
+            char* bytes = nullptr;
+            const long size = BIO_get_mem_data(to_server, &bytes);
+            std::string_view flight(bytes, static_cast<size_t>(size));
+            std::string wire;
+            while (flight.size() >= 5) {
+                const size_t length = static_cast<size_t>(static_cast<uint8_t>(flight[3])) << 8 |
+                                      static_cast<uint8_t>(flight[4]);
+                const std::string_view record = flight.substr(0, 5 + length);
+                flight.remove_prefix(record.size());
+                if (cipher_changed && record[0] == qvtest::kHandshakeRecord) {
+                    wire += CutFinished(record);
+                    continue;
+                }
+                cipher_changed = cipher_changed || record[0] == qvtest::kChangeCipherSpecRecord;
+                wire += record;
+            }
+            (void)BIO_reset(to_server);
+            SendRaw(wire);
+            if (rc == 1) break;
+            if (SSL_get_error(ssl_.get(), rc) != SSL_ERROR_WANT_READ)
+                throw std::runtime_error(SslError("SSL_connect"));
+            char buffer[4096];
+            const platform::IoResult got = socket_.Receive(buffer, sizeof buffer);
+            if (got.status != platform::IoResult::Status::kDone)
+                throw std::runtime_error("the server's handshake did not come");
+            BIO_write(from_server, buffer, static_cast<int>(got.bytes));
+        }
+        if (BIO_ctrl_pending(from_server) != 0) throw std::runtime_error("more than a handshake");
+        SSL_set_fd(ssl_.get(), socket_.fd());
+        Seal("a number already taken");
+    }
+
+    std::string CutFinished(std::string_view record) const {
+        const qvtest::RecordForger forger = Forger();
+        const std::string finished = forger.Open(record, 0);
+        if (finished.size() != 16 || finished_cut_ >= finished.size())
+            throw std::runtime_error("unexpected Finished message");
+        return forger.Seal(qvtest::kHandshakeRecord, finished.substr(0, finished_cut_), 0) +
+               forger.Seal(qvtest::kHandshakeRecord, finished.substr(finished_cut_), 1);
+    }
+
     struct Free {
         void operator()(SSL* ssl) const noexcept { SSL_free(ssl); }
         void operator()(SSL_CTX* ctx) const noexcept { SSL_CTX_free(ctx); }
@@ -219,6 +290,7 @@ private:
     platform::Socket socket_;
     std::unique_ptr<SSL_CTX, Free> ctx_;
     std::unique_ptr<SSL, Free> ssl_;
+    size_t finished_cut_ = 0;
 };
 
 // Part of a record, whose rest never comes.
@@ -505,7 +577,7 @@ TEST_F(TlsStreamTest, CloseSendsCloseNotifyAfterWhatWasWritten) {
     for (const std::string& message : messages) server_->Write(message, kWait);
     server_->Close();
     ExpectSameBytes(Joined(messages), client_->Receive(Joined(messages).size()));
-    EXPECT_EQ(client_->ReadEnd(), SSL_ERROR_ZERO_RETURN);
+    EXPECT_EQ(client_->Ending(), "close_notify");
 }
 
 struct ResumptionCase {
@@ -537,13 +609,13 @@ TEST_P(TlsStreamResumption, SessionResumesAfterACleanClose) {
     const SessionPtr session = client_->Session();
     if (c.server_first) {
         server_->Close();
-        EXPECT_EQ(client_->ReadEnd(), SSL_ERROR_ZERO_RETURN);
+        EXPECT_EQ(client_->Ending(), "close_notify");
         client_->SayGoodbye();
     } else {
         client_->SayGoodbye();
         EXPECT_EQ(ReadUntilClosed().second, kGoodbyeText);
         server_->Close();
-        EXPECT_EQ(client_->ReadEnd(), SSL_ERROR_ZERO_RETURN);
+        EXPECT_EQ(client_->Ending(), "close_notify");
     }
 
     Connect({.suite = c.suite, .tickets = c.tickets, .session = session.get()});
@@ -692,6 +764,97 @@ TEST_F(TlsStreamTest, RenegotiationIsRefusedAndEndsTheConnectionAfterTheDataBefo
     // The server's no_renegotiation warning reached the client, readable under the keys.
     EXPECT_EQ(reason, SSL_R_NO_RENEGOTIATION);
 }
+
+// --- What clients may send and OpenSSL's own client never does -------------------------------
+
+class TlsStreamSplitFinished
+    : public TlsStreamTest,
+      public ::testing::WithParamInterface<std::tuple<const char*, size_t>> {};
+
+// TLS lets a handshake message span records; a stream that assumed the Finished message came
+// as record 0 alone would misnumber every record after it.
+TEST_P(TlsStreamSplitFinished, HandshakeCompletesAndRecordsFlowBothWays) {
+    const auto [suite, cut] = GetParam();
+    Connect({.suite = suite, .finished_cut = cut});
+    const std::vector<std::string> messages = SmallMessages(20);
+    for (const std::string& message : messages) client_->Send(message);
+    ExpectSameBytes(Joined(messages), ReadExactly(Joined(messages).size()));
+    for (const std::string& message : messages) server_->Write(message, kWait);
+    ExpectSameBytes(Joined(messages), client_->Receive(Joined(messages).size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SuitesAndCuts, TlsStreamSplitFinished,
+    ::testing::Combine(::testing::ValuesIn(kAeadSuites),
+                       // inside the message header, right after it, before the last byte
+                       ::testing::Values(size_t{1}, size_t{4}, size_t{15})),
+    [](const ::testing::TestParamInfo<std::tuple<const char*, size_t>>& param) {
+        return SuiteName(std::get<0>(param.param)) + "_Cut" +
+               std::to_string(std::get<1>(param.param));
+    });
+
+// An alert from the client, and what OpenSSL makes of it.
+struct AlertCase {
+    const char* name;
+    uint8_t level;
+    uint8_t description;
+    bool ignored;       // data after it still comes through
+    bool goodbye;       // the read ends as after a goodbye, not a failure
+    const char* reply;  // how the client sees the server end the connection
+    bool resumable;     // the session survives the connection
+};
+
+void PrintTo(const AlertCase& c, std::ostream* out) { *out << c.name; }
+
+const AlertCase kAlerts[] = {
+    {"WarningCloseNotify", 1, 0, false, true, "close_notify", true},
+    {"WarningUserCanceled", 1, 90, true, true, "close_notify", true},
+    // close_notify is a goodbye only as a warning; at the fatal level it is a failure like
+    // any other fatal alert: nothing is answered and the session is forgotten.
+    {"FatalCloseNotify", 2, 0, false, false, "no alert", false},
+    {"FatalInternalError", 2, 80, false, false, "no alert", false},
+    // A level the protocol does not define is answered with illegal_parameter (47).
+    {"LevelZero", 0, 0, false, false, "alert 47", false},
+    {"LevelThree", 3, 0, false, false, "alert 47", false},
+    {"LevelThreeUserCanceled", 3, 90, false, false, "alert 47", false},
+};
+
+class TlsStreamAlert : public TlsStreamTest,
+                       public ::testing::WithParamInterface<std::tuple<const char*, AlertCase>> {
+};
+
+TEST_P(TlsStreamAlert, IsAnsweredAsOpenSslDoes) {
+    const auto& [suite, c] = GetParam();
+    Connect({.suite = suite});
+    client_->Send("before");
+    ASSERT_EQ(ReadExactly(6), "before");
+    const SessionPtr session = client_->Session();
+    const char alert[] = {static_cast<char>(c.level), static_cast<char>(c.description)};
+    // "before" took number 1.
+    client_->SendRaw(client_->Forger().Seal(qvtest::kAlertRecord, std::string_view(alert, 2), 2));
+    if (c.ignored) {
+        client_->Seal("number 2, taken by the alert");
+        client_->Send("after");
+        EXPECT_EQ(ReadExactly(5), "after");
+        client_->SayGoodbye();
+    }
+
+    const auto [delivered, why] = ReadUntilClosed();
+    EXPECT_EQ(delivered, "");
+    EXPECT_EQ(why == kGoodbyeText, c.goodbye) << why;
+    server_->Close();
+    EXPECT_EQ(client_->Ending(), c.reply);
+
+    Connect({.suite = suite, .session = session.get()});
+    EXPECT_EQ(client_->Resumed(), c.resumable);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SuitesAndAlerts, TlsStreamAlert,
+    ::testing::Combine(::testing::Values(kAes128Gcm, kChacha), ::testing::ValuesIn(kAlerts)),
+    [](const ::testing::TestParamInfo<std::tuple<const char*, AlertCase>>& param) {
+        return SuiteName(std::get<0>(param.param)) + "_" + std::get<1>(param.param).name;
+    });
 
 // --- Waits -----------------------------------------------------------------------------------
 
