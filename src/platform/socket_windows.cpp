@@ -71,6 +71,9 @@ void Socket::SetNonBlocking(bool on) const {
 
 void Socket::SetNoDelay() const { SetIntOption(fd(), IPPROTO_TCP, TCP_NODELAY, 1, "TCP_NODELAY"); }
 
+// Winsock cannot hold a connection back until its first bytes: it is accepted at once.
+void Socket::DeferAcceptUntilData(std::chrono::seconds) const {}
+
 namespace {
 
 void SetTimeoutOption(SOCKET s, int name, std::chrono::milliseconds timeout, const char* what) {
