@@ -381,7 +381,7 @@ TEST_F(Engine, ServiceModeCancellationUndoesWhatTheLibraryStillHoldsOpen) {
         EXPECT_EQ(host_.calls, Lines{});
         EXPECT_FALSE(engine_.FuncaoAberta());
         EXPECT_TRUE(component_.RespostasPendentes().Empty());
-        EXPECT_EQ(engine_.ObtemQuantidadeTransacoesPendentes(0, ""), 0);
+        EXPECT_EQ(PendingInLibrary(), 0);
     }
     // Nothing was open after the refusal: nothing is called.
     EXPECT_TRUE(Journal("FinalizaFuncaoSiTefInterativo").empty());
@@ -708,7 +708,7 @@ TEST_F(OutsideServiceMode, AfterAStartUpRecoveryLaterPaymentsStillReachTheLibrar
     EXPECT_EQ(JournalValue(finaliza[0], "confirma"), "1");
     EXPECT_EQ(JournalValue(finaliza[0], "cupomFiscal"),
               JournalValue(Journal("IniciaFuncaoSiTefInterativo").at(0), "cupomFiscal"));
-    EXPECT_EQ(engine_.ObtemQuantidadeTransacoesPendentes(0, ""), 0);
+    EXPECT_EQ(PendingInLibrary(), 0);
 }
 
 TEST_F(Engine, StartUpConfirmsBackedUpTransactions) {

@@ -101,8 +101,6 @@ protected:
     static std::string Confirmed(const std::string& doc) { return Replace(kConfirmed, doc); }
     static constexpr const char* kConfirmed = "FinalizaTransacaoSiTefInterativo 1 @ -> 0";
     static constexpr const char* kUndone = "FinalizaTransacaoSiTefInterativo 0 @ -> 0";
-
-    int PendingInLibrary() { return engine_.ObtemQuantidadeTransacoesPendentes(0, ""); }
 };
 
 TEST_F(ReceiptPrinting, APaymentIsPrintedConfirmedOnceAndItsBackupRemoved) {
