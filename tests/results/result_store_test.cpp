@@ -3,7 +3,6 @@
 #include "results/result_store.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,12 +10,14 @@
 #include <thread>
 
 #include "platform/file_system.h"
+#include "support/sqlite_file.h"
 #include "support/temp_folder.h"
 
 namespace results {
 namespace {
 
 namespace fs = std::filesystem;
+using qvtest::SqliteRows;
 
 constexpr const char* kApproved = R"({"type":"result","status":"approved","transaction_data":[]})";
 constexpr const char* kUnconfirmed = R"({"type":"result","status":"canceled"})";
@@ -164,31 +165,12 @@ INSERT INTO transaction_result VALUES ('old-done', 'done', '86391', '20251126', 
     '{"status":"approved","x":"\u00E7 ''"}', 13, 14);
 )sql";
 
-// Runs `sql` on the database file with SQLite itself; the rows of a query, one text each
-// (columns joined by "|").
-std::vector<std::string> Sql(const std::string& path, const std::string& sql) {
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    std::vector<std::string> rows;
-    char* error = nullptr;
-    const auto row = [](void* out, int n, char** values, char**) {
-        std::string text;
-        for (int i = 0; i < n; ++i) text += (i ? "|" : "") + std::string(values[i] ? values[i] : "NULL");
-        static_cast<std::vector<std::string>*>(out)->push_back(text);
-        return 0;
-    };
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), row, &rows, &error), SQLITE_OK) << error;
-    sqlite3_free(error);
-    sqlite3_close(db);
-    return rows;
-}
-
 TEST_F(ResultStore, ADatabaseOfTheEarlierVersionIsUpgradedInPlaceKeepingEveryRecord) {
-    Sql(Path(), kVersion0);
+    SqliteRows(Path(), kVersion0);
     const char* kOldColumns =
         "SELECT request_id, state, document, fiscal_date, approved, unconfirmed, result, "
         "started_at, updated_at FROM transaction_result ORDER BY request_id";
-    const std::vector<std::string> before = Sql(Path(), kOldColumns);
+    const std::vector<std::string> before = SqliteRows(Path(), kOldColumns);
     ASSERT_EQ(before.size(), 3u);
     {
         auto store = Open();
@@ -208,14 +190,14 @@ TEST_F(ResultStore, ADatabaseOfTheEarlierVersionIsUpgradedInPlaceKeepingEveryRec
         EXPECT_TRUE(store->MarkConfirming("old-running", {"36000", "20251127", "100000"}, "a",
                                           "u", 16));
     }
-    EXPECT_EQ(Sql(Path(), "PRAGMA user_version"), std::vector<std::string>{"1"});
-    EXPECT_EQ(Sql(Path(), "PRAGMA journal_mode"), std::vector<std::string>{"wal"});
-    EXPECT_EQ(Sql(Path(), "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+    EXPECT_EQ(SqliteRows(Path(), "PRAGMA user_version"), std::vector<std::string>{"1"});
+    EXPECT_EQ(SqliteRows(Path(), "PRAGMA journal_mode"), std::vector<std::string>{"wal"});
+    EXPECT_EQ(SqliteRows(Path(), "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
     // The upgraded file opens again (its upgrade is not repeated) with everything kept.
     auto store = Open();
     EXPECT_EQ(store->Find("old-running")->fiscal_time, "100000");
     EXPECT_EQ(store->Find("old-confirming")->result, "r");
-    const std::vector<std::string> after = Sql(Path(), kOldColumns);
+    const std::vector<std::string> after = SqliteRows(Path(), kOldColumns);
     ASSERT_EQ(after.size(), 3u);
     EXPECT_EQ(after[1], before[1]);  // old-done, which nothing moved
 }
