@@ -87,11 +87,9 @@ void TTransactionRecords::End() {
 
 bool TTransactionRecords::Confirming(const std::string& request_id,
                                      const results::TFiscalFunction& function,
-                                     const std::string& approved,
-                                     const std::string& unconfirmed) {
+                                     const std::string& approved, const std::string& unconfirmed) {
     try {
-        if (store_->MarkConfirming(request_id, function, approved, unconfirmed, Now()))
-            return true;
+        if (store_->MarkConfirming(request_id, function, approved, unconfirmed, Now())) return true;
         log_("Registro de resultados: request_id " + request_id + " não estava em andamento.");
     } catch (const TResultStoreError& e) {
         LogFailure(request_id, e);

@@ -191,8 +191,8 @@ void TDmSitef::SettleWithLibrary() {
                 *day, platform::Utf8ToCp1252(function.document));
         },
         [&engine](const results::TFiscalFunction& function) {
-            engine.DesfazerFuncaoPendente(platform::Utf8ToCp1252(function.document),
-                                          function.date, function.time);
+            engine.DesfazerFuncaoPendente(platform::Utf8ToCp1252(function.document), function.date,
+                                          function.time);
         }};
     fRecords.Settle(&library);
 }

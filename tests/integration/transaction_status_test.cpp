@@ -374,8 +374,7 @@ TEST_F(TransactionStatus, AConfirmationLeftOverMidnightIsUndoneUnderTheMomentItS
         {
             DialogueClient till = Connect();
             const std::string uuid = qvtest::OpenSession(till);
-            ASSERT_EQ(Field(Pay(till, PaymentWithId(uuid, "before")).back(), "status"),
-                      "approved");
+            ASSERT_EQ(Field(Pay(till, PaymentWithId(uuid, "before")).back(), "status"), "approved");
         }
         ASSERT_EQ(app_.Stop(), 0) << app_.Output();
         app_.PutFile("clock.txt", "2025-11-26 23:59:50");

@@ -48,7 +48,8 @@ TEST_F(ResultStore, ARecordMovesOnlyForwardThroughItsStates) {
 
     // Only a running record becomes confirming, and only from the state it is in is it done.
     EXPECT_FALSE(store->Finish("A-1", TRecordState::kConfirming, "x", 102));
-    EXPECT_TRUE(store->MarkConfirming("A-1", {"54321", "20251126", "235950"}, kApproved, kUnconfirmed, 103));
+    EXPECT_TRUE(store->MarkConfirming("A-1", {"54321", "20251126", "235950"}, kApproved,
+                                      kUnconfirmed, 103));
     EXPECT_FALSE(store->MarkConfirming("A-1", {"1", "20251127", "235950"}, "y", "z", 104));
     const TResultRecord confirming = *store->Find("A-1");
     EXPECT_EQ(confirming.state, TRecordState::kConfirming);
@@ -83,7 +84,8 @@ TEST_F(ResultStore, WhatWasCommittedIsThereAfterAReopenByteForByte) {
     {
         auto store = Open();
         for (const std::string& id : ids) ASSERT_TRUE(store->Begin(id, 1));
-        ASSERT_TRUE(store->MarkConfirming(ids[0], {"7", "20251126", "235950"}, result, kUnconfirmed, 2));
+        ASSERT_TRUE(
+            store->MarkConfirming(ids[0], {"7", "20251126", "235950"}, result, kUnconfirmed, 2));
         ASSERT_TRUE(store->Finish(ids[1], TRecordState::kRunning, result, 3));
     }
     auto store = Open();
@@ -103,7 +105,8 @@ TEST_F(ResultStore, CardNumbersNeverReachTheFiles) {
     {
         auto store = Open();
         ASSERT_TRUE(store->Begin("A-1", 1));
-        ASSERT_TRUE(store->MarkConfirming("A-1", {"7", "20251126", "235950"}, approved, approved, 2));
+        ASSERT_TRUE(
+            store->MarkConfirming("A-1", {"7", "20251126", "235950"}, approved, approved, 2));
         ASSERT_TRUE(store->Begin("A-2", 1));
         ASSERT_TRUE(store->Finish("A-2", TRecordState::kRunning, approved, 3));
         const std::string masked = R"({"card_number":"411111******1111","nsu_code":"000001",)"
@@ -187,8 +190,8 @@ TEST_F(ResultStore, ADatabaseOfTheEarlierVersionIsUpgradedInPlaceKeepingEveryRec
         EXPECT_EQ(unfinished, (std::vector<std::string>{"old-running", "old-confirming"}));
         // The old records move on as usual, and new ones keep their time.
         EXPECT_TRUE(store->Finish("old-confirming", TRecordState::kConfirming, "r", 15));
-        EXPECT_TRUE(store->MarkConfirming("old-running", {"36000", "20251127", "100000"}, "a",
-                                          "u", 16));
+        EXPECT_TRUE(
+            store->MarkConfirming("old-running", {"36000", "20251127", "100000"}, "a", "u", 16));
     }
     EXPECT_EQ(SqliteRows(Path(), "PRAGMA user_version"), std::vector<std::string>{"1"});
     EXPECT_EQ(SqliteRows(Path(), "PRAGMA journal_mode"), std::vector<std::string>{"wal"});

@@ -207,11 +207,10 @@ TEST_F(ReceiptPrinting, ASaleAcrossMidnightSettlesEachPaymentUnderTheDayItStarte
         Lines finishes;
         for (const auto& line : Journal()) {
             if (line.starts_with("Finaliza"))
-                finishes.push_back(JournalValue(line, "confirma") + " " +
-                                   JournalValue(line, "cupomFiscal") + " " +
-                                   JournalValue(line, "dataFiscal") + " " +
-                                   JournalValue(line, "horario") + " -> " +
-                                   line.substr(line.find(" -> ") + 4));
+                finishes.push_back(
+                    JournalValue(line, "confirma") + " " + JournalValue(line, "cupomFiscal") + " " +
+                    JournalValue(line, "dataFiscal") + " " + JournalValue(line, "horario") +
+                    " -> " + line.substr(line.find(" -> ") + 4));
         }
         // Each payment named as the library knows it: the first is still the 26th's.
         const std::string primeira = std::string(c.confirma) + " 86398 20251126 235958 -> 0";
