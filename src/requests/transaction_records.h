@@ -11,10 +11,10 @@
 //   confirming → the library is asked how many functions of the record's fiscal document and
 //                date it still holds pending. Some: it never confirmed; the function is undone
 //                (named by its document, date and time) and the record done with the
-//                not-confirmed ("canceled") result. None: it
-//                confirmed (or the start-up recovery did, which runs before any settling):
-//                done with the approved result. No answer (library not loaded, busy, failing):
-//                stays confirming until the next settling.
+//                not-confirmed ("canceled") result. None: it confirmed (or the start-up
+//                recovery did, which runs before any settling): done with the approved result.
+//                No answer (library not loaded, busy, failing): stays confirming until the next
+//                settling.
 //
 // Store failures never escape except from Find: each is logged with SQLite's reason.
 //

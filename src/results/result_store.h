@@ -11,9 +11,9 @@
 //   running, confirming ──(found unfinished after a crash, settled)──▶ done
 //
 // "running" holds only the request; "confirming" adds the fiscal document, date and time the
-// library knows the function by and the two results it may end with (approved, or not confirmed);
-// "done" holds the one result message the client gets, byte for byte but for card numbers,
-// which the store never keeps: every result text is stored with them masked
+// library knows the function by and the two results it may end with (approved, or not
+// confirmed); "done" holds the one result message the client gets, byte for byte but for card
+// numbers, which the store never keeps: every result text is stored with them masked
 // (card_data/card_mask.h). Records never go back.
 //
 // Thread contract: every method may be called from any thread; one lock serialises them.
