@@ -36,7 +36,7 @@ void BM_RequestWithAnId(benchmark::State& state) {
     qvbench::Measure(state, [&] {
         const std::string id = "request-" + std::to_string(++n);
         store.Begin(id, n);
-        store.MarkConfirming(id, "43200", "20251126", kResult, kResult, n);
+        store.MarkConfirming(id, {"43200", "20251126", "120000"}, kResult, kResult, n);
         store.Finish(id, results::TRecordState::kConfirming, kResult, n);
     });
 }

@@ -35,7 +35,9 @@ std::optional<std::chrono::system_clock::time_point> ParseClockText(std::string_
 }
 
 std::optional<std::chrono::system_clock::time_point> TestClockNow() {
-    static const std::string path = EnvText(kClockFileVariable);
+    // Looked up at every call, so that a test process can give each test a clock file of its
+    // own.
+    const std::string path = EnvText(kClockFileVariable);
     if (path.empty()) return std::nullopt;
     const FileContents text = ReadFile(path);
     if (!text) return std::nullopt;

@@ -4,7 +4,7 @@
 // payment started before midnight and confirmed after it, say). A missing file or another text
 // leaves the system's clock. Monotonic time (deadlines, waits) is never affected.
 //
-// Thread contract: any thread; the file is read at every call.
+// Thread contract: any thread; the variable and the file are read at every call.
 #pragma once
 
 #include <chrono>

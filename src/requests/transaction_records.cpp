@@ -85,12 +85,11 @@ void TTransactionRecords::End() {
     running_.reset();
 }
 
-bool TTransactionRecords::Confirming(const std::string& request_id, const std::string& document,
-                                     const std::string& fiscal_date, const std::string& approved,
-                                     const std::string& unconfirmed) {
+bool TTransactionRecords::Confirming(const std::string& request_id,
+                                     const results::TFiscalFunction& function,
+                                     const std::string& approved, const std::string& unconfirmed) {
     try {
-        if (store_->MarkConfirming(request_id, document, fiscal_date, approved, unconfirmed, Now()))
-            return true;
+        if (store_->MarkConfirming(request_id, function, approved, unconfirmed, Now())) return true;
         log_("Registro de resultados: request_id " + request_id + " não estava em andamento.");
     } catch (const TResultStoreError& e) {
         LogFailure(request_id, e);
@@ -129,9 +128,11 @@ void TTransactionRecords::SettleRecord(const TResultRecord& record, const TLibra
         return;
     }
     if (library == nullptr) return;
+    const results::TFiscalFunction function{record.document, record.fiscal_date,
+                                            record.fiscal_time};
     int32_t pending = -1;
     try {
-        pending = library->pending(record.document, record.fiscal_date);
+        pending = library->pending(function);
     } catch (const std::exception& e) {
         log_("Transação " + record.request_id + " interrompida sem resultado: " + e.what());
         return;
@@ -147,7 +148,7 @@ void TTransactionRecords::SettleRecord(const TResultRecord& record, const TLibra
         return;
     }
     try {
-        library->undo(record.document, record.fiscal_date);
+        library->undo(function);
     } catch (const std::exception& e) {
         // Still never confirmed: the library undoes it on its own.
         log_("Transação " + record.request_id + ": erro ao desfazer: " + e.what());

@@ -10,10 +10,11 @@
 //                unconfirmed. No library needed.
 //   confirming → the library is asked how many functions of the record's fiscal document and
 //                date it still holds pending. Some: it never confirmed; the function is undone
-//                and the record done with the not-confirmed ("canceled") result. None: it
-//                confirmed (or the start-up recovery did, which runs before any settling):
-//                done with the approved result. No answer (library not loaded, busy, failing):
-//                stays confirming until the next settling.
+//                (named by its document, date and time) and the record done with the
+//                not-confirmed ("canceled") result. None: it confirmed (or the start-up
+//                recovery did, which runs before any settling): done with the approved result.
+//                No answer (library not loaded, busy, failing): stays confirming until the next
+//                settling.
 //
 // Store failures never escape except from Find: each is logged with SQLite's reason.
 //
@@ -67,13 +68,11 @@ public:
     // The running request's operation has ended, whatever its record says.
     void End();
 
-    // The running request's approval, before the library is asked to confirm it: `document`
-    // and `fiscal_date` (yyyymmdd) name the function, `approved` and `unconfirmed` are the two
-    // results it may end with. False when it could not be recorded: then it must not be
-    // confirmed.
-    bool Confirming(const std::string& request_id, const std::string& document,
-                    const std::string& fiscal_date, const std::string& approved,
-                    const std::string& unconfirmed);
+    // The running request's approval, before the library is asked to confirm it: `function`
+    // names it to the library, `approved` and `unconfirmed` are the two results it may end
+    // with. False when it could not be recorded: then it must not be confirmed.
+    bool Confirming(const std::string& request_id, const results::TFiscalFunction& function,
+                    const std::string& approved, const std::string& unconfirmed);
     // The running request's result, from state `from`; false when the record is in another
     // state (it has moved on already) or the store failed (logged).
     bool Finish(const std::string& request_id, results::TRecordState from,
@@ -81,11 +80,11 @@ public:
 
     // What the payment library says of a confirmation that was never seen to end.
     struct TLibrary {
-        // Functions of fiscal document `document` and date `date` (yyyymmdd) it holds
-        // pending; below 0 when it gives no answer. May raise (no answer either).
-        std::function<int32_t(const std::string& document, const std::string& date)> pending;
-        // Undoes that function.
-        std::function<void(const std::string& document, const std::string& date)> undo;
+        // Functions of the function's fiscal document and date it holds pending; below 0 when
+        // it gives no answer. May raise (no answer either).
+        std::function<int32_t(const results::TFiscalFunction& function)> pending;
+        // Undoes that function (its time is empty in a record of an earlier version).
+        std::function<void(const results::TFiscalFunction& function)> undo;
     };
     // Settles every unfinished record; confirming ones only when `library` is given.
     void Settle(const TLibrary* library);

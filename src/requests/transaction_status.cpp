@@ -157,9 +157,10 @@ void TDmSitef::EndRecord() {
 
 bool TDmSitef::RecordConfirming(const std::string& documento, const JsonArray& entries) {
     if (!fRequestId) return true;
-    const std::string date = KaCliSiTef.TEFCliSiTef().DataFiscal(documento);
-    return fRecords.Confirming(*fRequestId, documento, date, ApprovedResult(entries),
-                               UnconfirmedResult(entries));
+    const tef::TKaCliSiTefCliSiTef::TMomento started =
+        KaCliSiTef.TEFCliSiTef().MomentoFiscal(platform::Utf8ToCp1252(documento));
+    return fRecords.Confirming(*fRequestId, {documento, started.data, started.hora},
+                               ApprovedResult(entries), UnconfirmedResult(entries));
 }
 
 void TDmSitef::RecordOutcome(results::TRecordState from, const std::string& result) {
@@ -183,14 +184,15 @@ void TDmSitef::SettleWithLibrary() {
         return;
     }
     const TTransactionRecords::TLibrary library{
-        [&engine](const std::string& document, const std::string& date) -> int32_t {
-            const std::optional<platform::TDateTime> day = FiscalDate(date);
+        [&engine](const results::TFiscalFunction& function) -> int32_t {
+            const std::optional<platform::TDateTime> day = FiscalDate(function.date);
             if (!day) return -1;
-            return engine.ObtemQuantidadeTransacoesPendentes(*day,
-                                                             platform::Utf8ToCp1252(document));
+            return engine.ObtemQuantidadeTransacoesPendentes(
+                *day, platform::Utf8ToCp1252(function.document));
         },
-        [&engine](const std::string& document, const std::string& date) {
-            engine.DesfazerFuncaoPendente(platform::Utf8ToCp1252(document), date);
+        [&engine](const results::TFiscalFunction& function) {
+            engine.DesfazerFuncaoPendente(platform::Utf8ToCp1252(function.document), function.date,
+                                          function.time);
         }};
     fRecords.Settle(&library);
 }

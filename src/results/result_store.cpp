@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string_view>
 
 #include "card_data/card_mask.h"
@@ -27,9 +28,18 @@ CREATE TABLE IF NOT EXISTS transaction_result (
 CREATE INDEX IF NOT EXISTS transaction_result_state ON transaction_result (state, updated_at);
 )sql";
 
+// Step i brings the table from schema version i (PRAGMA user_version) to i + 1. A database of
+// an earlier version is upgraded in place, every record kept; a new one takes every step.
+constexpr const char* kMigrations[] = {
+    // 1: the time of day the library's function was started with, which names it together
+    // with its document and date (records of version 0 have it empty: unknown).
+    "ALTER TABLE transaction_result ADD COLUMN fiscal_time TEXT NOT NULL DEFAULT ''",
+};
+constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
+
 constexpr const char* kColumns =
     "request_id, state, document, fiscal_date, approved, unconfirmed, result, started_at, "
-    "updated_at";
+    "updated_at, fiscal_time";
 
 // A busy database (another program holding a lock) is waited for this long.
 constexpr int kBusyTimeoutMs = 2000;
@@ -166,6 +176,7 @@ TResultRecord ReadRecord(const Statement& s) {
     r.result = s.Text(6);
     r.started_at = s.Integer(7);
     r.updated_at = s.Integer(8);
+    r.fiscal_time = s.Text(9);
     return r;
 }
 
@@ -173,6 +184,17 @@ TResultRecord ReadRecord(const Statement& s) {
 std::string PragmaValue(Connection& c, const char* sql) {
     Statement pragma(c.get(), sql);
     return pragma.Step() ? pragma.Text(0) : std::string();
+}
+
+// Creates the table or brings it to the current schema; inside the caller's transaction, so an
+// upgrade that fails leaves the file as it was.
+void CreateOrUpgrade(Connection& c) {
+    c.Execute(kSchema);
+    const int version = std::stoi("0" + PragmaValue(c, "PRAGMA user_version"));
+    // A newer service's database is used as it stands: its columns include ours.
+    if (version >= kSchemaVersion) return;
+    for (int step = version; step < kSchemaVersion; ++step) c.Execute(kMigrations[step]);
+    c.Execute(("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
 }
 
 // Sets the connection up and proves the file usable before anything relies on it: SQLite
@@ -189,9 +211,11 @@ void Prepare(Connection& c) {
     // would rewrite the header.
     if (sqlite3_db_readonly(c.get(), "main") == 1)
         throw TResultStoreError(sqlite3_errstr(SQLITE_READONLY));
+    // FULL: in write-ahead mode only this syncs the log at every commit (an upgrade's too).
+    c.Execute("PRAGMA synchronous = FULL");
     c.Execute("BEGIN IMMEDIATE");
     try {
-        c.Execute(kSchema);
+        CreateOrUpgrade(c);
         c.Execute("COMMIT");
     } catch (...) {
         sqlite3_exec(c.get(), "ROLLBACK", nullptr, nullptr, nullptr);
@@ -200,8 +224,6 @@ void Prepare(Connection& c) {
     const std::string mode = PragmaValue(c, "PRAGMA journal_mode = WAL");
     if (mode != "wal")
         throw TResultStoreError("write-ahead logging unavailable (journal mode " + mode + ")");
-    // FULL: in write-ahead mode only this syncs the log at every commit.
-    c.Execute("PRAGMA synchronous = FULL");
 }
 
 std::string Select(const char* where) {
@@ -221,8 +243,8 @@ public:
                     "VALUES (?1, 'running', ?2, ?2) ON CONFLICT (request_id) DO NOTHING"};
     Statement confirming{connection.get(),
                          "UPDATE transaction_result SET state = 'confirming', document = ?2, "
-                         "fiscal_date = ?3, approved = ?4, unconfirmed = ?5, updated_at = ?6 "
-                         "WHERE request_id = ?1 AND state = 'running'"};
+                         "fiscal_date = ?3, fiscal_time = ?4, approved = ?5, unconfirmed = ?6, "
+                         "updated_at = ?7 WHERE request_id = ?1 AND state = 'running'"};
     Statement finish{connection.get(),
                      "UPDATE transaction_result SET state = 'done', result = ?3, approved = '', "
                      "unconfirmed = '', updated_at = ?4 WHERE request_id = ?1 AND state = ?2"};
@@ -249,16 +271,17 @@ bool TResultStore::Begin(const std::string& request_id, int64_t now) {
     return begin->Bind(1, request_id).Bind(2, now).Change() == 1;
 }
 
-bool TResultStore::MarkConfirming(const std::string& request_id, const std::string& document,
-                                  const std::string& fiscal_date, const std::string& approved,
-                                  const std::string& unconfirmed, int64_t now) {
+bool TResultStore::MarkConfirming(const std::string& request_id, const TFiscalFunction& function,
+                                  const std::string& approved, const std::string& unconfirmed,
+                                  int64_t now) {
     std::lock_guard lock(mutex_);
     Use confirming(db_->confirming);
-    confirming->Bind(1, request_id).Bind(2, document).Bind(3, fiscal_date);
+    confirming->Bind(1, request_id).Bind(2, function.document);
+    confirming->Bind(3, function.date).Bind(4, function.time);
     // Bound copies (SQLITE_TRANSIENT): the masked texts need not outlive the call.
-    confirming->Bind(4, card_data::MaskedCardNumbers(approved));
-    confirming->Bind(5, card_data::MaskedCardNumbers(unconfirmed));
-    return confirming->Bind(6, now).Change() == 1;
+    confirming->Bind(5, card_data::MaskedCardNumbers(approved));
+    confirming->Bind(6, card_data::MaskedCardNumbers(unconfirmed));
+    return confirming->Bind(7, now).Change() == 1;
 }
 
 bool TResultStore::Finish(const std::string& request_id, TRecordState from,

@@ -10,10 +10,10 @@
 //   confirming ──(the library confirmed, or refused: the result the client gets)──▶ done
 //   running, confirming ──(found unfinished after a crash, settled)──▶ done
 //
-// "running" holds only the request; "confirming" adds the fiscal document and date the library
-// knows the function by and the two results it may end with (approved, or not confirmed);
-// "done" holds the one result message the client gets, byte for byte but for card numbers,
-// which the store never keeps: every result text is stored with them masked
+// "running" holds only the request; "confirming" adds the fiscal document, date and time the
+// library knows the function by and the two results it may end with (approved, or not
+// confirmed); "done" holds the one result message the client gets, byte for byte but for card
+// numbers, which the store never keeps: every result text is stored with them masked
 // (card_data/card_mask.h). Records never go back.
 //
 // Thread contract: every method may be called from any thread; one lock serialises them.
@@ -37,12 +37,22 @@ public:
 
 enum class TRecordState { kRunning, kConfirming, kDone };
 
+// How the payment library knows a function: its fiscal document and the date (yyyymmdd) and
+// time (hhnnss) it was started with.
+struct TFiscalFunction {
+    std::string document;
+    std::string date;
+    std::string time;
+};
+
 struct TResultRecord {
     std::string request_id;
     TRecordState state = TRecordState::kRunning;
-    // From "confirming" on: the library's fiscal document and its date (yyyymmdd).
+    // From "confirming" on: the library's fiscal document, its date (yyyymmdd) and time
+    // (hhnnss; empty in records of a database from before the time was kept).
     std::string document;
     std::string fiscal_date;
+    std::string fiscal_time;
     // "confirming": the result when the library confirmed, and when it did not.
     std::string approved;
     std::string unconfirmed;
@@ -55,8 +65,9 @@ struct TResultRecord {
 class TResultStore {
 public:
     // Opens the database at `path`, creating the file when missing (not its folder), checks
-    // that it is whole and writable and creates the table. Raises TResultStoreError with
-    // SQLite's reason (a file that is not a database, damaged, read-only, unreachable).
+    // that it is whole and writable and creates the table, or upgrades the table of an earlier
+    // version in place (one synced transaction; every record kept). Raises TResultStoreError
+    // with SQLite's reason (a file that is not a database, damaged, read-only, unreachable).
     explicit TResultStore(const std::string& path);
     ~TResultStore();
     TResultStore(const TResultStore&) = delete;
@@ -67,9 +78,8 @@ public:
     // Records `request_id` as running; false (nothing changed) when it is already recorded.
     bool Begin(const std::string& request_id, int64_t now);
     // running → confirming; false when the record is not running.
-    bool MarkConfirming(const std::string& request_id, const std::string& document,
-                        const std::string& fiscal_date, const std::string& approved,
-                        const std::string& unconfirmed, int64_t now);
+    bool MarkConfirming(const std::string& request_id, const TFiscalFunction& function,
+                        const std::string& approved, const std::string& unconfirmed, int64_t now);
     // `from` → done with `result`; false when the record is not in state `from`.
     bool Finish(const std::string& request_id, TRecordState from, const std::string& result,
                 int64_t now);

@@ -60,6 +60,16 @@ AnsiString CampoCheque(const std::string& texto, size_t largura) {
     return digitos.substr(0, largura);
 }
 
+// The moment `r` says its function was started with, when `r` is of document `documento`.
+std::optional<TKaCliSiTefCliSiTef::TMomento> InicioRegistrado(const TKaCliSiTefResp& r,
+                                                              const AnsiString& documento) {
+    const std::string& inicio = r.InicioFuncao;
+    if (Ansi(r.DocumentoVinculado) != documento || inicio.size() != 14 ||
+        inicio.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return TKaCliSiTefCliSiTef::TMomento{inicio.substr(0, 8), inicio.substr(8)};
+}
+
 // What the PIN pad shows while it waits for a loyalty card, and after a card read.
 constexpr const char* kMensagemTrilha3 = "PASSE O CARTAO FIDELIDADE";
 constexpr const char* kMensagemBoaViagem = "** BOA VIAGEM **";
@@ -176,6 +186,9 @@ int32_t TKaCliSiTefCliSiTef::IniciarFuncao(int Modalidade, const AnsiString& Hea
     conteudo.GravaInformacao(899, 101, documento);
     conteudo.GravaInformacao(899, 102, documento);
     conteudo.GravaInformacao(899, 103, std::to_string(MoneyToCents(Valor)));
+    // Kept with the record (and so with its backup file): finishing the function another day,
+    // after a restart say, must name it by the moment it was started with.
+    conteudo.GravaInformacao(899, 104, data + hora);
     Resp().TipoGP = Tipo();
 
     GravaLog("*** IniciaFuncaoSiTefInterativo. Modalidade: " + std::to_string(Modalidade) +
@@ -425,7 +438,13 @@ TKaCliSiTefCliSiTef::TMomento TKaCliSiTefCliSiTef::Agora() {
 
 TKaCliSiTefCliSiTef::TMomento TKaCliSiTefCliSiTef::MomentoDe(const AnsiString& Documento) const {
     // The library knows a function by its document and the moment it was started.
-    return fDocumentoAberto == Documento ? fInicio : Agora();
+    if (fDocumentoAberto == Documento) return fInicio;
+    if (auto inicio = InicioRegistrado(Resp(), Documento)) return *inicio;
+    const TKaCliSiTefRespostasPendentes& pendentes = Owner().RespostasPendentes();
+    for (int i = 0; i < pendentes.Count(); ++i) {
+        if (auto inicio = InicioRegistrado(pendentes.Objects(i), Documento)) return *inicio;
+    }
+    return Agora();
 }
 
 void TKaCliSiTefCliSiTef::DesfazerFuncaoAberta() {
@@ -440,10 +459,12 @@ void TKaCliSiTefCliSiTef::DesfazerFuncaoAberta() {
 }
 
 void TKaCliSiTefCliSiTef::DesfazerFuncaoPendente(const AnsiString& Documento,
-                                                 const AnsiString& DataFiscal) {
-    GravaLog("DesfazerFuncaoPendente: Documento " + Documento + " Data: " + DataFiscal);
-    // Dated as it was started: it may have been another day.
-    FinalizarFuncao(false, Documento, {DataFiscal, Agora().hora});
+                                                 const AnsiString& DataFiscal,
+                                                 const AnsiString& Horario) {
+    GravaLog("DesfazerFuncaoPendente: Documento " + Documento + " Data: " + DataFiscal +
+             " Hora: " + Horario);
+    // Named as it was started: it may have been another day.
+    FinalizarFuncao(false, Documento, {DataFiscal, Horario.empty() ? Agora().hora : Horario});
 }
 
 bool TKaCliSiTefCliSiTef::FinalizarComImpressao(bool Confirma,

@@ -69,16 +69,23 @@ public:
     // FinalizaFuncaoSiTefInterativo.
     bool ModoServico = false;
 
+    // A date (yyyymmdd) and time (hhnnss) as the library's calls take them.
+    struct TMomento {
+        AnsiString data, hora;
+    };
+
     // A function was started and not finished / is a reprint / is a refund.
     bool IniciouRequisicao() const { return fIniciouRequisicao; }
     // The library still holds a function open: started, and neither ended by the library with
     // a final status other than 0 nor finished here (an approval not yet confirmed, a
     // dialogue an event handler's error cut short, a confirmation the library refused).
     bool FuncaoAberta() const { return fDocumentoAberto.has_value(); }
-    // The fiscal date (yyyymmdd) of document `Documento`'s function, which with the document
-    // names it to the library: the date the open function was started with (midnight may have
-    // passed since), today for any other document.
-    AnsiString DataFiscal(const AnsiString& Documento) const { return MomentoDe(Documento).data; }
+    // The fiscal date and time of document `Documento`'s function, which with the document
+    // name it to the library: the moment it was started with (midnight may have passed since),
+    // taken from the open function or from a record of that document (the current response, a
+    // backup file read back into it, an entry of the pending list); now for a document no
+    // record dates (a backup file written before records kept it).
+    TMomento MomentoFiscal(const AnsiString& Documento) const { return MomentoDe(Documento); }
     bool Reimpressao() const { return fReimpressao; }
     bool Devolucao() const { return fDevolucao; }
 
@@ -130,10 +137,12 @@ public:
     // Undoes the function the library still holds open (finishes it not confirmed) without
     // telling the operator, who learns the outcome from the host; nothing when none is open.
     void DesfazerFuncaoAberta();
-    // Undoes the function of fiscal document `Documento`, started on `DataFiscal` (yyyymmdd),
-    // that an earlier run of the host left approved and unconfirmed with the library (its
-    // confirmation never asked), without telling the operator.
-    void DesfazerFuncaoPendente(const AnsiString& Documento, const AnsiString& DataFiscal);
+    // Undoes the function of fiscal document `Documento`, started on `DataFiscal` (yyyymmdd) at
+    // `Horario` (hhnnss; empty when unknown: the current time is sent), that an earlier run of
+    // the host left approved and unconfirmed with the library (its confirmation never asked),
+    // without telling the operator.
+    void DesfazerFuncaoPendente(const AnsiString& Documento, const AnsiString& DataFiscal,
+                                const AnsiString& Horario);
 
     // Confirms or undoes the running function of document `DocumentoVinculado` and forgets the
     // preset answers; every call to the library names the function by the date and time it
@@ -200,12 +209,8 @@ private:
     // answer the fields of this one.
     void NovaFuncao() { Respostas.clear(); }
 
-    // A date (yyyymmdd) and time (hhnnss) as the library's calls take them.
-    struct TMomento {
-        AnsiString data, hora;
-    };
     static TMomento Agora();
-    // When document `Documento`'s function was started, if it is the open one; now otherwise.
+    // See MomentoFiscal.
     TMomento MomentoDe(const AnsiString& Documento) const;
 
     // False when the library refused the confirmation.

@@ -38,6 +38,10 @@ struct TKaCliSiTefRespCampos {
     std::string CodigoAutorizacaoTransacao, Conta, ContaDC, DocumentoPessoa, Finalizacao, Header;
     std::string NomeAdministradora, NSU, NSUTransacaoCancelada, Rede, StatusTransacao;
     std::string TextoEspecialCliente, TextoEspecialOperador, Trailer, DocumentoVinculado;
+    // The fiscal date and time the engine started the function with ("yyyymmddhhnnss", field
+    // 899-104), which with DocumentoVinculado name it to the library; empty in records written
+    // before the engine kept it.
+    std::string InicioFuncao;
 
     platform::TDateTime DataCheque = 0;
     platform::TDateTime DataHoraTransacaoCancelada = 0;

@@ -207,6 +207,7 @@ void TKaCliSiTefRespCliSiTef::AplicaCampo(const Campo& campo, Leitura& leitura) 
                  case 101: r.ID = c.informacao.AsInteger(); break;
                  case 102: r.DocumentoVinculado = c.texto; break;
                  case 103: r.ValorTotal += c.informacao.AsMoney(); break;
+                 case 104: r.InicioFuncao = c.texto; break;
                  default: break;
              }
          }},

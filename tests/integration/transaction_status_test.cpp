@@ -20,6 +20,7 @@
 #include "support/dialogue_client.h"
 #include "support/sim_journal.h"
 #include "support/simulated_library.h"
+#include "support/sqlite_file.h"
 
 namespace {
 
@@ -350,6 +351,76 @@ TEST_F(TransactionStatus, ARecordLeftConfirmingIsSettledBeforeTheNextFunctionSta
     EXPECT_TRUE(result.ends_with(kNotConfirmed)) << result;
     EXPECT_NE(result.find(kReceipt), std::string::npos) << result;
     EXPECT_EQ(app_.Stop(), 0) << app_.Output();
+}
+
+TEST_F(TransactionStatus, AConfirmationLeftOverMidnightIsUndoneUnderTheMomentItStarted) {
+    struct Case {
+        const char* what;
+        // Turns the database into one of an earlier version (no time kept), or leaves it.
+        bool earlier_version;
+        const char* undone_at;  // the time the library is given
+    } cases[] = {
+        {"recorded with its time", false, "235950"},
+        {"recorded by an earlier version, without it: the time of the settling", true, "000010"},
+    };
+    app_.SetEnv("QV_CLISITEF_STATE", app_ / "clisitef-sim.state");
+    app_.SetEnv("QV_CLOCK_FILE", app_ / "clock.txt");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(app_ / "Resultados");
+        // A payment that ends approved, then one whose service is killed as it confirms.
+        app_.PutFile("clock.txt", "2025-11-26 23:59:40");
+        app_.StartAndWaitForPort();
+        {
+            DialogueClient till = Connect();
+            const std::string uuid = qvtest::OpenSession(till);
+            ASSERT_EQ(Field(Pay(till, PaymentWithId(uuid, "before")).back(), "status"), "approved");
+        }
+        ASSERT_EQ(app_.Stop(), 0) << app_.Output();
+        app_.PutFile("clock.txt", "2025-11-26 23:59:50");
+        app_.SetEnv("QV_CRASH_AT", "confirming");
+        app_.StartAndWaitForPort();
+        {
+            DialogueClient till = Connect();
+            till.socket().SendText(PaymentWithId(qvtest::OpenSession(till), "left"));
+            ASSERT_EQ(MessageType(till.ReadUntil({"menu"}).back()), "menu");
+            till.socket().SendText(qvtest::MenuAnswer(kMenuChoice));
+            EXPECT_THROW(till.ReadUntil(), std::exception);  // the service is gone
+        }
+        ASSERT_EQ(app_.Wait(std::chrono::seconds(10)), 128 + SIGKILL);
+        const std::string started = Journal("IniciaFuncaoSiTefInterativo").back();
+        ASSERT_EQ(qvtest::JournalValue(started, "cupomFiscal"), "86390");
+        ASSERT_EQ(qvtest::JournalValue(started, "dataFiscal"), "20251126");
+        const char* kBefore =
+            "SELECT state, document, fiscal_date, result, started_at, updated_at FROM "
+            "transaction_result WHERE request_id = 'before'";
+        const Lines before = qvtest::SqliteRows(DatabasePath(), kBefore);
+        ASSERT_EQ(before.size(), 1u);
+        if (c.earlier_version) {
+            qvtest::SqliteRows(DatabasePath(),
+                               "ALTER TABLE transaction_result DROP COLUMN fiscal_time; "
+                               "PRAGMA user_version = 0");
+        }
+
+        // Back after midnight: the library still holds the function, so it never confirmed;
+        // it is undone under the day it was started (and its time, when the record kept it).
+        app_.PutFile("clock.txt", "2025-11-27 00:00:10");
+        app_.SetEnv("QV_CRASH_AT", "");
+        app_.StartAndWaitForPort();
+        const std::string result = AskStatus("left");
+        EXPECT_TRUE(result.ends_with(kNotConfirmed)) << result;
+        const std::string undone = Journal("FinalizaFuncaoSiTefInterativo").back();
+        EXPECT_EQ(qvtest::JournalValue(undone, "confirma"), "0");
+        EXPECT_EQ(qvtest::JournalValue(undone, "cupomFiscal"), "86390");
+        EXPECT_EQ(qvtest::JournalValue(undone, "dataFiscal"), "20251126");
+        EXPECT_EQ(qvtest::JournalValue(undone, "horario"), c.undone_at);
+        EXPECT_TRUE(undone.ends_with(" -> 0")) << undone;
+        // Every record kept through the upgrade: the earlier payment's outcome as it was.
+        EXPECT_EQ(Field(AskStatus("before"), "status"), "approved");
+        EXPECT_EQ(qvtest::SqliteRows(DatabasePath(), kBefore), before);
+        EXPECT_EQ(qvtest::SqliteRows(DatabasePath(), "PRAGMA user_version"), Lines{"1"});
+        EXPECT_EQ(app_.Stop(), 0) << app_.Output();
+    }
 }
 
 TEST_F(TransactionStatus, ARecordItCannotUseIsLoggedAndOnlyRequestsWithAnIdAreRefused) {

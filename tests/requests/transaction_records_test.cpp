@@ -20,7 +20,8 @@ protected:
     // A record left confirming by an operation that is over.
     void LeaveConfirming(const std::string& id) {
         ASSERT_EQ(records_.Begin(id), TTransactionRecords::TBegin::kStarted);
-        ASSERT_TRUE(records_.Confirming(id, "54321", "20251126", "approved", "unconfirmed"));
+        ASSERT_TRUE(
+            records_.Confirming(id, {"54321", "20251126", "235950"}, "approved", "unconfirmed"));
         records_.End();
     }
 
@@ -79,12 +80,12 @@ TEST_F(TransactionRecords, AConfirmationNeverSeenToEndIsSettledFromTheLibrarysAn
         LeaveConfirming(id);
         std::vector<std::string> asked, undone;
         const TTransactionRecords::TLibrary library{
-            [&](const std::string& document, const std::string& date) {
-                asked.push_back(document + "@" + date);
+            [&](const results::TFiscalFunction& f) {
+                asked.push_back(f.document + "@" + f.date + " " + f.time);
                 return c.pending();
             },
-            [&](const std::string& document, const std::string& date) {
-                undone.push_back(document + "@" + date);
+            [&](const results::TFiscalFunction& f) {
+                undone.push_back(f.document + "@" + f.date + " " + f.time);
                 if (c.undo_fails) throw std::runtime_error("recusado");
             }};
         // Without the library it cannot be told.
@@ -95,8 +96,9 @@ TEST_F(TransactionRecords, AConfirmationNeverSeenToEndIsSettledFromTheLibrarysAn
         const TTransactionRecords::TLookup found = records_.Find(id);
         EXPECT_EQ(found.kind, c.kind) << c.what;
         EXPECT_EQ(found.result, c.result) << c.what;
-        EXPECT_EQ(asked, std::vector<std::string>{"54321@20251126"}) << c.what;
-        EXPECT_EQ(undone, c.undone ? std::vector<std::string>{"54321@20251126"}
+        // Named as the library knows it: by its document and the moment it was started.
+        EXPECT_EQ(asked, std::vector<std::string>{"54321@20251126 235950"}) << c.what;
+        EXPECT_EQ(undone, c.undone ? std::vector<std::string>{"54321@20251126 235950"}
                                    : std::vector<std::string>{})
             << c.what;
         // Settled records are not asked about again; this one is done with either way.

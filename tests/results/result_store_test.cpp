@@ -10,12 +10,14 @@
 
 #include "platform/file_system.h"
 #include "support/process_probe.h"
+#include "support/sqlite_file.h"
 #include "support/temp_folder.h"
 
 namespace results {
 namespace {
 
 namespace fs = std::filesystem;
+using qvtest::SqliteRows;
 
 constexpr const char* kApproved = R"({"type":"result","status":"approved","transaction_data":[]})";
 constexpr const char* kUnconfirmed = R"({"type":"result","status":"canceled"})";
@@ -46,12 +48,14 @@ TEST_F(ResultStore, ARecordMovesOnlyForwardThroughItsStates) {
 
     // Only a running record becomes confirming, and only from the state it is in is it done.
     EXPECT_FALSE(store->Finish("A-1", TRecordState::kConfirming, "x", 102));
-    EXPECT_TRUE(store->MarkConfirming("A-1", "54321", "20251126", kApproved, kUnconfirmed, 103));
-    EXPECT_FALSE(store->MarkConfirming("A-1", "1", "20251127", "y", "z", 104));
+    EXPECT_TRUE(store->MarkConfirming("A-1", {"54321", "20251126", "235950"}, kApproved,
+                                      kUnconfirmed, 103));
+    EXPECT_FALSE(store->MarkConfirming("A-1", {"1", "20251127", "235950"}, "y", "z", 104));
     const TResultRecord confirming = *store->Find("A-1");
     EXPECT_EQ(confirming.state, TRecordState::kConfirming);
     EXPECT_EQ(confirming.document, "54321");
     EXPECT_EQ(confirming.fiscal_date, "20251126");
+    EXPECT_EQ(confirming.fiscal_time, "235950");
     EXPECT_EQ(confirming.approved, kApproved);
     EXPECT_EQ(confirming.unconfirmed, kUnconfirmed);
     EXPECT_EQ(confirming.updated_at, 103);
@@ -68,7 +72,7 @@ TEST_F(ResultStore, ARecordMovesOnlyForwardThroughItsStates) {
 
     // A request that ended without an approval goes from running straight to done.
     EXPECT_TRUE(store->Begin("A-2", 110));
-    EXPECT_FALSE(store->MarkConfirming("A-3", "1", "20251126", "y", "z", 111));
+    EXPECT_FALSE(store->MarkConfirming("A-3", {"1", "20251126", "235950"}, "y", "z", 111));
     EXPECT_TRUE(store->Finish("A-2", TRecordState::kRunning, "declined", 112));
     EXPECT_EQ(store->Find("A-2")->result, "declined");
 }
@@ -80,7 +84,8 @@ TEST_F(ResultStore, WhatWasCommittedIsThereAfterAReopenByteForByte) {
     {
         auto store = Open();
         for (const std::string& id : ids) ASSERT_TRUE(store->Begin(id, 1));
-        ASSERT_TRUE(store->MarkConfirming(ids[0], "7", "20251126", result, kUnconfirmed, 2));
+        ASSERT_TRUE(
+            store->MarkConfirming(ids[0], {"7", "20251126", "235950"}, result, kUnconfirmed, 2));
         ASSERT_TRUE(store->Finish(ids[1], TRecordState::kRunning, result, 3));
     }
     auto store = Open();
@@ -100,7 +105,8 @@ TEST_F(ResultStore, CardNumbersNeverReachTheFiles) {
     {
         auto store = Open();
         ASSERT_TRUE(store->Begin("A-1", 1));
-        ASSERT_TRUE(store->MarkConfirming("A-1", "7", "20251126", approved, approved, 2));
+        ASSERT_TRUE(
+            store->MarkConfirming("A-1", {"7", "20251126", "235950"}, approved, approved, 2));
         ASSERT_TRUE(store->Begin("A-2", 1));
         ASSERT_TRUE(store->Finish("A-2", TRecordState::kRunning, approved, 3));
         const std::string masked = R"({"card_number":"411111******1111","nsu_code":"000001",)"
@@ -123,7 +129,7 @@ TEST_F(ResultStore, UnfinishedRecordsOldestFirstAndRetentionOfDoneOnes) {
     ASSERT_TRUE(store->Begin("recent-done", 30));
     ASSERT_TRUE(store->Finish("recent-done", TRecordState::kRunning, "r", 40));
     ASSERT_TRUE(store->Begin("old-confirming", 5));
-    ASSERT_TRUE(store->MarkConfirming("old-confirming", "1", "20251126", "a", "u", 6));
+    ASSERT_TRUE(store->MarkConfirming("old-confirming", {"1", "20251126", "235950"}, "a", "u", 6));
     ASSERT_TRUE(store->Begin("old-running", 7));
 
     std::vector<std::string> unfinished;
@@ -137,6 +143,66 @@ TEST_F(ResultStore, UnfinishedRecordsOldestFirstAndRetentionOfDoneOnes) {
     EXPECT_TRUE(store->Find("old-confirming"));
     EXPECT_TRUE(store->Find("old-running"));
     EXPECT_EQ(store->DeleteDoneBefore(40), 0);
+}
+
+// A database as the service wrote it before it kept the time a function was started with: the
+// table of that version, in write-ahead-log mode, a record in each state.
+constexpr const char* kVersion0 = R"sql(
+PRAGMA journal_mode = WAL;
+CREATE TABLE transaction_result (
+    request_id  TEXT PRIMARY KEY NOT NULL,
+    state       TEXT NOT NULL CHECK (state IN ('running', 'confirming', 'done')),
+    document    TEXT NOT NULL DEFAULT '',
+    fiscal_date TEXT NOT NULL DEFAULT '',
+    approved    TEXT NOT NULL DEFAULT '',
+    unconfirmed TEXT NOT NULL DEFAULT '',
+    result      TEXT NOT NULL DEFAULT '',
+    started_at  INTEGER NOT NULL,
+    updated_at  INTEGER NOT NULL
+);
+CREATE INDEX transaction_result_state ON transaction_result (state, updated_at);
+INSERT INTO transaction_result VALUES ('old-running', 'running', '', '', '', '', '', 10, 10);
+INSERT INTO transaction_result VALUES ('old-confirming', 'confirming', '86390', '20251126',
+    '{"status":"approved"}', '{"status":"canceled"}', '', 11, 12);
+INSERT INTO transaction_result VALUES ('old-done', 'done', '86391', '20251126', '', '',
+    '{"status":"approved","x":"\u00E7 ''"}', 13, 14);
+)sql";
+
+TEST_F(ResultStore, ADatabaseOfTheEarlierVersionIsUpgradedInPlaceKeepingEveryRecord) {
+    SqliteRows(Path(), kVersion0);
+    const char* kOldColumns =
+        "SELECT request_id, state, document, fiscal_date, approved, unconfirmed, result, "
+        "started_at, updated_at FROM transaction_result ORDER BY request_id";
+    const std::vector<std::string> before = SqliteRows(Path(), kOldColumns);
+    ASSERT_EQ(before.size(), 3u);
+    {
+        auto store = Open();
+        // Every record as it was, with no time for what was recorded without one.
+        const TResultRecord confirming = *store->Find("old-confirming");
+        EXPECT_EQ(confirming.state, TRecordState::kConfirming);
+        EXPECT_EQ(confirming.document, "86390");
+        EXPECT_EQ(confirming.fiscal_date, "20251126");
+        EXPECT_EQ(confirming.fiscal_time, "");
+        EXPECT_EQ(confirming.approved, R"({"status":"approved"})");
+        EXPECT_EQ(store->Find("old-done")->result, R"({"status":"approved","x":"\u00E7 '"})");
+        std::vector<std::string> unfinished;
+        for (const TResultRecord& r : store->Unfinished()) unfinished.push_back(r.request_id);
+        EXPECT_EQ(unfinished, (std::vector<std::string>{"old-running", "old-confirming"}));
+        // The old records move on as usual, and new ones keep their time.
+        EXPECT_TRUE(store->Finish("old-confirming", TRecordState::kConfirming, "r", 15));
+        EXPECT_TRUE(
+            store->MarkConfirming("old-running", {"36000", "20251127", "100000"}, "a", "u", 16));
+    }
+    EXPECT_EQ(SqliteRows(Path(), "PRAGMA user_version"), std::vector<std::string>{"1"});
+    EXPECT_EQ(SqliteRows(Path(), "PRAGMA journal_mode"), std::vector<std::string>{"wal"});
+    EXPECT_EQ(SqliteRows(Path(), "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+    // The upgraded file opens again (its upgrade is not repeated) with everything kept.
+    auto store = Open();
+    EXPECT_EQ(store->Find("old-running")->fiscal_time, "100000");
+    EXPECT_EQ(store->Find("old-confirming")->result, "r");
+    const std::vector<std::string> after = SqliteRows(Path(), kOldColumns);
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(after[1], before[1]);  // old-done, which nothing moved
 }
 
 TEST_F(ResultStore, ConcurrentBeginsOfOneRequestStartItOnce) {

@@ -385,7 +385,7 @@ TEST_F(Engine, ServiceModeCancellationUndoesWhatTheLibraryStillHoldsOpen) {
         EXPECT_EQ(host_.calls, Lines{});
         EXPECT_FALSE(engine_.FuncaoAberta());
         EXPECT_TRUE(component_.RespostasPendentes().Empty());
-        EXPECT_EQ(engine_.ObtemQuantidadeTransacoesPendentes(0, ""), 0);
+        EXPECT_EQ(PendingInLibrary(), 0);
     }
     // Nothing was open after the refusal: nothing is called.
     EXPECT_TRUE(Journal("FinalizaFuncaoSiTefInterativo").empty());
@@ -669,6 +669,28 @@ TEST_F(OutsideServiceMode, ConfirmingRemovesTheBackupFile) {
     EXPECT_TRUE(component_.RespostasPendentes().Empty());
 }
 
+TEST_F(OutsideServiceMode, ABackupFileKeepsWhenItsFunctionStartedBesideWhatItAlwaysHeld) {
+    component_.SetAutoFinalizarCupom(false);
+    SetClock("2025-11-26 23:59:50");
+    Start();
+    ASSERT_TRUE(component_.CRT(10, "01", "1", 0, "", "", "", "00"));
+    // The lines every earlier version wrote, byte for byte, and one more: the fiscal date and
+    // time the library was given. Fields are found by key, so either version reads the other's.
+    EXPECT_EQ(platform::ReadFile(engine_.NomeArquivoBackup(1)).value_or("<none>"),
+              "121-000 = VIA\r\n"
+              "133-000 = 000321\r\n"
+              "899-002 = 01\r\n"
+              "899-100 = CRT\r\n"
+              "899-101 = 86390\r\n"
+              "899-102 = 86390\r\n"
+              "899-103 = 1000\r\n"
+              "899-104 = 20251126235950\r\n");
+    TKaCliSiTefRespCliSiTef lida;
+    lida.LeArquivo(engine_.NomeArquivoBackup(1));
+    EXPECT_EQ(lida.InicioFuncao, "20251126235950");
+    EXPECT_EQ(lida.DocumentoVinculado, "86390");
+}
+
 TEST_F(OutsideServiceMode, FiscalPrinterThatKeepsFailingUndoesThePayment) {
     component_.SetAutoFinalizarCupom(false);
     component_.SetAutoEfetuarPagamento(true);
@@ -712,7 +734,55 @@ TEST_F(OutsideServiceMode, AfterAStartUpRecoveryLaterPaymentsStillReachTheLibrar
     EXPECT_EQ(JournalValue(finaliza[0], "confirma"), "1");
     EXPECT_EQ(JournalValue(finaliza[0], "cupomFiscal"),
               JournalValue(Journal("IniciaFuncaoSiTefInterativo").at(0), "cupomFiscal"));
-    EXPECT_EQ(engine_.ObtemQuantidadeTransacoesPendentes(0, ""), 0);
+    EXPECT_EQ(PendingInLibrary(), 0);
+}
+
+TEST_F(Engine, StartUpRecoveryConfirmsEachBackupUnderTheDayItsFunctionStarted) {
+    UseStateFile();
+    UseScript(R"([{"command": 0, "field": 133, "text": "${nsu}"},
+                  {"command": 0, "field": 121, "text": "VIA"},
+                  {"status": 0, "record": "payment"}])");
+    // A desktop sale paid in two cards, one each side of midnight; the program ends before it
+    // settles them, leaving their backup files and the library holding both.
+    DesktopMode();
+    component_.SetAutoFinalizarCupom(false);
+    SetClock("2025-11-26 23:59:50");
+    Start();
+    ASSERT_TRUE(component_.CRT(10, "01", "1", 0, "", "", "", "00"));
+    SetClock("2025-11-27 00:00:20");
+    ASSERT_TRUE(component_.CRT(20, "01", "1", 0, "", "", "", "00"));
+    ASSERT_EQ(engine_.ArquivosBackup().size(), 2u);
+    // The second as an earlier version wrote it: without the moment its function started.
+    TKaCliSiTefArquivo antigo;
+    antigo.LeArquivo(engine_.NomeArquivoBackup(2));
+    antigo.GravaInformacao(899, 104, "");
+    antigo.GravarArquivo(engine_.NomeArquivoBackup(2), true);
+    component_.DesInicializar(gpCliSiTef);
+
+    // The service starts after midnight and recovers both.
+    SetClock("2025-11-27 00:00:30");
+    engine_.ModoServico = component_.ModoServico = true;
+    platform::DeleteFile(folder_ / "journal.log");
+    host_.Reset();
+    Start();
+    // A library loaded afresh, that remembers.
+    EXPECT_NE(platform::ReadFile(folder_ / "journal.log")
+                  .value_or("")
+                  .find(": 2 pending function(s) left by an earlier run"),
+              std::string::npos);
+    Lines finaliza;
+    for (const std::string& line : Journal("FinalizaFuncaoSiTefInterativo")) {
+        finaliza.push_back(JournalValue(line, "confirma") + " " +
+                           JournalValue(line, "cupomFiscal") + " " +
+                           JournalValue(line, "dataFiscal") + " " + JournalValue(line, "horario") +
+                           " -> " + line.substr(line.find(" -> ") + 4));
+    }
+    // Each named as the library knows it; the older file's function today, as it always was.
+    EXPECT_EQ(finaliza, (Lines{"1 86390 20251126 235950 -> 0", "1 20 20251127 000030 -> 0"}));
+    EXPECT_EQ(PendingInLibrary("86390", "20251126"), 0);
+    EXPECT_EQ(PendingInLibrary("20", "20251127"), 0);
+    EXPECT_EQ(host_.Calls("DepoisConfirmar"), (Lines{"DepoisConfirmar 2"}));
+    EXPECT_TRUE(engine_.ArquivosBackup().empty());
 }
 
 TEST_F(Engine, StartUpConfirmsBackedUpTransactions) {

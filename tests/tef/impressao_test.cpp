@@ -101,8 +101,6 @@ protected:
     static std::string Confirmed(const std::string& doc) { return Replace(kConfirmed, doc); }
     static constexpr const char* kConfirmed = "FinalizaTransacaoSiTefInterativo 1 @ -> 0";
     static constexpr const char* kUndone = "FinalizaTransacaoSiTefInterativo 0 @ -> 0";
-
-    int PendingInLibrary() { return engine_.ObtemQuantidadeTransacoesPendentes(0, ""); }
 };
 
 TEST_F(ReceiptPrinting, APaymentIsPrintedConfirmedOnceAndItsBackupRemoved) {
@@ -180,6 +178,49 @@ TEST_F(ReceiptPrinting, TwoFormsNotRegisteredOnThePrinterArePrintedOnceEach) {
                "ImprimeVia trVinculado 1 CLIENTE 20,00", "ImprimeVia trVinculado 2 LOJA 20,00"}));
     EXPECT_EQ(host_.Calls("ECF"), (Lines{"ECF opeFechaVinculado", "ECF opeFechaVinculado"}));
     EXPECT_EQ(PendingInLibrary(), 0);
+}
+
+TEST_F(ReceiptPrinting, ASaleAcrossMidnightSettlesEachPaymentUnderTheDayItStarted) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> falhas;
+        std::deque<TModalResult> perguntas;
+        const char* confirma;
+    } cases[] = {
+        {"printed: confirmed", {}, {}, "1"},
+        {"printing given up: undone", {"ImprimeVia", "ImprimeVia"}, {mrYes, mrNo}, "0"},
+    };
+    // Paid in two cards, one each side of midnight; printed when nothing is left to pay.
+    component_.RespostasPendentes().ValorTotalAPagar = MoneyFromCents(3000);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        component_.DesInicializar(gpCliSiTef);
+        platform::DeleteFile(folder_ / "journal.log");
+        SetClock("2025-11-26 23:59:58");
+        Start();
+        host_.Reset();
+        ASSERT_TRUE(Pay(10, "01"));
+        SetClock("2025-11-27 00:00:03");
+        host_.falharECF = c.falhas;
+        host_.perguntas = c.perguntas;
+        ASSERT_TRUE(Pay(20, "02"));
+        Lines finishes;
+        for (const auto& line : Journal()) {
+            if (line.starts_with("Finaliza"))
+                finishes.push_back(
+                    JournalValue(line, "confirma") + " " + JournalValue(line, "cupomFiscal") + " " +
+                    JournalValue(line, "dataFiscal") + " " + JournalValue(line, "horario") +
+                    " -> " + line.substr(line.find(" -> ") + 4));
+        }
+        // Each payment named as the library knows it: the first is still the 26th's.
+        const std::string primeira = std::string(c.confirma) + " 86398 20251126 235958 -> 0";
+        const std::string segunda = std::string(c.confirma) + " 3 20251127 000003 -> 0";
+        EXPECT_EQ(Sorted(finishes), Sorted({primeira, segunda}));
+        EXPECT_EQ(PendingInLibrary("86398", "20251126"), 0);
+        EXPECT_EQ(PendingInLibrary("3", "20251127"), 0);
+        EXPECT_TRUE(engine_.ArquivosBackup().empty());
+        EXPECT_TRUE(component_.RespostasPendentes().Empty());
+    }
 }
 
 TEST_F(ReceiptPrinting, AfterAFailedPassTheRetryPrintsEverythingIntoManagementReports) {

@@ -4,8 +4,12 @@
 #include <time.h>
 
 #include <memory>
+#include <set>
+#include <utility>
 
+#include "platform/clock.h"
 #include "platform/file_system.h"
+#include "platform/test_clock.h"
 #include "support/simulated_library.h"
 #include "tef/respostas_pendentes.h"
 
@@ -225,6 +229,28 @@ void SimFixture::Start() {
 void SimFixture::DesktopMode() {
     engine_.ModoServico = false;
     component_.ModoServico = false;
+}
+
+void SimFixture::SetClock(const std::string& moment) {
+    ASSERT_TRUE(platform::WriteFile(folder_ / "clock.txt", moment));
+    env_.Set(platform::kClockFileVariable, folder_ / "clock.txt");
+}
+
+void SimFixture::UseStateFile() { env_.Set("QV_CLISITEF_STATE", folder_ / "clisitef-sim.state"); }
+
+int SimFixture::PendingInLibrary() {
+    std::set<std::pair<std::string, std::string>> started;
+    for (const std::string& line : Journal("IniciaFuncaoSiTefInterativo"))
+        started.emplace(JournalValue(line, "cupomFiscal"), JournalValue(line, "dataFiscal"));
+    int pending = 0;
+    for (const auto& [doc, date] : started) pending += PendingInLibrary(doc, date);
+    return pending;
+}
+
+int SimFixture::PendingInLibrary(const std::string& doc, const std::string& date) {
+    const platform::LocalDateTime day{std::stoi(date.substr(0, 4)), std::stoi(date.substr(4, 2)),
+                                      std::stoi(date.substr(6, 2))};
+    return engine_.ObtemQuantidadeTransacoesPendentes(platform::ToDateTime(day), doc);
 }
 
 std::vector<std::string> SimFixture::Journal() const {

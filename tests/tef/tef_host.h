@@ -111,6 +111,18 @@ protected:
     void Start();
     // Runs the component and its engine outside service mode, as a desktop program does.
     void DesktopMode();
+    // The process's wall clock reads `moment` ("yyyy-mm-dd hh:nn:ss") and stands still there
+    // until the next call; the system's clock again after the test.
+    void SetClock(const std::string& moment);
+    // The library keeps what it holds pending in a state file, and so across a release and a
+    // reload, as the real one keeps it across a restart.
+    void UseStateFile();
+
+    // What the library still holds pending of the functions the journal shows started, each
+    // asked by its own fiscal document and date.
+    int PendingInLibrary();
+    // What it holds pending of document `doc` started on `date` (yyyymmdd).
+    int PendingInLibrary(const std::string& doc, const std::string& date);
 
     // Journal lines without the simulator's notes, and those of one export.
     std::vector<std::string> Journal() const;
