@@ -13,6 +13,14 @@ wine_prefix_start() {
     export TZ=America/Sao_Paulo
     local start=$SECONDS
     "$WINE64" wineboot -i >/dev/null 2>&1
+    # Wine sets TEMP and TMP from the registry whatever the environment says: taken from
+    # QV_TEST_TEMP instead, each test names the temporary folder of the program it starts.
+    local name
+    for name in TEMP TMP; do
+        "$WINE64" reg add 'HKCU\Environment' /v $name /t REG_EXPAND_SZ /d '%QV_TEST_TEMP%' /f >/dev/null 2>&1
+    done
+    export QV_TEST_TEMP="Z:${TMPDIR:-/tmp}"
+    QV_TEST_TEMP=${QV_TEST_TEMP//\//\\}
     "${WINE64%/*}/wineserver" -p
     echo "Wine prefix ready in $((SECONDS - start)) s"
 }

@@ -13,6 +13,7 @@
 
 #include "platform/code_page.h"
 #include "platform/file_system.h"
+#include "platform/paths.h"
 #include "platform/socket.h"
 #include "printing/print_program.h"
 #include "support/file_faults.h"
@@ -40,16 +41,20 @@ bool Connects(const std::string& host, uint16_t port) {
 }
 
 // The environment as the program sees it: under Wine, paths of this system become Z: drive
-// paths and the temporary folder is named the Windows way too.
+// paths, and the temporary folder (TMPDIR) is named the Windows way, through QV_TEST_TEMP,
+// which the runner's Wine prefix takes TEMP and TMP from (Wine sets those from the registry,
+// and keeps its own server's socket under TMPDIR, which must stay as it is).
 std::map<std::string, std::string> ProgramEnvironment(std::map<std::string, std::string> env) {
     if (!WindowsBuildUnderWine()) return env;
+    const std::string temp = env.contains("TMPDIR") ? env["TMPDIR"] : platform::TempDir();
+    env.erase("TMPDIR");
     for (auto& [name, value] : env) {
         if (value == "/dev/null")
             value = "NUL";
         else if (value.starts_with('/'))
             value = WinePath(value);
     }
-    if (env.contains("TMPDIR")) env["TMP"] = env["TEMP"] = env["TMPDIR"];
+    env["QV_TEST_TEMP"] = WinePath(temp);
     return env;
 }
 

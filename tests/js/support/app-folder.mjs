@@ -45,10 +45,15 @@ function winePath(file) {
   return `Z:${file.replaceAll('/', '\\')}`;
 }
 
-// The service's environment as it sees it: under Wine, paths become Z: drive paths.
+// The service's own environment variables as it sees them: under Wine, paths become Z: drive
+// paths and the temporary folder (TMPDIR, under which Wine keeps its server's socket, so the
+// test's own stays) reaches Windows as QV_TEST_TEMP, which the runner's Wine prefix takes
+// TEMP and TMP from.
 function programEnvironment(env) {
   if (!WINDOWS_BUILD) return env;
-  return Object.fromEntries(Object.entries(env).map(([name, value]) => [name, String(value).startsWith('/') ? winePath(value) : value]));
+  const { TMPDIR: temp = os.tmpdir(), ...rest } = env;
+  const converted = Object.entries(rest).map(([name, value]) => [name, String(value).startsWith('/') ? winePath(value) : value]);
+  return { ...Object.fromEntries(converted), QV_TEST_TEMP: winePath(temp) };
 }
 
 // What a signal asks of the service under Wine, where a real signal would end it at once.
