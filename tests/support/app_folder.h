@@ -45,15 +45,24 @@ uint16_t FreePort();
 std::string PrintProgramName();
 std::string PrintLibraryName();
 
+struct WindowsBuild;
+
 class AppFolder {
 public:
-    explicit AppFolder(const std::string& program = kServiceProgram);
+    // The programs a folder runs: those of the build the tests are switched to (the default),
+    // or this build's even under the switch (to compare the two).
+    enum class Build { kSelected, kThis };
+
+    explicit AppFolder(const std::string& program = kServiceProgram,
+                       Build build = Build::kSelected);
     AppFolder(const AppFolder&) = delete;
     AppFolder& operator=(const AppFolder&) = delete;
     ~AppFolder();
 
     // With a trailing separator.
     const std::string& path() const { return folder_.path(); }
+    // The Windows build whose program the folder runs under Wine; none for this build's.
+    const WindowsBuild* windows() const { return windows_; }
     std::string operator/(const std::string& relative) const { return folder_ / relative; }
     // QuorvexSiTefService, or QuorvexSiTefService.exe under Wine (windows_under_wine.h).
     std::string ExecutablePath() const;
@@ -121,6 +130,7 @@ private:
     uint16_t port_;
     std::map<std::string, std::string> env_;
     bool respect_permissions_ = false;
+    const WindowsBuild* windows_;
     std::unique_ptr<ChildProcess> process_;
 };
 

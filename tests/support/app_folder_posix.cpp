@@ -44,8 +44,9 @@ bool Connects(const std::string& host, uint16_t port) {
 // paths, and the temporary folder (TMPDIR) is named the Windows way, through QV_TEST_TEMP,
 // which the runner's Wine prefix takes TEMP and TMP from (Wine sets those from the registry,
 // and keeps its own server's socket under TMPDIR, which must stay as it is).
-std::map<std::string, std::string> ProgramEnvironment(std::map<std::string, std::string> env) {
-    if (!WindowsBuildUnderWine()) return env;
+std::map<std::string, std::string> ProgramEnvironment(std::map<std::string, std::string> env,
+                                                      bool under_wine) {
+    if (!under_wine) return env;
     const std::string temp = env.contains("TMPDIR") ? env["TMPDIR"] : platform::TempDir();
     env.erase("TMPDIR");
     for (auto& [name, value] : env) {
@@ -68,9 +69,12 @@ std::string PrintLibraryName() {
     return WindowsBuildUnderWine() ? "libmupdf.dll" : printing::kPrintLibraryName;
 }
 
-AppFolder::AppFolder(const std::string& program) : port_(FreePort()) {
-    if (const auto& windows = WindowsBuildUnderWine())
-        fs::copy_file(windows->folder + program + ".exe", ExecutablePath());
+AppFolder::AppFolder(const std::string& program, Build build)
+    : port_(FreePort()),
+      windows_(build == Build::kSelected && WindowsBuildUnderWine() ? &*WindowsBuildUnderWine()
+                                                                     : nullptr) {
+    if (windows_)
+        fs::copy_file(windows_->folder + program + ".exe", ExecutablePath());
     else
         LinkOrCopy(BuildDir() + program, ExecutablePath());
     fs::create_directories(folder_ / "Certificado");
@@ -104,11 +108,11 @@ void AppFolder::CopyFile(const std::string& source, const std::string& relative)
 void AppFolder::RemoveFile(const std::string& relative) { fs::remove(folder_ / relative); }
 
 std::string AppFolder::ProgramPath(const std::string& path) const {
-    return WindowsBuildUnderWine() ? WinePath(path) : path;
+    return windows_ ? WinePath(path) : path;
 }
 
 std::string AppFolder::ExecutablePath() const {
-    return folder_ / (WindowsBuildUnderWine() ? "QuorvexSiTefService.exe" : "QuorvexSiTefService");
+    return folder_ / (windows_ ? "QuorvexSiTefService.exe" : "QuorvexSiTefService");
 }
 
 void AppFolder::Start(const std::vector<std::string>& args) {
@@ -118,11 +122,11 @@ void AppFolder::Start(const std::vector<std::string>& args) {
                                            : std::vector<std::string>{ExecutablePath()};
     // Wine's loader runs the program in the process it starts, so the process id is the
     // program's.
-    if (const auto& windows = WindowsBuildUnderWine()) command.insert(command.begin(), windows->wine);
+    if (windows_) command.insert(command.begin(), windows_->wine);
     command.insert(command.end(), args.begin(), args.end());
     process_ = std::make_unique<ChildProcess>(
         command.front(), std::vector<std::string>(command.begin() + 1, command.end()),
-        ProgramEnvironment(env_), folder_ / "output.txt");
+        ProgramEnvironment(env_, windows_ != nullptr), folder_ / "output.txt");
 }
 
 bool AppFolder::WaitForPort(std::chrono::milliseconds timeout, uint16_t port,
@@ -141,7 +145,7 @@ bool AppFolder::ListensOn(uint16_t port) const {
     if (!process_ || !process_->Running()) return false;
     const uint16_t wanted = port ? port : port_;
     if (ProcessListensOn(process_->pid(), wanted)) return true;
-    return WindowsBuildUnderWine() && WineServerListensOn(wanted);
+    return windows_ && WineServerListensOn(wanted);
 }
 
 void AppFolder::StartAndWaitForPort(std::chrono::milliseconds timeout) {
@@ -152,9 +156,8 @@ void AppFolder::StartAndWaitForPort(std::chrono::milliseconds timeout) {
 
 void AppFolder::Signal(int sig) {
     if (!process_) return;
-    const auto& windows = WindowsBuildUnderWine();
-    if (windows && sig != SIGKILL) {
-        if (process_->Running()) SendWineServiceControl(*windows, ExecutablePath(), sig);
+    if (windows_ && sig != SIGKILL) {
+        if (process_->Running()) SendWineServiceControl(*windows_, ExecutablePath(), sig);
     } else {
         process_->Signal(sig);
     }
@@ -167,7 +170,7 @@ std::optional<int> AppFolder::Wait(std::chrono::milliseconds timeout) {
 int AppFolder::Stop(std::chrono::milliseconds timeout) {
     if (!process_) return 0;
     // Under Wine a signal would end the program at once: it is asked to stop first.
-    if (WindowsBuildUnderWine() && process_->Running()) {
+    if (windows_ && process_->Running()) {
         Signal(SIGTERM);
         if (std::optional<int> code = process_->Wait(timeout)) return *code;
         return process_->Stop(std::chrono::milliseconds(0));

@@ -10,8 +10,9 @@
 
 namespace qvtest {
 
-std::string InstallSimulatedLibrary(const std::string& app_folder) {
-    const auto& windows = WindowsBuildUnderWine();
+namespace {
+
+std::string InstallLibrary(const std::string& app_folder, const WindowsBuild* windows) {
     const std::string name = windows ? WindowsLibraryName(*windows) : tef::kCliSiTefLibraryName;
     const std::string built = (windows ? windows->folder : BuildDir()) + "tools/clisitef-sim/" + name;
     auto bytes = platform::ReadFile(built);
@@ -23,8 +24,15 @@ std::string InstallSimulatedLibrary(const std::string& app_folder) {
     return path;
 }
 
+}  // namespace
+
+std::string InstallSimulatedLibrary(const std::string& app_folder) {
+    const auto& windows = WindowsBuildUnderWine();
+    return InstallLibrary(app_folder, windows ? &*windows : nullptr);
+}
+
 void InstallSimulatedLibrary(AppFolder& app, const std::string& scenario) {
-    InstallSimulatedLibrary(app.path());
+    InstallLibrary(app.path(), app.windows());
     app.PutFile("scenario.json", scenario);
     app.SetEnv("QV_CLISITEF_SCENARIO", app / "scenario.json");
     app.SetEnv("QV_CLISITEF_JOURNAL", app / "journal.log");
