@@ -1,6 +1,6 @@
 # Sourced by the scripts that run Windows programs under Wine: wine_prefix_start makes a Wine
 # prefix of the run's own (removed when the script exits), boots it once and keeps one Wine
-# server up for the whole run, so each program starts without booting one. Windows sees
+# server up for the whole run, so each program starts without starting a server. Windows sees
 # Brasília's time zone, as the shops'.
 WINE64=/usr/lib/wine/wine64
 
@@ -12,6 +12,9 @@ wine_prefix_start() {
     export WINEDLLOVERRIDES="mscoree,mshtml="
     export TZ=America/Sao_Paulo
     local start=$SECONDS
+    # One server for the whole run, started first so that it outlives wineboot.
+    mkdir -p "$WINEPREFIX"
+    "${WINE64%/*}/wineserver" -p
     "$WINE64" wineboot -i >/dev/null 2>&1
     # Wine sets TEMP and TMP from the registry whatever the environment says: taken from
     # QV_TEST_TEMP instead, each test names the temporary folder of the program it starts.
@@ -21,7 +24,6 @@ wine_prefix_start() {
     done
     export QV_TEST_TEMP="Z:${TMPDIR:-/tmp}"
     QV_TEST_TEMP=${QV_TEST_TEMP//\//\\}
-    "${WINE64%/*}/wineserver" -p
     echo "Wine prefix ready in $((SECONDS - start)) s"
 }
 
