@@ -4,10 +4,14 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/file_descriptor.h"
 #include "platform/service_control.h"
 #include "platform/win32.h"
+
+#include <tlhelp32.h>
 
 namespace platform {
 namespace {
@@ -133,9 +137,33 @@ BOOL WINAPI ConsoleHandler(DWORD event) {
     return TRUE;
 }
 
+// Whether this process's parent is the service control manager (services.exe). Asked before
+// the dispatcher is tried: Windows refuses a process the manager did not start at once, but
+// Wine only after waiting 10 s for the manager's pipe, which would hold up every start from
+// a console.
+bool ParentIsServiceManager() {
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return true;  // let the dispatcher decide
+    const DWORD self = ::GetCurrentProcessId();
+    DWORD parent = 0;
+    std::vector<std::pair<DWORD, std::wstring>> names;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
+         more = ::Process32NextW(snapshot, &entry)) {
+        if (entry.th32ProcessID == self) parent = entry.th32ParentProcessID;
+        names.emplace_back(entry.th32ProcessID, entry.szExeFile);
+    }
+    ::CloseHandle(snapshot);
+    for (const auto& [pid, name] : names)
+        if (pid == parent) return ::lstrcmpiW(name.c_str(), L"services.exe") == 0;
+    return false;
+}
+
 // True when the service control manager started this process: its dispatcher then runs on a
 // thread of its own for as long as the service does.
 bool ConnectToServiceManager(Controller& c) {
+    if (!ParentIsServiceManager()) return false;
     c.dispatcher = std::thread([&c] {
         static wchar_t no_name[] = L"";
         SERVICE_TABLE_ENTRYW table[] = {{no_name, ServiceMain}, {nullptr, nullptr}};

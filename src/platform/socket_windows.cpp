@@ -57,7 +57,11 @@ int Length(size_t size) { return static_cast<int>(std::min<size_t>(size, INT_MAX
 }  // namespace
 
 void Socket::Shutdown() const noexcept {
-    if (IsValid()) ::shutdown(fd(), SD_BOTH);
+    if (!IsValid()) return;
+    ::shutdown(fd(), SD_BOTH);
+    // A shutdown alone does not end a receive another thread is blocked in (Wine's does not,
+    // nor Windows' with every provider): the pending operations of every thread are cancelled.
+    ::CancelIoEx(reinterpret_cast<HANDLE>(fd()), nullptr);
 }
 
 void Socket::ShutdownSend() const noexcept {

@@ -1,5 +1,6 @@
 #include "requests/json_envelope.h"
 
+#include <mutex>
 #include <vector>
 
 #include "card_data/wipe.h"
@@ -11,29 +12,44 @@ namespace {
 
 // A parser that held a message larger than this goes back to the system, not to the pool.
 constexpr size_t kKeptParserCapacity = 1 << 20;
-constexpr size_t kKeptParsers = 4;
+constexpr size_t kKeptParsers = 16;
 
-std::vector<std::unique_ptr<simdjson::dom::parser>>& ParserPool() {
-    thread_local std::vector<std::unique_ptr<simdjson::dom::parser>> pool;
-    return pool;
+// Parsers kept for the next messages, shared by every thread. Not one pool per thread: the
+// destructor of a thread_local object may run after MinGW's emulated thread storage has
+// freed the object, which crashes threads of the Windows build as they end.
+class ParserPool {
+public:
+    std::unique_ptr<simdjson::dom::parser> Take() {
+        std::lock_guard lock(mutex_);
+        if (parsers_.empty()) return nullptr;
+        auto parser = std::move(parsers_.back());
+        parsers_.pop_back();
+        return parser;
+    }
+    void Give(std::unique_ptr<simdjson::dom::parser>& parser) {
+        std::lock_guard lock(mutex_);
+        if (parsers_.size() < kKeptParsers) parsers_.push_back(std::move(parser));
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<simdjson::dom::parser>> parsers_;
+};
+
+// Never destroyed: threads may still parse while the process ends.
+ParserPool& Parsers() {
+    static ParserPool* pool = new ParserPool;
+    return *pool;
 }
 
 }  // namespace
 
-JsonDocument::JsonDocument() {
-    auto& pool = ParserPool();
-    if (pool.empty()) {
-        parser_ = std::make_unique<simdjson::dom::parser>();
-    } else {
-        parser_ = std::move(pool.back());
-        pool.pop_back();
-    }
+JsonDocument::JsonDocument() : parser_(Parsers().Take()) {
+    if (!parser_) parser_ = std::make_unique<simdjson::dom::parser>();
 }
 
 JsonDocument::~JsonDocument() {
-    auto& pool = ParserPool();
-    if (parser_->capacity() <= kKeptParserCapacity && pool.size() < kKeptParsers)
-        pool.push_back(std::move(parser_));
+    if (parser_->capacity() <= kKeptParserCapacity) Parsers().Give(parser_);
 }
 
 // The DOM parser rejects anything after the one value, as the envelope requires.

@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
+#include "platform/paths.h"
 #include "requests/dm_sitef.h"
 #include "requests/json_writer.h"
 #include "requests/tef_operation.h"
@@ -81,7 +82,8 @@ void TDmSitef::OnServiceStart() {
     const std::string folder = service_.AppDir() + kResultsFolder;
     // A folder that cannot be made shows in SQLite's reason for not opening the file.
     platform::ForceDirectories(folder);
-    fRecords.Open(folder + "/" + kResultsFile, service::ResultRetentionDays(service_.iniConfig()));
+    fRecords.Open(platform::IncludeTrailingSeparator(folder) + kResultsFile,
+                  service::ResultRetentionDays(service_.iniConfig()));
 }
 
 void TDmSitef::CheckTransactionStatus(const TClientRequest& pContent, const TSession&) {

@@ -113,9 +113,9 @@ TEST_F(Health, DuringARunningOperationAndAfterIt) {
 TEST_F(Health, ThePrintQueueLength) {
     std::filesystem::create_directories(app_ / "stand-in");
     std::filesystem::create_directories(app_ / "tmp");
-    qvtest::PrintStandIn program(app_ / "QuorvexPrintPDF", app_ / "stand-in");
+    qvtest::PrintStandIn program(app_ / qvtest::PrintProgramName(), app_ / "stand-in");
     program.SetOutcomes({"hang"});
-    app_.PutFile("libquorvexprint.so", "present");
+    app_.PutFile(qvtest::PrintLibraryName(), "present");
     app_.SetEnv("TMPDIR", app_ / "tmp");
     app_.SetEnv("QV_PRINT_DELETE_PAUSE_MS", "1");
     StartService("printer=Caixa 1\r\n");

@@ -64,6 +64,9 @@ std::string Error(const std::string& json_message) {
     return R"({"type":"error","message":")" + json_message + R"("})";
 }
 
+// The last name of a path the service wrote: its system's separators (both under Wine).
+std::string NameIn(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
+
 class PrintRoute : public ::testing::Test {
 protected:
     static constexpr const char* kPrinter = "Caixa 1";
@@ -72,7 +75,7 @@ protected:
         std::filesystem::create_directories(app_ / "stand-in");
         std::filesystem::create_directories(app_ / "tmp");
         WriteIni(kPrinter);
-        app_.PutFile("libquorvexprint.so", "present");
+        app_.PutFile(qvtest::PrintLibraryName(), "present");
         app_.SetEnv("TMPDIR", app_ / "tmp");
         app_.SetEnv("QV_PRINT_DELETE_PAUSE_MS", "1");
         app_.StartAndWaitForPort();
@@ -101,7 +104,7 @@ protected:
     }
 
     qvtest::AppFolder app_;
-    qvtest::PrintStandIn program_{app_ / "QuorvexPrintPDF", app_ / "stand-in"};
+    qvtest::PrintStandIn program_{app_ / qvtest::PrintProgramName(), app_ / "stand-in"};
     std::optional<qvtest::TlsWebSocketClient> client_;
 };
 
@@ -147,10 +150,10 @@ TEST_F(PrintRoute, PrinterAndProgramFilesAreCheckedBeforeTheDocumentIsWritten) {
     WriteIni("");
     EXPECT_EQ(RepliesTo(request), (std::vector{Error("Impressora n\\u00E3o definida.")}));
     WriteIni(kPrinter);
-    app_.RemoveFile("QuorvexPrintPDF");
+    app_.RemoveFile(qvtest::PrintProgramName());
     EXPECT_EQ(RepliesTo(request), (std::vector{Error("SumatraPDF n\\u00E3o localizado.")}));
-    qvtest::PrintStandIn restored(app_ / "QuorvexPrintPDF", app_ / "stand-in");
-    app_.RemoveFile("libquorvexprint.so");
+    qvtest::PrintStandIn restored(app_ / qvtest::PrintProgramName(), app_ / "stand-in");
+    app_.RemoveFile(qvtest::PrintLibraryName());
     EXPECT_EQ(RepliesTo(request), (std::vector{Error("libmupdf.dll n\\u00E3o localizado.")}));
     EXPECT_TRUE(TemporaryDocuments().empty());
     EXPECT_TRUE(program_.Calls().empty());
@@ -168,15 +171,16 @@ TEST_F(PrintRoute, AQueuedDocumentGetsNoReplyAndReachesTheProgram) {
     EXPECT_EQ(args, (std::vector<std::string>{"-print-to", kPrinter, "-print-settings", "noscale",
                                               "-silent", "-exit-when-done", "-data-dir", data_dir,
                                               file}));
-    EXPECT_TRUE(data_dir.starts_with(app_ / "tmp/SumatraPDF_")) << data_dir;
-    EXPECT_EQ(platform::ExtractFileName(file),
-              std::to_string(std::stoi(platform::ExtractFileName(file))) + "_Temp.pdf");
-    EXPECT_EQ(file.substr(0, file.rfind('/') + 1), app_.path());
+    EXPECT_TRUE(data_dir.starts_with(app_.ProgramPath(app_ / "tmp/SumatraPDF_"))) << data_dir;
+    const std::string name = NameIn(file);
+    EXPECT_EQ(name, std::to_string(std::stoi(name)) + "_Temp.pdf");
+    EXPECT_EQ(file, app_.ProgramPath(app_ / name));
 
     EXPECT_TRUE(app_.WaitForLog("[Impressora] Impressão concluída: " + file));
     EXPECT_TRUE(app_.WaitForLog("[Impressora] Arquivo adicionado na fila: " + file));
     EXPECT_TRUE(qvtest::WaitUntil([&] { return TemporaryDocuments().empty(); }));
-    EXPECT_TRUE(qvtest::WaitUntil([&] { return !platform::DirectoryExists(data_dir); }));
+    EXPECT_TRUE(qvtest::WaitUntil(
+        [&] { return !platform::DirectoryExists(app_ / ("tmp/" + NameIn(data_dir))); }));
 }
 
 TEST_F(PrintRoute, ADataUrlPrefixAndLineBreaksPrintTheSameDocument) {

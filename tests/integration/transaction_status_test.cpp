@@ -451,7 +451,8 @@ TEST_F(TransactionStatus, ARecordItCannotUseIsLoggedAndOnlyRequestsWithAnIdAreRe
         fs::remove_all(app_ / "Resultados");
         c.spoil();
         app_.StartAndWaitForPort();
-        EXPECT_TRUE(Logged("Erro ao abrir o registro de resultados " + DatabasePath() + ": " +
+        EXPECT_TRUE(Logged("Erro ao abrir o registro de resultados " +
+                           app_.ProgramPath(DatabasePath()) + ": " +
                            c.reason + ". Transações com request_id serão recusadas."))
             << app_.Log();
 

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "requests/json_writer.h"
 
 namespace requests {
@@ -95,6 +100,28 @@ TEST(JsonEnvelope, AcceptsExactlyOneValue) {
             EXPECT_EQ(doc.IsObject(), c.object) << c.text;
         }
     }
+}
+
+// Parsers go back to a pool when a document ends and serve the next one, on any thread, also
+// after the thread that used them has ended (the worker threads of the service come and go).
+TEST(JsonEnvelope, DocumentsOnThreadsThatComeAndGo) {
+    std::atomic<int> parsed{0};
+    for (int round = 0; round < 25; ++round) {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&, t] {
+                for (int i = 0; i < 3; ++i) {
+                    JsonDocument doc;
+                    const std::string text = R"({"n":)" + std::to_string(t * 10 + i) + "}";
+                    if (doc.Parse(text) && doc.Object()["n"].get_int64().value() == t * 10 + i)
+                        ++parsed;
+                }
+            });
+        for (std::thread& thread : threads) thread.join();
+    }
+    EXPECT_EQ(parsed, 25 * 4 * 3);
+    JsonDocument doc;
+    EXPECT_TRUE(doc.Parse(R"({"route":"/version"})"));
 }
 
 TEST(JsonEnvelope, GetterGivesTextViews) {

@@ -4,7 +4,9 @@
 // the folder stops it when it goes away (also when a test fails) and removes everything.
 //
 // Extra files (dll/libclisitef.so, ...) go in with PutFile/CopyFile, environment variables
-// of the program with SetEnv (TZ is America/Sao_Paulo unless set).
+// of the program with SetEnv (TZ is America/Sao_Paulo unless set). With QV_TEST_WINDOWS_BUILD
+// set, the folder holds the Windows build's program instead and runs it under Wine
+// (windows_under_wine.h); signals then become the service's stop, pause and continue.
 #pragma once
 
 #include <chrono>
@@ -38,19 +40,37 @@ bool WaitUntil(const std::function<bool()>& condition,
 // A TCP port nobody listens on right now.
 uint16_t FreePort();
 
+// The file names, in an application folder, of the print program and of the library it cannot
+// run without, as the program the folders run expects them (the Windows names under Wine).
+std::string PrintProgramName();
+std::string PrintLibraryName();
+
+struct WindowsBuild;
+
 class AppFolder {
 public:
-    explicit AppFolder(const std::string& program = kServiceProgram);
+    // The programs a folder runs: those of the build the tests are switched to (the default),
+    // or this build's even under the switch (to compare the two).
+    enum class Build { kSelected, kThis };
+
+    explicit AppFolder(const std::string& program = kServiceProgram,
+                       Build build = Build::kSelected);
     AppFolder(const AppFolder&) = delete;
     AppFolder& operator=(const AppFolder&) = delete;
     ~AppFolder();
 
     // With a trailing separator.
     const std::string& path() const { return folder_.path(); }
+    // The Windows build whose program the folder runs under Wine; none for this build's.
+    const WindowsBuild* windows() const { return windows_; }
     std::string operator/(const std::string& relative) const { return folder_ / relative; }
-    std::string ExecutablePath() const { return folder_ / "QuorvexSiTefService"; }
+    // QuorvexSiTefService, or QuorvexSiTefService.exe under Wine (windows_under_wine.h).
+    std::string ExecutablePath() const;
     std::string IniPath() const { return folder_ / "QuorvexSiTefService.ini"; }
     std::string CaFile() const { return folder_ / "Certificado/ca_cert.pem"; }
+
+    // A file of this system as the running program names it (a Z: drive path under Wine).
+    std::string ProgramPath(const std::string& path) const;
 
     // The port written into the INI at creation.
     uint16_t port() const { return port_; }
@@ -110,6 +130,7 @@ private:
     uint16_t port_;
     std::map<std::string, std::string> env_;
     bool respect_permissions_ = false;
+    const WindowsBuild* windows_;
     std::unique_ptr<ChildProcess> process_;
 };
 

@@ -1,21 +1,24 @@
 #include "support/app_folder.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <map>
 #include <mutex>
-#include <set>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
 #include "platform/code_page.h"
 #include "platform/file_system.h"
+#include "platform/paths.h"
 #include "platform/socket.h"
+#include "printing/print_program.h"
 #include "support/file_faults.h"
+#include "support/process_listens.h"
+#include "support/windows_under_wine.h"
 
 namespace qvtest {
 namespace {
@@ -37,42 +40,43 @@ bool Connects(const std::string& host, uint16_t port) {
     }
 }
 
-// The inodes of the sockets process `pid` has open.
-std::set<std::string> SocketInodes(pid_t pid) {
-    std::set<std::string> inodes;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
-        const std::string target = fs::read_symlink(entry.path(), ec).string();
-        if (!ec && target.starts_with("socket:[") && target.ends_with(']'))
-            inodes.insert(target.substr(8, target.size() - 9));
+// The environment as the program sees it: under Wine, paths of this system become Z: drive
+// paths, and the temporary folder (TMPDIR) is named the Windows way, through QV_TEST_TEMP,
+// which the runner's Wine prefix takes TEMP and TMP from (Wine sets those from the registry,
+// and keeps its own server's socket under TMPDIR, which must stay as it is).
+std::map<std::string, std::string> ProgramEnvironment(std::map<std::string, std::string> env,
+                                                      bool under_wine) {
+    if (!under_wine) return env;
+    const std::string temp = env.contains("TMPDIR") ? env["TMPDIR"] : platform::TempDir();
+    env.erase("TMPDIR");
+    for (auto& [name, value] : env) {
+        if (value == "/dev/null")
+            value = "NUL";
+        else if (value.starts_with('/'))
+            value = WinePath(value);
     }
-    return inodes;
-}
-
-// Whether a kernel TCP table (/proc/<pid>/net/tcp or tcp6) lists a listening socket on
-// `port` whose inode is one of `inodes`.
-bool TableListens(const std::string& table, uint16_t port, const std::set<std::string>& inodes) {
-    constexpr const char* kListen = "0A";
-    std::ifstream in(table);
-    std::string line;
-    std::getline(in, line);  // the column titles
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
-        fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
-            timeout >> inode;
-        const size_t colon = local.rfind(':');
-        if (colon == std::string::npos || state != kListen) continue;
-        if (std::stoul(local.substr(colon + 1), nullptr, 16) == port && inodes.contains(inode))
-            return true;
-    }
-    return false;
+    env["QV_TEST_TEMP"] = WinePath(temp);
+    return env;
 }
 
 }  // namespace
 
-AppFolder::AppFolder(const std::string& program) : port_(FreePort()) {
-    LinkOrCopy(BuildDir() + program, ExecutablePath());
+std::string PrintProgramName() {
+    return WindowsBuildUnderWine() ? "SumatraPDF.exe" : printing::kPrintProgramName;
+}
+
+std::string PrintLibraryName() {
+    return WindowsBuildUnderWine() ? "libmupdf.dll" : printing::kPrintLibraryName;
+}
+
+AppFolder::AppFolder(const std::string& program, Build build)
+    : port_(FreePort()),
+      windows_(build == Build::kSelected && WindowsBuildUnderWine() ? &*WindowsBuildUnderWine()
+                                                                     : nullptr) {
+    if (windows_)
+        fs::copy_file(windows_->folder + program + ".exe", ExecutablePath());
+    else
+        LinkOrCopy(BuildDir() + program, ExecutablePath());
     fs::create_directories(folder_ / "Certificado");
     for (const char* name : {"ca_cert.pem", "server_cert.pem", "server_key.pem"})
         fs::copy_file(CertificateFolder() + name, folder_ / ("Certificado/" + std::string(name)));
@@ -103,15 +107,26 @@ void AppFolder::CopyFile(const std::string& source, const std::string& relative)
 
 void AppFolder::RemoveFile(const std::string& relative) { fs::remove(folder_ / relative); }
 
+std::string AppFolder::ProgramPath(const std::string& path) const {
+    return windows_ ? WinePath(path) : path;
+}
+
+std::string AppFolder::ExecutablePath() const {
+    return folder_ / (windows_ ? "QuorvexSiTefService.exe" : "QuorvexSiTefService");
+}
+
 void AppFolder::Start(const std::vector<std::string>& args) {
     if (process_ && process_->Running()) throw std::logic_error("the program is already running");
     std::vector<std::string> command = respect_permissions_
                                            ? CommandWithoutFileOverride(ExecutablePath())
                                            : std::vector<std::string>{ExecutablePath()};
+    // Wine's loader runs the program in the process it starts, so the process id is the
+    // program's.
+    if (windows_) command.insert(command.begin(), windows_->wine);
     command.insert(command.end(), args.begin(), args.end());
     process_ = std::make_unique<ChildProcess>(
-        command.front(), std::vector<std::string>(command.begin() + 1, command.end()), env_,
-        folder_ / "output.txt");
+        command.front(), std::vector<std::string>(command.begin() + 1, command.end()),
+        ProgramEnvironment(env_, windows_ != nullptr), folder_ / "output.txt");
 }
 
 bool AppFolder::WaitForPort(std::chrono::milliseconds timeout, uint16_t port,
@@ -128,11 +143,9 @@ bool AppFolder::WaitForPort(std::chrono::milliseconds timeout, uint16_t port,
 
 bool AppFolder::ListensOn(uint16_t port) const {
     if (!process_ || !process_->Running()) return false;
-    const pid_t pid = process_->pid();
-    const std::set<std::string> inodes = SocketInodes(pid);
-    const std::string net = "/proc/" + std::to_string(pid) + "/net/";
     const uint16_t wanted = port ? port : port_;
-    return TableListens(net + "tcp", wanted, inodes) || TableListens(net + "tcp6", wanted, inodes);
+    if (ProcessListensOn(process_->pid(), wanted)) return true;
+    return windows_ && WineServerListensOn(wanted);
 }
 
 void AppFolder::StartAndWaitForPort(std::chrono::milliseconds timeout) {
@@ -142,7 +155,12 @@ void AppFolder::StartAndWaitForPort(std::chrono::milliseconds timeout) {
 }
 
 void AppFolder::Signal(int sig) {
-    if (process_) process_->Signal(sig);
+    if (!process_) return;
+    if (windows_ && sig != SIGKILL) {
+        if (process_->Running()) SendWineServiceControl(*windows_, ExecutablePath(), sig);
+    } else {
+        process_->Signal(sig);
+    }
 }
 
 std::optional<int> AppFolder::Wait(std::chrono::milliseconds timeout) {
@@ -150,7 +168,14 @@ std::optional<int> AppFolder::Wait(std::chrono::milliseconds timeout) {
 }
 
 int AppFolder::Stop(std::chrono::milliseconds timeout) {
-    return process_ ? process_->Stop(timeout) : 0;
+    if (!process_) return 0;
+    // Under Wine a signal would end the program at once: it is asked to stop first.
+    if (windows_ && process_->Running()) {
+        Signal(SIGTERM);
+        if (std::optional<int> code = process_->Wait(timeout)) return *code;
+        return process_->Stop(std::chrono::milliseconds(0));
+    }
+    return process_->Stop(timeout);
 }
 
 int AppFolder::RunToEnd(const std::vector<std::string>& args, std::chrono::milliseconds timeout) {

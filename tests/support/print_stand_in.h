@@ -1,7 +1,9 @@
 // A stand-in for the print program, for tests of the print queue and of "/print": a shell
 // script that records every call (its arguments, and whether the -data-dir folder existed
 // while it ran), keeps a copy of the document it was given and exits with the code the
-// test chose for that call, or hangs until released.
+// test chose for that call, or hangs until released. Under Wine (windows_under_wine.h) the
+// Windows build's stand-in program does the same, and records what it was given as Windows
+// paths.
 #pragma once
 
 #include <chrono>

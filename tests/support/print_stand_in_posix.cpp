@@ -8,6 +8,7 @@
 #include "platform/file_system.h"
 #include "support/app_folder.h"
 #include "support/text_lines.h"
+#include "support/windows_under_wine.h"
 
 namespace qvtest {
 namespace {
@@ -40,6 +41,8 @@ case "$outcome" in
 esac
 )";
 
+constexpr const char* kWindowsStandIn = "tests/support/print_stand_in_program/qv-print-stand-in.exe";
+
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
@@ -59,6 +62,14 @@ std::vector<std::string> Split(const std::string& line, char separator) {
 
 PrintStandIn::PrintStandIn(const std::string& program, const std::string& folder)
     : program_(program), folder_(folder) {
+    // Under Wine: the Windows build's stand-in program, told its folder by a file beside it.
+    if (const auto& windows = WindowsBuildUnderWine()) {
+        std::filesystem::copy_file(windows->folder + kWindowsStandIn, program_,
+                                   std::filesystem::copy_options::overwrite_existing);
+        if (!platform::WriteFile(program_ + ".folder", WinePath(folder_)))
+            throw std::runtime_error("cannot write " + program_ + ".folder");
+        return;
+    }
     if (!platform::WriteFile(program_, Replace(kScript, "@FOLDER@", folder_)) ||
         ::chmod(program_.c_str(), 0755) != 0)
         throw std::runtime_error("cannot write " + program_);

@@ -2,7 +2,7 @@
 // executable (hard link or copy), Certificado/ from scripts/make-certificates.sh,
 // QuorvexSiTefService.ini with a free port, and the simulated payment library in dll/ with the
 // scenario a test gives. start() runs the service; stop() ends it and removes the folder.
-import { execFileSync, spawn } from 'node:child_process';
+import { execFile, execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import net from 'node:net';
 import os from 'node:os';
@@ -13,13 +13,51 @@ export const SOURCE_DIR = path.resolve(path.dirname(fileURLToPath(import.meta.ur
 // The build folder whose programs are tested (CTest passes its own).
 export const BUILD_DIR = process.env.QV_BUILD_DIR ?? path.join(SOURCE_DIR, 'build');
 
-const SERVICE_PROGRAM = path.join(BUILD_DIR, 'src/QuorvexSiTefService');
-const SIMULATED_LIBRARY = path.join(BUILD_DIR, 'tools/clisitef-sim/libclisitef.so');
-const PRINT_PROGRAM = ['QuorvexPrintPDF', 'libquorvexprint.so'].map((name) =>
-  path.join(BUILD_DIR, 'tools/print-pdf', name),
-);
+// QV_TEST_WINDOWS_BUILD names a 64-bit Windows build folder (build-windows/x64): each folder
+// then holds that build's service and payment library, run under Wine's 64-bit loader
+// (QV_TEST_WINE) in the Wine prefix of the environment, whose server the runner keeps up.
+const WINDOWS_BUILD = process.env.QV_TEST_WINDOWS_BUILD ? path.resolve(process.env.QV_TEST_WINDOWS_BUILD) : null;
+const WINE = process.env.QV_TEST_WINE ?? '/usr/lib/wine/wine64';
+
+const SERVICE_NAME = WINDOWS_BUILD ? 'QuorvexSiTefService.exe' : 'QuorvexSiTefService';
+const SERVICE_PROGRAM = path.join(WINDOWS_BUILD ?? BUILD_DIR, 'src', SERVICE_NAME);
+const SIMULATED_LIBRARY = WINDOWS_BUILD
+  ? windowsLibrary(path.join(WINDOWS_BUILD, 'tools/clisitef-sim'))
+  : path.join(BUILD_DIR, 'tools/clisitef-sim/libclisitef.so');
+// The print program and the library it needs: on Windows a stand-in for the PDF program the
+// shops install (it records its calls and prints nothing) and a placeholder of its library.
+const PRINT_PROGRAM = WINDOWS_BUILD
+  ? { 'SumatraPDF.exe': path.join(WINDOWS_BUILD, 'tests/support/print_stand_in_program/qv-print-stand-in.exe'), 'libmupdf.dll': null }
+  : Object.fromEntries(['QuorvexPrintPDF', 'libquorvexprint.so'].map((name) => [name, path.join(BUILD_DIR, 'tools/print-pdf', name)]));
+const CONTROL_PROGRAM = WINDOWS_BUILD && path.join(WINDOWS_BUILD, 'tests/support/service_control_program/qv-service-control.exe');
 const TOKEN_TOOL = path.join(BUILD_DIR, 'tools/qv-token/qv-token');
 const DEMO_SCENARIO = path.join(SOURCE_DIR, 'tools/clisitef-sim/demo-scenario.json');
+
+// The simulated library of a Windows build, named as that build loads it (CliSiTef64I.dll).
+function windowsLibrary(folder) {
+  const name = fs.readdirSync(folder).find((file) => /^CliSiTef.*\.dll$/.test(file));
+  if (!name) throw new Error(`no simulated library in ${folder}`);
+  return path.join(folder, name);
+}
+
+// How a Windows program under Wine names a file of this system: its Z: drive path.
+function winePath(file) {
+  return `Z:${file.replaceAll('/', '\\')}`;
+}
+
+// The service's own environment variables as it sees them: under Wine, paths become Z: drive
+// paths and the temporary folder (TMPDIR, under which Wine keeps its server's socket, so the
+// test's own stays) reaches Windows as QV_TEST_TEMP, which the runner's Wine prefix takes
+// TEMP and TMP from.
+function programEnvironment(env) {
+  if (!WINDOWS_BUILD) return env;
+  const { TMPDIR: temp = os.tmpdir(), ...rest } = env;
+  const converted = Object.entries(rest).map(([name, value]) => [name, String(value).startsWith('/') ? winePath(value) : value]);
+  return { ...Object.fromEntries(converted), QV_TEST_TEMP: winePath(temp) };
+}
+
+// What a signal asks of the service under Wine, where a real signal would end it at once.
+const CONTROLS = { SIGTERM: 'stop', SIGINT: 'stop', SIGUSR1: 'pause', SIGUSR2: 'continue' };
 
 let certificates;
 
@@ -87,6 +125,7 @@ export function mintToken(claims = {}) {
 export class AppFolder {
   #child = null;
   #exited = null;
+  #controls = Promise.resolve();
 
   // scenario: the simulated library's scenario (an object), or the demo scenario.
   // env: environment variables of the service (the answer deadline, ...).
@@ -102,13 +141,13 @@ export class AppFolder {
       QV_CLISITEF_POLL_MS: '0',
       ...env,
     };
-    this.#link(SERVICE_PROGRAM, 'QuorvexSiTefService');
+    this.#link(SERVICE_PROGRAM, SERVICE_NAME);
     fs.mkdirSync(this.file('Certificado'));
     for (const name of ['ca_cert.pem', 'server_cert.pem', 'server_key.pem']) {
       fs.copyFileSync(path.join(certificateFolder(), name), this.file('Certificado', name));
     }
     fs.mkdirSync(this.file('dll'));
-    fs.copyFileSync(SIMULATED_LIBRARY, this.file('dll/libclisitef.so'));
+    fs.copyFileSync(SIMULATED_LIBRARY, this.file('dll', path.basename(SIMULATED_LIBRARY)));
     this.writeScenario(scenario ?? JSON.parse(fs.readFileSync(DEMO_SCENARIO, 'utf8')));
   }
 
@@ -157,9 +196,11 @@ export class AppFolder {
     const lines = ['[sitef]', `server_port=${this.port}`, ...this.ini];
     fs.writeFileSync(this.file('QuorvexSiTefService.ini'), lines.map((line) => `${line}\r\n`).join(''));
     const output = fs.openSync(this.file('output.txt'), 'w');
-    this.#child = spawn(this.file('QuorvexSiTefService'), [], {
+    // Wine's loader runs the program in the process it starts.
+    const [program, args] = WINDOWS_BUILD ? [WINE, [this.file(SERVICE_NAME)]] : [this.file(SERVICE_NAME), []];
+    this.#child = spawn(program, args, {
       cwd: this.path,
-      env: { ...process.env, ...this.env },
+      env: { ...process.env, ...programEnvironment(this.env) },
       stdio: ['ignore', output, output],
     });
     fs.closeSync(output);
@@ -174,7 +215,10 @@ export class AppFolder {
 
   // The print program beside the service, so that "/print" queues documents.
   installPrintProgram() {
-    for (const file of PRINT_PROGRAM) fs.copyFileSync(file, this.file(path.basename(file)));
+    for (const [name, file] of Object.entries(PRINT_PROGRAM)) {
+      if (file) fs.copyFileSync(file, this.file(name));
+      else fs.writeFileSync(this.file(name), 'present');
+    }
   }
 
   // Resolves with {code, signal} when the service ends by itself (QV_CRASH_AT).
@@ -186,16 +230,26 @@ export class AppFolder {
     return fs.existsSync(this.file('output.txt')) ? fs.readFileSync(this.file('output.txt'), 'utf8') : '';
   }
 
-  // SIGUSR1 pauses the service (closing every connection), SIGUSR2 continues it.
+  // SIGUSR1 pauses the service (closing every connection), SIGUSR2 continues it; under Wine
+  // the control program of the Windows build delivers them, in the order asked (resolves once
+  // delivered).
   signal(name) {
-    this.#child?.kill(name);
+    if (!WINDOWS_BUILD || !CONTROLS[name]) {
+      this.#child?.kill(name);
+      return Promise.resolve();
+    }
+    const args = [CONTROL_PROGRAM, CONTROLS[name], winePath(this.file(SERVICE_NAME))];
+    this.#controls = this.#controls.then(
+      () => new Promise((resolve) => execFile(WINE, args, { timeout: 30000 }, () => resolve())),
+    );
+    return this.#controls;
   }
 
   // SIGTERM, SIGKILL after 20 s; resolves with the exit code (0 after a clean stop).
   async stop() {
     let code = 0;
     if (this.#child && this.#child.exitCode === null && this.#child.signalCode === null) {
-      this.#child.kill('SIGTERM');
+      await this.signal('SIGTERM');
       const timer = setTimeout(() => this.#child.kill('SIGKILL'), 20000);
       ({ code } = await this.#exited);
       clearTimeout(timer);
