@@ -3,7 +3,6 @@
 #include <stdexcept>
 
 #include "platform/file_system.h"
-#include "support/app_folder.h"
 #include "support/temp_folder.h"
 #include "tef/clisitef_abi.h"
 
@@ -18,14 +17,6 @@ std::string InstallSimulatedLibrary(const std::string& app_folder) {
     if (!platform::ForceDirectories(folder) || !platform::WriteFile(path, *bytes))
         throw std::runtime_error("cannot copy the simulated library to " + path);
     return path;
-}
-
-void InstallSimulatedLibrary(AppFolder& app, const std::string& scenario) {
-    InstallSimulatedLibrary(app.path());
-    app.PutFile("scenario.json", scenario);
-    app.SetEnv("QV_CLISITEF_SCENARIO", app / "scenario.json");
-    app.SetEnv("QV_CLISITEF_JOURNAL", app / "journal.log");
-    app.SetEnv("QV_CLISITEF_POLL_MS", "0");
 }
 
 }  // namespace qvtest
