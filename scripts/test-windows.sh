@@ -37,9 +37,11 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export TZ=America/Sao_Paulo
 
 start=$SECONDS
-"$wine" wineboot -i >/dev/null 2>&1
-# One server for the whole run, so each test program starts without booting one.
+# One server for the whole run, so each test program starts without booting one. Started
+# first: one that wineboot left running cannot be made persistent.
+mkdir -p "$WINEPREFIX"
 "${wine%/*}/wineserver" -p
+"$wine" wineboot -i >/dev/null 2>&1
 echo "test-windows: Wine prefix ready in $((SECONDS - start)) s"
 
 # The test certificates: the tests cannot run the script from inside Wine. Wine sees the Linux
