@@ -207,10 +207,17 @@ std::vector<std::wstring> RecordedPolicies(HKEY record) {
     return names;
 }
 
+// What taking back a set did.
+struct TakenBack {
+    bool changed = false;
+    // Policies whose keys we created and that are still there, holding others' entries.
+    std::vector<std::wstring> created_keys;
+};
+
 // Takes one policy's recorded texts out of its list. Texts the list no longer has were
 // taken by someone else already.
 LSTATUS TakeBack(const Place& place, Browser browser, HKEY record, const std::wstring& policy,
-                 bool& changed) {
+                 TakenBack& taken) {
     RegistryKey policy_record;
     if (LSTATUS opened = ::RegOpenKeyExW(record, policy.c_str(), 0, KEY_READ, policy_record.Out());
         opened != 0)
@@ -231,19 +238,22 @@ LSTATUS TakeBack(const Place& place, Browser browser, HKEY record, const std::ws
             gone != 0)
             return gone;
         entries.erase(found);
-        changed = true;
+        taken.changed = true;
     }
     if (LSTATUS renumbered = Renumber(list.Get(), entries); renumbered != 0) return renumbered;
     DWORD values = 0;
     ::RegQueryInfoKeyW(list.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
                        nullptr, nullptr, nullptr, nullptr);
-    if (created && values == 0) DeleteEmptyKeys(place, PolicyPath(browser, policy), PolicyPath(browser));
+    if (created && values == 0)
+        DeleteEmptyKeys(place, PolicyPath(browser, policy), PolicyPath(browser));
+    else if (created)
+        taken.created_keys.push_back(policy);
     return ERROR_SUCCESS;
 }
 
 // Takes back everything the set's record names for `browser`, and the record.
 LSTATUS TakeBackSet(const Place& place, Browser browser, const BrowserPolicySet& set,
-                    bool& changed) {
+                    TakenBack& taken) {
     const std::wstring record_path = RecordPath(browser, set);
     {
         RegistryKey record;
@@ -251,21 +261,22 @@ LSTATUS TakeBackSet(const Place& place, Browser browser, const BrowserPolicySet&
         if (opened == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
         if (opened != 0) return opened;
         for (const std::wstring& policy : RecordedPolicies(record.Get())) {
-            if (LSTATUS taken = TakeBack(place, browser, record.Get(), policy, changed); taken != 0)
-                return taken;
+            if (LSTATUS status = TakeBack(place, browser, record.Get(), policy, taken); status != 0)
+                return status;
         }
     }
     if (LSTATUS gone = ::RegDeleteTreeW(place.hive, (place.prefix + record_path).c_str());
         gone != 0)
         return gone;
-    changed = true;
+    taken.changed = true;
     DeleteEmptyKeys(place, record_path.substr(0, record_path.rfind(L'\\')), L"SOFTWARE");
     return ERROR_SUCCESS;
 }
 
-// Adds the texts of `policy` its list lacks, each at the end, and records them.
+// Adds the texts of `policy` its list lacks, each at the end, and records them. `ours`: the
+// policy's key is one we created before.
 LSTATUS Add(const Place& place, Browser browser, const BrowserPolicySet& set,
-            const BrowserListPolicy& policy) {
+            const BrowserListPolicy& policy, bool ours) {
     const std::wstring name = Wide(policy.name);
     RegistryKey list;
     bool created = false;
@@ -275,7 +286,7 @@ LSTATUS Add(const Place& place, Browser browser, const BrowserPolicySet& set,
     if (LSTATUS made = CreateKey(place, RecordPath(browser, set) + L"\\" + name, record);
         made != 0)
         return made;
-    if (created) {
+    if (created || ours) {
         const DWORD one = 1;
         ::RegSetValueExW(record.Get(), kCreatedValue, 0, REG_DWORD,
                          reinterpret_cast<const BYTE*>(&one), sizeof one);
@@ -311,11 +322,15 @@ BrowserPolicyOutcome WriteBrowserPolicies(Browser browser, const BrowserPolicySe
         outcome.status = FileStatus(EINVAL, "write", outcome.location);
         return outcome;
     }
-    LSTATUS status = TakeBackSet(place, browser, set, outcome.changed);
+    TakenBack taken;
+    LSTATUS status = TakeBackSet(place, browser, set, taken);
     for (size_t i = 0; status == ERROR_SUCCESS && i < policies.size(); ++i) {
-        status = Add(place, browser, set, policies[i]);
-        outcome.changed = true;
+        const std::wstring name = Wide(policies[i].name);
+        const bool ours = std::find(taken.created_keys.begin(), taken.created_keys.end(),
+                                    name) != taken.created_keys.end();
+        status = Add(place, browser, set, policies[i], ours);
     }
+    outcome.changed = true;
     if (status != ERROR_SUCCESS)
         outcome.status = win32::Failure(static_cast<DWORD>(status), "RegCreateKeyEx",
                                         outcome.location);
@@ -331,7 +346,10 @@ BrowserPolicyOutcome RemoveBrowserPolicies(Browser browser, const BrowserPolicyS
         outcome.status = FileStatus(EINVAL, "delete", outcome.location);
         return outcome;
     }
-    if (LSTATUS status = TakeBackSet(place, browser, set, outcome.changed); status != 0)
+    TakenBack taken;
+    const LSTATUS status = TakeBackSet(place, browser, set, taken);
+    outcome.changed = taken.changed;
+    if (status != 0)
         outcome.status = win32::Failure(static_cast<DWORD>(status), "RegDeleteValue",
                                         outcome.location);
     return outcome;

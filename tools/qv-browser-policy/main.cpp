@@ -13,6 +13,7 @@
 
 #include "page_origin.h"
 #include "platform/browser_policy.h"
+#include "platform/environment.h"
 #include "platform/file_system.h"
 #include "service/config_file.h"
 #include "service/security_settings.h"
@@ -193,7 +194,9 @@ int Run(const Options& options) {
 
 int main(int argc, char** argv) {
     try {
-        const Options options = ParseOptions(std::vector<std::string_view>(argv + 1, argv + argc));
+        const std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
+        const Options options =
+            ParseOptions(std::vector<std::string_view>(arguments.begin(), arguments.end()));
         if (options.help) {
             std::cout << kUsage;
             return 0;
