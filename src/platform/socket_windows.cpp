@@ -57,8 +57,13 @@ int Length(size_t size) { return static_cast<int>(std::min<size_t>(size, INT_MAX
 }  // namespace
 
 void Socket::Shutdown() const noexcept {
-    if (IsValid()) ::shutdown(fd(), SD_BOTH);
+    if (!IsValid()) return;
+    ::shutdown(fd(), SD_BOTH);
+    // A shutdown does not end a receive another thread is blocked in: cancelling its I/O does.
+    ::CancelIoEx(reinterpret_cast<HANDLE>(fd()), nullptr);
 }
+
+bool LastCallTimedOut() { return ::WSAGetLastError() == WSAETIMEDOUT; }
 
 void Socket::ShutdownSend() const noexcept {
     if (IsValid()) ::shutdown(fd(), SD_SEND);
