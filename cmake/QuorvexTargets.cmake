@@ -117,7 +117,8 @@ function(qv_clisitef_library target)
       RUNTIME_OUTPUT_DIRECTORY ${ARGV1} ARCHIVE_OUTPUT_DIRECTORY ${ARGV1})
   endif()
   if(WIN32)
-    # The linker's own names for stdcall functions (Name@20) are not the library's.
-    target_link_options(${target} PRIVATE -Wl,--kill-at)
+    # The linker's own names for stdcall functions (Name@20) are not the library's; the .def
+    # file's undecorated names are matched to them (the fix-up, expected, not worth a warning).
+    target_link_options(${target} PRIVATE -Wl,--kill-at -Wl,--enable-stdcall-fixup)
   endif()
 endfunction()

@@ -37,9 +37,11 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export TZ=America/Sao_Paulo
 
 start=$SECONDS
-"$wine" wineboot -i >/dev/null 2>&1
-# One server for the whole run, so each test program starts without booting one.
+# One server for the whole run, so each test program starts without booting one. Started
+# first: one that wineboot left running cannot be made persistent.
+mkdir -p "$WINEPREFIX"
 "${wine%/*}/wineserver" -p
+"$wine" wineboot -i >/dev/null 2>&1
 echo "test-windows: Wine prefix ready in $((SECONDS - start)) s"
 
 # The test certificates: the tests cannot run the script from inside Wine. Wine sees the Linux
@@ -55,8 +57,19 @@ else
     echo "test-windows: cannot mount a small volume (needs root); the full-disk tests fail" >&2
 fi
 
+# Tests that cannot run under Wine, each with its reason (also listed in README.md). They are
+# named here and left out by name, never silently.
+wine_cannot=(
+    "TransactionResult.HostTimeInUtcWithTheOffsetInEffectThen|Wine applies a zone's rules of today to every year, so Brasília's summer time of 2018 is unknown to it (Windows keeps each year's rules)"
+)
+excluded=
+for entry in "${wine_cannot[@]}"; do
+    echo "test-windows: not run under Wine: ${entry%%|*}: ${entry#*|}"
+    excluded+="${excluded:+|}^${entry%%|*}\$"
+done
+
 start=$SECONDS
 status=0
-ctest --test-dir "$build" -j"$(nproc)" --output-on-failure "$@" || status=$?
+ctest --test-dir "$build" -j"$(nproc)" --output-on-failure -E "$excluded" "$@" || status=$?
 echo "test-windows: tests ran in $((SECONDS - start)) s"
 exit $status

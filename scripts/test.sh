@@ -4,7 +4,8 @@
 # page's browser test included: they run the service of each build), and the threaded
 # transport, service and request tests (and those of the simulated payment library and the
 # TEF component) once more under ThreadSanitizer. Then every fuzz target runs for a short
-# while (scripts/fuzz.sh runs them longer).
+# while (scripts/fuzz.sh runs them longer). Last, Windows: the dependencies (built once and
+# reused), the 32- and 64-bit builds with their checks, and the 64-bit tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,3 +31,13 @@ ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 300 -E '_NO
 
 # Each parser's fuzz target, briefly: its seeds and what it finds in 20 seconds.
 bash scripts/fuzz.sh 20
+
+# Windows, each step timed (README.md, "Windows").
+windows_step() {
+    local start=$SECONDS
+    "$@"
+    echo "test: '$*' took $((SECONDS - start)) s"
+}
+windows_step bash scripts/windows-deps.sh all
+windows_step bash scripts/build-windows.sh all
+windows_step bash scripts/test-windows.sh

@@ -30,6 +30,11 @@ std::string ChangeFileExt(const std::string& path, const std::string& ext) {
     return path.substr(0, dot) + ext;
 }
 
+std::string ExtractFilePath(const std::string& path) {
+    size_t sep = LastSeparator(path);
+    return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+}
+
 std::string ExtractFileName(const std::string& path) {
     size_t sep = LastSeparator(path);
     return sep == std::string::npos ? path : path.substr(sep + 1);

@@ -12,6 +12,13 @@ extern const char kPathSeparator;
 // True for every character the system reads as a separator (Windows reads '/' as well).
 bool IsPathSeparator(char c);
 
+// True for a path that names its place without a current folder: "/x" on Linux; "C:\\x",
+// "C:/x" or a network path "\\\\server\\share" on Windows.
+bool IsAbsolutePath(const std::string& path);
+
+// The folder part of `path`, with its trailing separator; empty for a bare file name.
+std::string ExtractFilePath(const std::string& path);
+
 // Full path of the running executable, as it was when first asked.
 const std::string& ExecutablePath();
 

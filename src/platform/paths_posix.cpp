@@ -27,6 +27,8 @@ const char kPathSeparator = '/';
 
 bool IsPathSeparator(char c) { return c == '/'; }
 
+bool IsAbsolutePath(const std::string& path) { return !path.empty() && path.front() == '/'; }
+
 const std::string& ExecutablePath() {
     // Read once: the version route asks on every request, and the service keeps running
     // from where it was started.

@@ -1,3 +1,5 @@
+#include <cctype>
+
 #include "platform/paths.h"
 #include "platform/win32.h"
 
@@ -20,6 +22,14 @@ std::string ModuleFileName() {
 const char kPathSeparator = '\\';
 
 bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsAbsolutePath(const std::string& path) {
+    // A drive and a separator, or two separators (a network share, \\?\ paths). "C:x" and
+    // "\\x" depend on the drive's current folder or the current drive: not absolute.
+    const bool drive = path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+                       path[1] == ':' && IsPathSeparator(path[2]);
+    return drive || (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]));
+}
 
 const std::string& ExecutablePath() {
     // Read once: the version route asks on every request, and the service keeps running

@@ -89,6 +89,12 @@ struct PollEntry {
 int WaitForAny(std::span<PollEntry> entries, std::chrono::milliseconds timeout);
 
 bool WaitReadable(NativeSocket fd, std::chrono::milliseconds timeout);
+
+// True when the calling thread's last socket call failed because the socket's own time-out
+// (SetSendTimeout) passed: Windows reports that as an error of its own, after which the
+// connection is in no known state and is only fit to be closed. Always false on Linux, which
+// reports it as "try again".
+bool LastCallTimedOut();
 bool WaitWritable(NativeSocket fd, std::chrono::milliseconds timeout);
 
 // A level-triggered event another thread can wait on through its descriptor, among sockets:

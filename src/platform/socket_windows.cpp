@@ -64,6 +64,8 @@ void Socket::Shutdown() const noexcept {
     ::CancelIoEx(reinterpret_cast<HANDLE>(fd()), nullptr);
 }
 
+bool LastCallTimedOut() { return ::WSAGetLastError() == WSAETIMEDOUT; }
+
 void Socket::ShutdownSend() const noexcept {
     if (IsValid()) ::shutdown(fd(), SD_SEND);
 }

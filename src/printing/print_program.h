@@ -9,14 +9,10 @@
 namespace printing {
 
 // The program and the library it cannot run without, both beside the service executable: on
-// Windows the PDF program the shops install, on Linux ours (tools/print-pdf).
-#if defined(_WIN32)
-inline constexpr const char* kPrintProgramName = "SumatraPDF.exe";
-inline constexpr const char* kPrintLibraryName = "libmupdf.dll";
-#else
-inline constexpr const char* kPrintProgramName = "QuorvexPrintPDF";
-inline constexpr const char* kPrintLibraryName = "libquorvexprint.so";
-#endif
+// Windows the PDF program the shops install, on Linux ours (tools/print-pdf). Build settings,
+// as the payment library's name is (CMakeLists.txt).
+inline constexpr const char* kPrintProgramName = QV_PRINT_PROGRAM;
+inline constexpr const char* kPrintLibraryName = QV_PRINT_LIBRARY;
 
 // The options, in the order the program expects them.
 inline constexpr const char* kOptionPrintTo = "-print-to";

@@ -1,6 +1,7 @@
 #include "service/security_settings.h"
 
 #include "platform/file_system.h"
+#include "platform/paths.h"
 
 namespace service {
 namespace {
@@ -40,7 +41,7 @@ void ReadTokenKey(const ConfigFile& config, const std::string& app_dir, TSecurit
     } else {
         if (!inline_key.empty())
             log.push_back("Aviso: token_key e token_key_file definidos; vale token_key_file.");
-        if (!file.starts_with('/')) file = app_dir + file;
+        if (!platform::IsAbsolutePath(file)) file = app_dir + file;
         std::string problem;
         s.token_key = ReadTokenKeyFile(file, problem);
         if (!s.token_key) {

@@ -7,24 +7,16 @@
 #include <cstdint>
 #include <type_traits>
 
-// The calling convention of every export. The 32-bit Windows library exports its functions
-// with stdcall (the callee pops the arguments) under undecorated names; every other target
-// has a single convention. A mismatch would not fail to link: it would corrupt the stack at
-// the first call, so it lives here once, for the binding and the simulator alike.
-#if defined(_WIN32) && !defined(_WIN64)
-#define CLISITEF_CALL __stdcall
-#else
-#define CLISITEF_CALL
-#endif
+#include "platform/library_abi.h"
 
-// How a library that implements them marks the exports. An ELF library lifts them out of its
-// hidden default visibility (its version script then names the exported set); a Windows DLL
-// gets its names from the linker (the simulator's .def file), undecorated.
-#if defined(__ELF__)
-#define CLISITEF_EXPORT extern "C" __attribute__((visibility("default")))
-#else
-#define CLISITEF_EXPORT extern "C"
-#endif
+// The calling convention of every export: stdcall, under undecorated names, in the 32-bit
+// Windows library; the single convention elsewhere. A mismatch would not fail to link: it
+// would corrupt the stack at the first call, so it is named here once, for the binding and
+// the simulator alike.
+#define CLISITEF_CALL QV_LIBRARY_CALL
+
+// How a library that implements them marks the exports.
+#define CLISITEF_EXPORT QV_LIBRARY_EXPORT
 
 // The declarations fix each export's exact type: a library that implements them includes this
 // header, so a definition with another signature fails to compile. Nothing links against

@@ -86,7 +86,7 @@ void TKaCliSiTef::SetPathBackup(const std::string& value) {
     if (fTEF != nullptr && fTEF.load()->Inicializado())
         throw EKaCliSiTef("PathBackup não pode ser modificado com o KaCliSiTef Inicializado");
     std::string pasta = Trim(value);
-    if (!pasta.empty() && pasta.back() == platform::kPathSeparator) pasta.pop_back();
+    if (!pasta.empty() && platform::IsPathSeparator(pasta.back())) pasta.pop_back();
     fPathBackup = pasta;
 }
 

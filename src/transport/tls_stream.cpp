@@ -70,6 +70,11 @@ int TlsStream::Drive(Call call, Deadline deadline) {
         const int rc = call();
         if (rc > 0) return rc;
         const int error = SSL_get_error(ssl_.get(), rc);
+        if (error == SSL_ERROR_SYSCALL && blocking_ && platform::LastCallTimedOut()) {
+            // The socket's write time-out, as Windows reports it: the connection is spent.
+            failed_ = true;
+            throw StreamTimeout("tempo esgotado");
+        }
         if (error != SSL_ERROR_WANT_READ && error != SSL_ERROR_WANT_WRITE) Fail(error);
         if (!blocking_) {
             WaitFor(error, deadline);

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/clock.h"
+#include "platform/process.h"
 #include "support/scoped_env.h"
+#include "support/temp_folder.h"
+#include "support/text_lines.h"
 
 namespace {
 
@@ -30,6 +33,38 @@ TEST_F(OwnZone, LocalToUtcSubtractsTheOffsetInEffectThen) {
     qvtest::ScopedEnv tokyo("TZ", "Asia/Tokyo");
     EXPECT_EQ(platform::LocalToUtc({2024, 3, 1, 8, 0, 0, 0}),
               (LocalDateTime{2024, 2, 29, 23, 0, 0, 0}));
+}
+
+// The zone a process runs in is the one it starts in: each case runs the helper program in
+// its zone.
+TEST(Zone, TheOffsetInEffectAtALocalTime) {
+    struct Case {
+        const char* zone;
+        const char* local;  // y-m-d-h-n
+        int64_t offset;
+    } cases[] = {
+        {"America/Sao_Paulo", "2025-6-1-12-0", -3 * 3600},
+        {"UTC", "2025-6-1-12-0", 0},
+        {"Asia/Tokyo", "2024-3-1-8-0", 9 * 3600},
+        // Summer and winter, and the rules of 2006 against those of 2007 on.
+        {"America/New_York", "2025-7-1-12-0", -4 * 3600},
+        {"America/New_York", "2025-1-15-12-0", -5 * 3600},
+        {"America/New_York", "2006-3-20-12-0", -5 * 3600},
+        {"America/New_York", "2007-3-20-12-0", -4 * 3600},
+    };
+    qvtest::TempFolder folder;
+    for (const Case& c : cases) {
+        qvtest::ScopedEnv zone("TZ", c.zone);
+        const std::string out = folder / "offsets.txt";
+        platform::Process helper = platform::Process::Start(
+            {qvtest::BuildDir() + QV_PLATFORM_HELPER, "offsets", out, c.local});
+        int exit_code = -1;
+        ASSERT_EQ(helper.Wait(std::chrono::seconds(30), exit_code),
+                  platform::Process::WaitResult::kEnded);
+        ASSERT_EQ(exit_code, 0) << c.zone;
+        EXPECT_EQ(qvtest::ReadLines(out), std::vector<std::string>{std::to_string(c.offset)})
+            << c.zone << " " << c.local;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
 #include "platform/file_system.h"
 #include "platform/paths.h"
@@ -10,14 +11,41 @@
 
 namespace {
 
+uint32_t LittleEndian(const std::string& bytes, size_t at, size_t width) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < width && at + i < bytes.size(); ++i)
+        value |= uint32_t(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+    return value;
+}
+
+// Where a PE file's resource section lies in the file: [begin, end); nothing when it has none.
+std::pair<size_t, size_t> ResourceSection(const std::string& binary) {
+    const size_t pe = LittleEndian(binary, 0x3C, 4);
+    const size_t sections = LittleEndian(binary, pe + 6, 2);
+    const size_t table = pe + 24 + LittleEndian(binary, pe + 20, 2);
+    for (size_t i = 0; i < sections; ++i) {
+        const size_t header = table + 40 * i;
+        if (binary.compare(header, 6, ".rsrc\0", 6) != 0) continue;
+        const size_t begin = LittleEndian(binary, header + 20, 4);
+        return {begin, begin + LittleEndian(binary, header + 16, 4)};
+    }
+    return {0, 0};
+}
+
 // The bytes that mark the version record in our binaries: the ELF note's name, or the
 // signature of the VERSIONINFO resource's fixed part. Spoiling them leaves a file without a
 // version that is otherwise the same binary.
 std::string Spoiled(std::string binary) {
-    // The note comes early in an ELF file; the resource section last in a PE file, after code
-    // that may hold the signature's value itself.
-    size_t at = binary.find(std::string("Quorvex\0", 8));
-    if (at == std::string::npos) at = binary.rfind("\xBD\x04\xEF\xFE");
+    size_t at = std::string::npos;
+    if (binary.starts_with("MZ")) {
+        // Looked for in the resource section only: code and debug information may hold the
+        // signature's value too.
+        const auto [begin, end] = ResourceSection(binary);
+        at = binary.find("\xBD\x04\xEF\xFE", begin);
+        if (at >= end) at = std::string::npos;
+    } else {
+        at = binary.find(std::string("Quorvex\0", 8));
+    }
     if (at == std::string::npos) {
         ADD_FAILURE() << "no version record found";
         return binary;

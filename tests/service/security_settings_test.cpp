@@ -3,9 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_system.h"
+#include "platform/paths.h"
 #include "support/temp_folder.h"
 
 namespace {
+
+// The system's own words for a file that is not there ("No such file or directory" on Linux,
+// "File not found." on Windows), as reading one gives them.
+std::string MissingFileReason() {
+    return platform::ReadFile(platform::TempDir() + "qv-no-such-file.txt").Status().Reason();
+}
 
 using service::ReadSecuritySettings;
 using service::TSecurityReading;
@@ -72,8 +79,8 @@ TEST_F(SecuritySettings, AnUnusableKeyFileIsAProblemNotTheBuiltInKey) {
     ASSERT_TRUE(platform::WriteFile(folder_ / "vazia.txt", " \r\n"));
     struct Case {
         const char* file;
-        const char* reason;
-    } cases[] = {{"falta.txt", "arquivo não encontrado ou ilegível (No such file or directory)"},
+        std::string reason;
+    } cases[] = {{"falta.txt", "arquivo não encontrado ou ilegível (" + MissingFileReason() + ")"},
                  {"vazia.txt", "arquivo vazio"}};
     for (const Case& c : cases) {
         const TSecurityReading reading = Read(std::string("token_key_file=") + c.file + "\r\n");

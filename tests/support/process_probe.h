@@ -11,7 +11,7 @@ namespace qvtest {
 bool ProcessGone(platform::ProcessId pid);
 
 // True when this process may write files whatever their permissions say (root on Linux; a
-// read-only file stops everyone on Windows).
+// read-only file stops everyone on Windows, but not Wine run as root).
 bool IgnoresFilePermissions();
 
 }  // namespace qvtest

@@ -3,16 +3,13 @@
 #include <stdexcept>
 
 #include "platform/file_system.h"
-#include "support/app_folder.h"
 #include "support/temp_folder.h"
 #include "support/windows_under_wine.h"
 #include "tef/clisitef_abi.h"
 
 namespace qvtest {
 
-namespace {
-
-std::string InstallLibrary(const std::string& app_folder, const WindowsBuild* windows) {
+std::string InstallSimulatedLibrary(const std::string& app_folder, const WindowsBuild* windows) {
     const std::string name = windows ? WindowsLibraryName(*windows) : tef::kCliSiTefLibraryName;
     const std::string built = (windows ? windows->folder : BuildDir()) + "tools/clisitef-sim/" + name;
     auto bytes = platform::ReadFile(built);
@@ -24,19 +21,9 @@ std::string InstallLibrary(const std::string& app_folder, const WindowsBuild* wi
     return path;
 }
 
-}  // namespace
-
 std::string InstallSimulatedLibrary(const std::string& app_folder) {
     const auto& windows = WindowsBuildUnderWine();
-    return InstallLibrary(app_folder, windows ? &*windows : nullptr);
-}
-
-void InstallSimulatedLibrary(AppFolder& app, const std::string& scenario) {
-    InstallLibrary(app.path(), app.windows());
-    app.PutFile("scenario.json", scenario);
-    app.SetEnv("QV_CLISITEF_SCENARIO", app / "scenario.json");
-    app.SetEnv("QV_CLISITEF_JOURNAL", app / "journal.log");
-    app.SetEnv("QV_CLISITEF_POLL_MS", "0");
+    return InstallSimulatedLibrary(app_folder, windows ? &*windows : nullptr);
 }
 
 }  // namespace qvtest

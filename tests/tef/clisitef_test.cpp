@@ -146,7 +146,7 @@ TEST_F(Engine, ParameterText) {
 TEST_F(Engine, LibraryThatCannotBeLoadedLeavesTheEngineStopped) {
     engine_.PathDLL = qvtest::BuildDir() + QV_FAKE_CLISITEF_PARTIAL_DIR;
     EXPECT_EQ(EngineError([&] { engine_.Inicializar(); }),
-              "Erro ao carregar a função:FinalizaTransacaoSiTefInterativo de: libclisitef.so");
+              "Erro ao carregar a função:FinalizaTransacaoSiTefInterativo de: " + std::string(tef::kCliSiTefLibraryName));
     EXPECT_FALSE(engine_.Inicializado());
     // Released: nothing of it can be called.
     EXPECT_EQ(EngineError([&] { engine_.VerificarPresencaPinPad(); }), "Erro ao iniciar \"TEF\"");
@@ -155,7 +155,7 @@ TEST_F(Engine, LibraryThatCannotBeLoadedLeavesTheEngineStopped) {
         << "the library loaded; only an export is missing";
     engine_.PathDLL = folder_ / "nowhere";
     EXPECT_EQ(EngineError([&] { engine_.Inicializar(); }),
-              "Erro ao carregar a função:ConfiguraIntSiTefInterativoEx de: libclisitef.so");
+              "Erro ao carregar a função:ConfiguraIntSiTefInterativoEx de: " + std::string(tef::kCliSiTefLibraryName));
     // The trace keeps the loader's reason, which the error does not show.
     EXPECT_NE(Trace().find("Erro ao carregar " + std::string(tef::kCliSiTefLibraryName) + ": " +
                            platform::IncludeTrailingSeparator(folder_ / "nowhere") +

@@ -8,6 +8,7 @@
 
 #include "amount_text.h"
 #include "platform/code_page.h"
+#include "platform/paths.h"
 
 namespace clisitef_sim {
 
@@ -358,7 +359,7 @@ private:
     std::string PathOption(const Fields& top, std::string_view key) const {
         std::string path;
         top.Read(key, path);
-        return path.empty() || path.front() == '/' ? path : base_dir_ + path;
+        return path.empty() || platform::IsAbsolutePath(path) ? path : base_dir_ + path;
     }
 
     void ReadTrack3(const Fields& fields) {

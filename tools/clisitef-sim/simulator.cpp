@@ -12,6 +12,7 @@
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/loaded_module.h"
+#include "platform/paths.h"
 #include "scenario_parser.h"
 #include "state_file.h"
 #include "statuses.h"
@@ -29,11 +30,6 @@ std::optional<int> ReadPollMs() {
         text.find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
     return std::stoi(text);
-}
-
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // Results of the configuration that leave the library unconfigured.
@@ -103,7 +99,7 @@ void Simulator::Load() {
     journal_.SetPath(journal);
     poll_ms_ = ReadPollMs();
     std::string library_folder =
-        FolderOf(platform::ModulePathOf(reinterpret_cast<const void*>(&Simulator::Instance)));
+        platform::ExtractFilePath(platform::ModulePathOf(reinterpret_cast<const void*>(&Simulator::Instance)));
     std::string path = Environment(kScenarioVariable);
     if (path.empty() && platform::FileExists(library_folder + kScenarioFileName))
         path = library_folder + kScenarioFileName;
@@ -114,7 +110,7 @@ void Simulator::Load() {
         } else {
             auto text = platform::ReadFile(path);
             if (!text) throw ScenarioError(path + ": cannot be read: " + text.Status().Reason());
-            scenario_ = ScenarioParser::Parse(*text, path, FolderOf(path));
+            scenario_ = ScenarioParser::Parse(*text, path, platform::ExtractFilePath(path));
         }
     } catch (const ScenarioError& e) {
         Problem(0, e.what());

@@ -13,6 +13,7 @@
 
 #include "page_origin.h"
 #include "platform/browser_policy.h"
+#include "platform/environment.h"
 #include "platform/file_system.h"
 #include "service/config_file.h"
 #include "service/security_settings.h"
@@ -43,8 +44,13 @@ shop's other policy files stay as they are:
   Google Chrome    /etc/opt/chrome/policies/managed/NAME.json
   Microsoft Edge   /etc/opt/edge/policies/managed/NAME.json
 
-Writing there needs root. A browser already open may need a restart;
-chrome://policy (edge://policy) shows what it applies.
+On Windows it adds the origins to the numbered values of the browsers' keys
+HKLM\SOFTWARE\Policies\{Chromium,Google\Chrome,Microsoft\Edge}\
+LocalNetworkAccessAllowedForUrls, after the shop's own, and remembers what it
+added under HKLM\SOFTWARE\Quorvex\TEF Server\Browser policies\NAME.
+
+Writing there needs root (an administrator on Windows). A browser already open
+may need a restart; chrome://policy (edge://policy) shows what it applies.
 
 Options:
   --origin ORIGIN   the page's origin, https://host or https://host:port
@@ -53,10 +59,11 @@ Options:
                     configuration FILE (QuorvexSiTefService.ini), so that the
                     service accepts those pages and no others
   --browser NAME    chromium, chrome or edge (repeat; default: all three)
-  --remove          remove the files this command wrote (allowed_origins is
-                    left as it is)
+  --remove          remove the files (on Windows the entries) this command
+                    wrote (allowed_origins is left as it is)
   --name NAME       the files' name without .json (default: quorvex-tef-server)
-  --root DIR        write below DIR instead of / (to look before doing it)
+  --root DIR        write below DIR instead of / (to look before doing it); on
+                    Windows a registry key, HKCU\Some\Key, instead of HKLM
   --help            this text
 )";
 
@@ -134,7 +141,7 @@ bool Report(Browser browser, const platform::BrowserPolicyOutcome& outcome, bool
     const std::string name = platform::BrowserName(browser);
     if (!outcome.status) {
         std::cerr << name << ": " << outcome.status.Message()
-                  << (outcome.status.Error() == EACCES ? " (run as root)" : "") << '\n';
+                  << (outcome.status.Error() == EACCES ? " (run as root or administrator)" : "") << '\n';
         return false;
     }
     if (remove) {
@@ -193,7 +200,9 @@ int Run(const Options& options) {
 
 int main(int argc, char** argv) {
     try {
-        const Options options = ParseOptions(std::vector<std::string_view>(argv + 1, argv + argc));
+        const std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
+        const Options options =
+            ParseOptions(std::vector<std::string_view>(arguments.begin(), arguments.end()));
         if (options.help) {
             std::cout << kUsage;
             return 0;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/environment.h"
 #include "platform/file_system.h"
 #include "requests/json_envelope.h"
 #include "requests/json_writer.h"
@@ -182,7 +183,9 @@ std::string SigningKey(const Options& options) {
 
 int main(int argc, char** argv) {
     try {
-        const Options options = ParseOptions(std::vector<std::string_view>(argv + 1, argv + argc));
+        const std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
+        const Options options =
+            ParseOptions(std::vector<std::string_view>(arguments.begin(), arguments.end()));
         if (options.help) {
             PrintUsage();
             return 0;

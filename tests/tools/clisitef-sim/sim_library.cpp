@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "platform/file_system.h"
+#include "platform/paths.h"
 #include "support/simulated_library.h"
 
 namespace simtest {
@@ -42,7 +43,8 @@ bool Outcome::Has(int32_t command, int32_t field) const {
                        [&](const Command& c) { return c.command == command && c.field == field; });
 }
 
-SimLibrary::SimLibrary(const std::string& folder) : dll_folder_(folder + "dll/") {
+SimLibrary::SimLibrary(const std::string& folder)
+    : dll_folder_(folder + "dll" + platform::kPathSeparator) {
     std::string path = qvtest::InstallSimulatedLibrary(folder);
     if (!library_.Open(path)) throw std::runtime_error(library_.LastError());
     Resolve(configura, "ConfiguraIntSiTefInterativoEx");

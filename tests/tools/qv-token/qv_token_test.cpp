@@ -29,7 +29,8 @@ protected:
     // The header and the claims of a printed token, which must verify.
     std::pair<std::string, std::string> Decode(const std::string& output) {
         EXPECT_TRUE(output.ends_with("\n")) << output;
-        const std::string token = output.substr(0, output.find('\n'));
+        // Up to the line's end, "\r\n" on Windows.
+        const std::string token = output.substr(0, output.find_first_of("\r\n"));
         requests::JsonDocument claims;
         EXPECT_TRUE(requests::VerifySessionToken(token, claims)) << token;
         return {*requests::Base64UrlDecode(token.substr(0, token.find('.'))),
