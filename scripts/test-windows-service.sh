@@ -39,14 +39,15 @@ trap cleanup EXIT
 
 start=$SECONDS
 mkdir -p "$work"
+# Whatever an interrupted run left running; then one server, kept up for the whole run so
+# each command starts without booting one.
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -p
 if [ -f "$WINEPREFIX/system.reg" ]; then
-    "$wineserver" -k 2>/dev/null || true
     timeout 120 "$wine" wineboot >/dev/null 2>&1
 else
     timeout 300 "$wine" wineboot -i >/dev/null 2>&1
 fi
-# Kept up for the whole run, so each command starts without booting a server.
-"$wineserver" -p
 echo "test-windows-service: Wine prefix ready in $((SECONDS - start)) s"
 
 # What an interrupted run may have left: the registration and the installed folder.
