@@ -25,7 +25,7 @@ name=QuorvexSiTefService
 [ -f "$build/app/$name.exe" ] || bash scripts/build-windows.sh x64
 cmake --build "$build" -j"$(nproc)" --target qv-service-manager >/dev/null
 
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
+export WINEPREFIX=$work/prefix WINEDEBUG=${WINEDEBUG:--all} WINEARCH=win64
 # No Mono or Gecko installer dialogs: nothing here needs them, and nothing may be downloaded.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export TZ=America/Sao_Paulo
@@ -43,21 +43,34 @@ mkdir -p "$work"
 # each command starts without booting one.
 "$wineserver" -k 2>/dev/null || true
 "$wineserver" -p
+# Wine's own messages, and those of the programs the service manager starts (the service's
+# crash report, if any), go to wine.log.
+wine_log=$work/wine.log
 if [ -f "$WINEPREFIX/system.reg" ]; then
-    timeout 120 "$wine" wineboot >/dev/null 2>&1
+    timeout 120 "$wine" wineboot >"$wine_log" 2>&1
 else
-    timeout 300 "$wine" wineboot -i >/dev/null 2>&1
+    timeout 300 "$wine" wineboot -i >"$wine_log" 2>&1
 fi
 echo "test-windows-service: Wine prefix ready in $((SECONDS - start)) s"
 
-# What an interrupted run may have left: the registration and the installed folder.
-timeout 60 "$wine" sc delete "$name" >/dev/null 2>&1 || true
+tool=$work/qv-service-manager.exe
+cp "$build/tests/service/service-manager/qv-service-manager.exe" "$tool"
+
+# What an interrupted run may have left: the service (started again at boot, since it starts
+# automatically), its registration and the installed folder.
+key="HKLM\\System\\CurrentControlSet\\Services\\$name"
+if timeout 60 "$wine" reg query "$key" >/dev/null 2>&1; then
+    timeout 60 "$wine" "$tool" control "$name" stop 20000 >/dev/null 2>&1 || true
+    timeout 60 "$wine" sc delete "$name" >/dev/null 2>&1 || true
+    if timeout 60 "$wine" reg query "$key" >/dev/null 2>&1; then
+        echo "test-windows-service: cannot remove the service left by an earlier run; remove $WINEPREFIX" >&2
+        exit 1
+    fi
+fi
 folder=$WINEPREFIX/drive_c/Program\ Files/Quorvex\ TEF\ Server
 rm -rf "$folder"
 cp -r "$build/app" "$folder"
 bash scripts/make-certificates.sh "$folder/Certificado" >/dev/null
-tool=$work/qv-service-manager.exe
-cp "$build/tests/service/service-manager/qv-service-manager.exe" "$tool"
 
 start=$SECONDS
 status=0
@@ -65,4 +78,5 @@ QV_WINE=$wine QV_SERVICE_FOLDER=$folder QV_SERVICE_FOLDER_WINDOWS='C:\Program Fi
     QV_SERVICE_MANAGER_TOOL=$tool \
     timeout 600 node --test --test-concurrency=1 tests/js/windows-service/ || status=$?
 echo "test-windows-service: tests ran in $((SECONDS - start)) s"
+[ $status -eq 0 ] || echo "test-windows-service: Wine's messages in $wine_log" >&2
 exit $status

@@ -318,9 +318,30 @@ describe('the Windows service under the service manager', () => {
     assert.deepEqual(logLinesSince(mark), ['Iniciando servidor socket.', 'O serviço foi retomado.']);
   });
 
-  test('stopped: within the wait hint, a clean exit, the log line, no process left', async () => {
+  test('stopped while a payment waits for the client: within the wait hint, a clean exit, no process left', async () => {
+    const tef = client();
+    await tef.connect();
+    await tef.startSession(mintToken());
+    let menuShown;
+    const shown = new Promise((resolve) => (menuShown = resolve));
+    const never = new Promise(() => {});
+    const payment = tef
+      .pay(
+        { operation: FunctionCode.PAYMENT_MENU, amount: '10,00', payerName: 'Maria' },
+        { menu: () => (menuShown(), never), message: async () => {}, can_cancel: async () => {} },
+      )
+      .then(
+        (result) => ({ result }),
+        (error) => ({ error }),
+      );
+    const timeout = sleep(30000).then(() => 'timeout');
+    assert.notEqual(await Promise.race([shown, timeout]), 'timeout', 'the library\'s menu reached the client');
+
     const mark = serviceLog().length;
     const stopped = assertAnsweredWithinWaitHint('stop', 'stop_pending', 'stopped');
+    tef.close();
+    const outcome = await Promise.race([payment, timeout]);
+    assert.ok(outcome.error, `the payment ends without a result: ${JSON.stringify(outcome)}`);
     assert.equal(Number(stopped.win32_exit_code), 0, 'no error');
     assert.equal(Number(stopped.service_exit_code), 0);
     assert.ok(await waitUntil(() => serviceProcesses().length === 0, 10000), 'the process ended');
