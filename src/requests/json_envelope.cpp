@@ -1,5 +1,6 @@
 #include "requests/json_envelope.h"
 
+#include <mutex>
 #include <vector>
 
 #include "card_data/wipe.h"
@@ -11,29 +12,52 @@ namespace {
 
 // A parser that held a message larger than this goes back to the system, not to the pool.
 constexpr size_t kKeptParserCapacity = 1 << 20;
-constexpr size_t kKeptParsers = 4;
+constexpr size_t kKeptParsers = 16;
 
-std::vector<std::unique_ptr<simdjson::dom::parser>>& ParserPool() {
-    thread_local std::vector<std::unique_ptr<simdjson::dom::parser>> pool;
-    return pool;
+// Parsers kept for the next documents of any thread. One pool for the process, not one per
+// thread: the Windows runtime frees a thread's thread_local storage before it destroys the
+// objects in it, so a pool per thread crashed the service when a connection's thread ended.
+class ParserPool {
+public:
+    std::unique_ptr<simdjson::dom::parser> Take() {
+        {
+            std::lock_guard lock(mutex_);
+            if (!parsers_.empty()) {
+                auto parser = std::move(parsers_.back());
+                parsers_.pop_back();
+                return parser;
+            }
+        }
+        return std::make_unique<simdjson::dom::parser>();
+    }
+
+    void Give(std::unique_ptr<simdjson::dom::parser>& parser) {
+        if (!parser || parser->capacity() > kKeptParserCapacity) return;
+        std::lock_guard lock(mutex_);
+        if (parsers_.size() < kKeptParsers) parsers_.push_back(std::move(parser));
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<simdjson::dom::parser>> parsers_;  // guarded by mutex_
+};
+
+// Never destroyed: documents may end after the static objects of the process.
+ParserPool& Parsers() {
+    static auto* pool = new ParserPool;
+    return *pool;
 }
 
 }  // namespace
 
-JsonDocument::JsonDocument() {
-    auto& pool = ParserPool();
-    if (pool.empty()) {
-        parser_ = std::make_unique<simdjson::dom::parser>();
-    } else {
-        parser_ = std::move(pool.back());
-        pool.pop_back();
-    }
-}
+JsonDocument::JsonDocument() : parser_(Parsers().Take()) {}
 
 JsonDocument::~JsonDocument() {
-    auto& pool = ParserPool();
-    if (parser_->capacity() <= kKeptParserCapacity && pool.size() < kKeptParsers)
-        pool.push_back(std::move(parser_));
+    try {
+        Parsers().Give(parser_);
+    } catch (...) {
+        // No room to keep it: it goes back to the system.
+    }
 }
 
 // The DOM parser rejects anything after the one value, as the envelope requires.
