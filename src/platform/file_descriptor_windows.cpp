@@ -19,7 +19,10 @@ struct Listing {
 
 bool FileHandleTraits::Close(void* h) noexcept { return ::CloseHandle(h) != 0; }
 
-bool SocketHandleTraits::Close(uintptr_t s) noexcept { return ::closesocket(s) == 0; }
+bool SocketHandleTraits::Close(uintptr_t s) noexcept {
+    win32::ForgetSocketShutdown(s);  // the number may come back for another socket
+    return ::closesocket(s) == 0;
+}
 
 DirectoryHandle::DirectoryHandle(const char* path) noexcept {
     try {

@@ -26,8 +26,9 @@ void RegisterService(const ServiceIdentity& identity);
 // Removes the unit and its enablement; removing an absent service is not an error.
 void UnregisterService(const std::string& name);
 
-// Sets the description of a registered service (the registry value "Description" on
-// Windows). False when the service is not registered (its key cannot be opened).
+// Sets the description of a registered service (through the service manager on Windows,
+// which keeps it as the registry value "Description"). False when the service is not
+// registered or cannot be opened for the change.
 bool SetServiceDescription(const std::string& name, const std::string& description);
 
 }  // namespace platform

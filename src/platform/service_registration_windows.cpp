@@ -70,17 +70,16 @@ void UnregisterService(const std::string& name) {
 }
 
 bool SetServiceDescription(const std::string& name, const std::string& description) {
-    // The service's own key, opened (never created) for writing, as the installer leaves it.
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(kServicesKey + name).c_str(), 0,
-                        KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
-        return false;
-    const std::wstring text = Wide(description);
-    const LSTATUS written = ::RegSetValueExW(
-        key, L"Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(key);
-    return written == ERROR_SUCCESS;
+    // Through the manager, which stores it as the "Description" value of the service's key:
+    // a manager that keeps its own copy of the services' settings (Wine's reads them once,
+    // at its start) would not see a value written into the registry behind its back.
+    ServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return false;
+    ServiceHandle service(::OpenServiceW(manager.get(), Wide(name).c_str(), SERVICE_CHANGE_CONFIG));
+    if (!service) return false;
+    std::wstring text = Wide(description);
+    SERVICE_DESCRIPTIONW value{text.data()};
+    return ::ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &value);
 }
 
 }  // namespace platform

@@ -2,6 +2,8 @@
 #include <climits>
 #include <mutex>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/socket.h"
@@ -37,6 +39,107 @@ void SetIntOption(SOCKET s, int level, int name, int value, const char* what) {
         ThrowSocketError(what);
 }
 
+// Winsock does not wake a thread that polls a socket another thread shuts down (Wine's does
+// not, Windows' is not documented to), as Socket::Shutdown promises. So every wait polls a
+// wake event of its thread's besides its sockets, and a shutdown signals the threads that
+// wait on that socket; a socket shut down stays marked until it is closed.
+class ShutdownWakes {
+public:
+    // Marks `s` and wakes whoever waits on it.
+    void Shut(SOCKET s) {
+        std::lock_guard lock(mutex_);
+        shut_.insert(s);
+        const auto [first, last] = waiting_.equal_range(s);
+        for (auto it = first; it != last; ++it) it->second->Signal();
+    }
+
+    // A wake event for one wait, from those of the waits that ended (no thread_local: a
+    // MinGW thread's thread_local objects do not outlive its end safely).
+    WakeEvent& Borrow() {
+        {
+            std::lock_guard lock(mutex_);
+            if (!idle_.empty()) {
+                WakeEvent* wake = idle_.back();
+                idle_.pop_back();
+                return *wake;
+            }
+        }
+        return *new WakeEvent;  // kept for later waits, never freed
+    }
+
+    void Return(WakeEvent& wake) {
+        std::lock_guard lock(mutex_);
+        idle_.push_back(&wake);
+    }
+
+    void Closed(SOCKET s) noexcept {
+        std::lock_guard lock(mutex_);
+        shut_.erase(s);
+    }
+
+    // Sets `ready` on the entries shut down; true when there is one.
+    bool MarkShut(std::span<PollEntry> entries) {
+        std::lock_guard lock(mutex_);
+        bool any = false;
+        for (PollEntry& entry : entries)
+            if (shut_.count(entry.fd) != 0) any = entry.ready = true;
+        return any;
+    }
+
+    // While registered, a shutdown of one of `entries` signals `wake`. False (and not
+    // registered) when one of them is shut down already.
+    bool Enter(std::span<PollEntry> entries, WakeEvent& wake) {
+        std::lock_guard lock(mutex_);
+        for (const PollEntry& entry : entries)
+            if (shut_.count(entry.fd) != 0) return false;
+        for (const PollEntry& entry : entries) waiting_.emplace(entry.fd, &wake);
+        return true;
+    }
+
+    void Leave(std::span<PollEntry> entries, const WakeEvent& wake) noexcept {
+        std::lock_guard lock(mutex_);
+        for (const PollEntry& entry : entries) {
+            const auto [first, last] = waiting_.equal_range(entry.fd);
+            for (auto it = first; it != last; ++it) {
+                if (it->second == &wake) {
+                    waiting_.erase(it);
+                    break;
+                }
+            }
+        }
+    }
+
+private:
+    std::mutex mutex_;
+    std::unordered_set<SOCKET> shut_;                     // guarded by mutex_
+    std::unordered_multimap<SOCKET, WakeEvent*> waiting_;  // guarded by mutex_
+    std::vector<WakeEvent*> idle_;                         // guarded by mutex_
+};
+
+// Never destroyed: sockets are closed until the very end of the process.
+ShutdownWakes& TheShutdownWakes() {
+    static auto* wakes = new ShutdownWakes;
+    return *wakes;
+}
+
+// One WSAPoll over `entries` and the thread's wake event; the wake's own entry is last.
+int PollOnce(std::span<PollEntry> entries, const WakeEvent& wake, int wait_ms, bool& woken) {
+    std::vector<WSAPOLLFD> fds(entries.size() + 1);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        fds[i].fd = entries[i].fd;
+        fds[i].events = static_cast<short>((entries[i].want_read ? POLLRDNORM : 0) |
+                                           (entries[i].want_write ? POLLWRNORM : 0));
+    }
+    fds.back().fd = wake.fd();
+    fds.back().events = POLLRDNORM;
+    const int rc = ::WSAPoll(fds.data(), static_cast<ULONG>(fds.size()), wait_ms);
+    if (rc < 0) return rc;
+    int ready = 0;
+    for (size_t i = 0; i < entries.size(); ++i) ready += (entries[i].ready = fds[i].revents != 0);
+    woken = fds.back().revents != 0;
+    return ready;
+}
+
 std::string FormatAddress(const sockaddr_storage& addr) {
     char host[INET6_ADDRSTRLEN] = {};
     if (addr.ss_family == AF_INET) {
@@ -60,8 +163,14 @@ void Socket::Shutdown() const noexcept {
     if (!IsValid()) return;
     ::shutdown(fd(), SD_BOTH);
     // A shutdown alone does not end a receive another thread is blocked in (Wine's does not,
-    // nor Windows' with every provider): the pending operations of every thread are cancelled.
+    // nor Windows' with every provider): the pending operations of every thread are cancelled,
+    // and the threads polling it are woken.
     ::CancelIoEx(reinterpret_cast<HANDLE>(fd()), nullptr);
+    try {
+        TheShutdownWakes().Shut(fd());
+    } catch (...) {
+        // Out of memory: the waiter wakes at its own deadline.
+    }
 }
 
 bool LastCallTimedOut() { return ::WSAGetLastError() == WSAETIMEDOUT; }
@@ -213,17 +322,39 @@ Socket ConnectTcp(const std::string& host, uint16_t port) {
 }
 
 int WaitForAny(std::span<PollEntry> entries, std::chrono::milliseconds timeout) {
-    std::vector<WSAPOLLFD> fds(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i) {
-        fds[i].fd = entries[i].fd;
-        fds[i].events = static_cast<short>((entries[i].want_read ? POLLRDNORM : 0) |
-                                           (entries[i].want_write ? POLLWRNORM : 0));
+    ShutdownWakes& wakes = TheShutdownWakes();
+    WakeEvent& wake = wakes.Borrow();
+    const auto start = std::chrono::steady_clock::now();
+    int rc = 0;
+    int error = 0;
+    for (;;) {
+        for (PollEntry& entry : entries) entry.ready = false;
+        wake.Reset();
+        if (!wakes.Enter(entries, wake)) {
+            wakes.MarkShut(entries);
+            rc = static_cast<int>(std::count_if(entries.begin(), entries.end(),
+                                                [](const PollEntry& e) { return e.ready; }));
+            break;
+        }
+        int wait_ms = -1;
+        if (timeout.count() >= 0) {
+            const auto left = timeout - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                            std::chrono::steady_clock::now() - start);
+            wait_ms = static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT_MAX));
+        }
+        bool woken = false;
+        rc = PollOnce(entries, wake, wait_ms, woken);
+        error = ::WSAGetLastError();
+        wakes.Leave(entries, wake);
+        // Woken without a ready socket: one was shut down (seen at the top), or a signal of
+        // an earlier wait came late; then it waits on for the time left.
+        if (rc < 0 || rc > 0 || !woken) break;
     }
-    const int wait_ms =
-        timeout.count() < 0 ? -1 : static_cast<int>(std::min<int64_t>(timeout.count(), INT_MAX));
-    const int rc = ::WSAPoll(fds.data(), static_cast<ULONG>(fds.size()), wait_ms);
-    if (rc < 0) ThrowSocketError("WSAPoll");
-    for (size_t i = 0; i < entries.size(); ++i) entries[i].ready = fds[i].revents != 0;
+    wakes.Return(wake);
+    if (rc < 0) {
+        ::WSASetLastError(error);
+        ThrowSocketError("WSAPoll");
+    }
     return rc;
 }
 
@@ -264,6 +395,12 @@ void WakeEvent::Reset() noexcept {
     while (::recv(fd_.get(), drained, sizeof drained, 0) > 0) {
     }
 }
+
+namespace win32 {
+
+void ForgetSocketShutdown(uintptr_t socket) noexcept { TheShutdownWakes().Closed(socket); }
+
+}  // namespace win32
 
 // Windows has no signal for a write to a closed connection: the write fails on its own.
 void IgnoreBrokenPipe() {}

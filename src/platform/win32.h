@@ -46,4 +46,7 @@ const std::error_category& WindowsCategory();
 [[noreturn]] void ThrowLastError(const std::string& context);
 [[noreturn]] void ThrowSocketError(const std::string& context);
 
+// Before a socket is closed: forgets that it was shut down (socket_windows.cpp).
+void ForgetSocketShutdown(uintptr_t socket) noexcept;
+
 }  // namespace platform::win32

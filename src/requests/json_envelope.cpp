@@ -14,42 +14,50 @@ namespace {
 constexpr size_t kKeptParserCapacity = 1 << 20;
 constexpr size_t kKeptParsers = 16;
 
-// Parsers kept for the next messages, shared by every thread. Not one pool per thread: the
-// destructor of a thread_local object may run after MinGW's emulated thread storage has
-// freed the object, which crashes threads of the Windows build as they end.
+// Parsers kept for the next documents of any thread. One pool for the process, not one per
+// thread: the Windows runtime frees a thread's thread_local storage before it destroys the
+// objects in it, so a pool per thread crashed the service when a connection's thread ended.
 class ParserPool {
 public:
     std::unique_ptr<simdjson::dom::parser> Take() {
-        std::lock_guard lock(mutex_);
-        if (parsers_.empty()) return nullptr;
-        auto parser = std::move(parsers_.back());
-        parsers_.pop_back();
-        return parser;
+        {
+            std::lock_guard lock(mutex_);
+            if (!parsers_.empty()) {
+                auto parser = std::move(parsers_.back());
+                parsers_.pop_back();
+                return parser;
+            }
+        }
+        return std::make_unique<simdjson::dom::parser>();
     }
+
     void Give(std::unique_ptr<simdjson::dom::parser>& parser) {
+        if (!parser || parser->capacity() > kKeptParserCapacity) return;
         std::lock_guard lock(mutex_);
         if (parsers_.size() < kKeptParsers) parsers_.push_back(std::move(parser));
     }
 
 private:
     std::mutex mutex_;
-    std::vector<std::unique_ptr<simdjson::dom::parser>> parsers_;
+    std::vector<std::unique_ptr<simdjson::dom::parser>> parsers_;  // guarded by mutex_
 };
 
-// Never destroyed: threads may still parse while the process ends.
+// Never destroyed: documents may end after the static objects of the process.
 ParserPool& Parsers() {
-    static ParserPool* pool = new ParserPool;
+    static auto* pool = new ParserPool;
     return *pool;
 }
 
 }  // namespace
 
-JsonDocument::JsonDocument() : parser_(Parsers().Take()) {
-    if (!parser_) parser_ = std::make_unique<simdjson::dom::parser>();
-}
+JsonDocument::JsonDocument() : parser_(Parsers().Take()) {}
 
 JsonDocument::~JsonDocument() {
-    if (parser_->capacity() <= kKeptParserCapacity) Parsers().Give(parser_);
+    try {
+        Parsers().Give(parser_);
+    } catch (...) {
+        // No room to keep it: it goes back to the system.
+    }
 }
 
 // The DOM parser rejects anything after the one value, as the envelope requires.
