@@ -41,8 +41,8 @@ void SetIntOption(SOCKET s, int level, int name, int value, const char* what) {
 
 // Winsock does not wake a thread that polls a socket another thread shuts down (Wine's does
 // not, Windows' is not documented to), as Socket::Shutdown promises. So every wait polls a
-// wake event of its thread's besides its sockets, and a shutdown signals the threads that
-// wait on that socket; a socket shut down stays marked until it is closed.
+// wake event of its own besides its sockets, and a shutdown signals the waits on that
+// socket; a socket shut down stays marked until it is closed.
 class ShutdownWakes {
 public:
     // Marks `s` and wakes whoever waits on it.
@@ -162,6 +162,9 @@ int Length(size_t size) { return static_cast<int>(std::min<size_t>(size, INT_MAX
 void Socket::Shutdown() const noexcept {
     if (!IsValid()) return;
     ::shutdown(fd(), SD_BOTH);
+    // A thread blocked in a read or write of a blocking socket stays there after a shutdown
+    // too; cancelling the socket's pending operations, whoever started them, ends them.
+    ::CancelIoEx(reinterpret_cast<HANDLE>(fd()), nullptr);
     try {
         TheShutdownWakes().Shut(fd());
     } catch (...) {
