@@ -51,6 +51,13 @@ if [ -f "$WINEPREFIX/system.reg" ]; then
 else
     timeout 300 "$wine" wineboot -i >"$wine_log" 2>&1
 fi
+# A program that crashes leaves a minidump instead of waiting for a debugger nobody sees
+# (read it with: wine64 winedbg <dump>, then bt all).
+dump=$WINEPREFIX/drive_c/qv-crash.mdmp
+rm -f "$dump"
+aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
+timeout 60 "$wine" reg add "$aedebug" /v Debugger /t REG_SZ /d 'winedbg --minidump C:\qv-crash.mdmp %ld %ld' /f >/dev/null 2>&1
+timeout 60 "$wine" reg add "$aedebug" /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1
 echo "test-windows-service: Wine prefix ready in $((SECONDS - start)) s"
 
 tool=$work/qv-service-manager.exe
@@ -79,4 +86,5 @@ QV_WINE=$wine QV_SERVICE_FOLDER=$folder QV_SERVICE_FOLDER_WINDOWS='C:\Program Fi
     timeout 600 node --test --test-concurrency=1 tests/js/windows-service/ || status=$?
 echo "test-windows-service: tests ran in $((SECONDS - start)) s"
 [ $status -eq 0 ] || echo "test-windows-service: Wine's messages in $wine_log" >&2
+[ ! -f "$dump" ] || echo "test-windows-service: a program crashed; its minidump is $dump" >&2
 exit $status

@@ -41,8 +41,8 @@ void SetIntOption(SOCKET s, int level, int name, int value, const char* what) {
 
 // Winsock does not wake a thread that polls a socket another thread shuts down (Wine's does
 // not, Windows' is not documented to), as Socket::Shutdown promises. So every wait polls a
-// wake event of its thread's besides its sockets, and a shutdown signals the threads that
-// wait on that socket; a socket shut down stays marked until it is closed.
+// wake event of its own besides its sockets, and a shutdown signals the waits on that
+// socket; a socket shut down stays marked until it is closed.
 class ShutdownWakes {
 public:
     // Marks `s` and wakes whoever waits on it.
@@ -77,13 +77,15 @@ public:
         shut_.erase(s);
     }
 
-    // Sets `ready` on the entries shut down; true when there is one.
-    bool MarkShut(std::span<PollEntry> entries) {
+    // Sets `ready` on the entries shut down; how many there are.
+    int MarkShut(std::span<PollEntry> entries) {
         std::lock_guard lock(mutex_);
-        bool any = false;
-        for (PollEntry& entry : entries)
-            if (shut_.count(entry.fd) != 0) any = entry.ready = true;
-        return any;
+        int shut = 0;
+        for (PollEntry& entry : entries) {
+            entry.ready = shut_.count(entry.fd) != 0;
+            shut += entry.ready;
+        }
+        return shut;
     }
 
     // While registered, a shutdown of one of `entries` signals `wake`. False (and not
@@ -122,7 +124,7 @@ ShutdownWakes& TheShutdownWakes() {
     return *wakes;
 }
 
-// One WSAPoll over `entries` and the thread's wake event; the wake's own entry is last.
+// One WSAPoll over `entries` and the wait's wake event (polled last).
 int PollOnce(std::span<PollEntry> entries, const WakeEvent& wake, int wait_ms, bool& woken) {
     std::vector<WSAPOLLFD> fds(entries.size() + 1);
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -331,9 +333,7 @@ int WaitForAny(std::span<PollEntry> entries, std::chrono::milliseconds timeout) 
         for (PollEntry& entry : entries) entry.ready = false;
         wake.Reset();
         if (!wakes.Enter(entries, wake)) {
-            wakes.MarkShut(entries);
-            rc = static_cast<int>(std::count_if(entries.begin(), entries.end(),
-                                                [](const PollEntry& e) { return e.ready; }));
+            rc = wakes.MarkShut(entries);
             break;
         }
         int wait_ms = -1;

@@ -303,10 +303,19 @@ describe('the Windows service under the service manager', () => {
     assert.match(entry.receipt[1].data.join('\n'), /VIA DO ESTABELECIMENTO/);
   });
 
-  test('paused: no new connection is accepted, and the log says so', async () => {
+  test('paused with an idle client connected: that connection is closed, no new one is accepted, the log line', async () => {
+    // A point of sale keeps its connection open between payments.
+    const idle = new WebSocket(`wss://localhost:${port}`, { ca: fs.readFileSync(path.join(FOLDER, 'Certificado/ca_cert.pem')) });
+    const closed = new Promise((resolve) => idle.once('close', resolve));
+    await new Promise((resolve, reject) => {
+      idle.once('open', resolve);
+      idle.once('error', reject);
+    });
     const mark = serviceLog().length;
     const paused = assertAnsweredWithinWaitHint('pause', 'pause_pending', 'paused');
     assert.equal(Number(paused.controls), ACCEPTS_STOP_PAUSE_SHUTDOWN);
+    const timeout = sleep(10000).then(() => 'still open');
+    assert.notEqual(await Promise.race([closed, timeout]), 'still open');
     assert.equal(await tryConnect(port), 'ECONNREFUSED');
     assert.deepEqual(logLinesSince(mark), ['O serviço foi pausado.']);
   });
