@@ -1,10 +1,11 @@
-#include "platform/trusted_roots.h"
-
+// clang-format off
 // <wincrypt.h> needs <windows.h> first.
+#include "platform/win32.h"
 #include <wincrypt.h>
+// clang-format on
 
 #include "platform/scope_exit.h"
-#include "platform/win32.h"
+#include "platform/trusted_roots.h"
 
 namespace platform {
 namespace {
