@@ -87,6 +87,8 @@ SectionEnd
 !macroend
 
 !macro DemoLibrary APP LIBRARY
+  SetOutPath "$INSTDIR"
+  File "${APP}\qv-web-server.exe"
   SetOutPath "$INSTDIR\dll"
   File "${APP}\dll\${LIBRARY}"
   ${IfNot} ${FileExists} "$INSTDIR\dll\clisitef-sim.json"
@@ -146,6 +148,9 @@ Section "-install"
   ${EndIf}
 
   Call WriteSettings
+  ${If} ${SectionIsSelected} ${SecDemo}
+    Call WriteDemoLauncher
+  ${EndIf}
 
   ${IfNot} $Upgrade == 1
     DetailPrint "Registrando o serviço ${SERVICE}..."
@@ -193,6 +198,25 @@ Function WriteSettings
       ${EndIf}
     ${EndIf}
   !endif
+FunctionEnd
+
+;  Demo.cmd: the demo page on https://localhost:8444 with a fresh session token, opened in the
+; default browser, until its window is closed. The page is told the service's port.
+Function WriteDemoLauncher
+  ReadINIStr $1 "${INI}" "sitef" "server_port"
+  ${If} $1 == ""
+    StrCpy $1 443
+  ${EndIf}
+  FileOpen $0 "$INSTDIR\Demo.cmd" w
+  FileWrite $0 "@echo off$\r$\n"
+  FileWrite $0 "rem Serves the demo page on https://localhost:8444 and opens it with a session token.$\r$\n"
+  FileWrite $0 'cd /d "%~dp0"$\r$\n'
+  FileWrite $0 'for /f "delims=" %%t in ($\'qv-token.exe --secctional_code 12 --ip_address 127.0.0.1 --store_code 00000000 --additional_parameters "" --operator "Caixa 1" --sale_id 1 --company_id 1 --callback_url https://loja.example/retorno$\') do set TOKEN=%%t$\r$\n'
+  FileWrite $0 'start "" "https://localhost:8444/?service=wss://localhost:$1&token=%TOKEN%"$\r$\n'
+  FileWrite $0 "qv-web-server.exe --port 8444$\r$\n"
+  FileClose $0
+  CreateDirectory "$SMPROGRAMS\${PRODUCT}"
+  CreateShortCut "$SMPROGRAMS\${PRODUCT}\Demonstração.lnk" "$INSTDIR\Demo.cmd"
 FunctionEnd
 
 ; ---------------------------------------------------------------- the settings page
@@ -312,6 +336,9 @@ Section "un.Quorvex TEF Server" UnSecProgram
   Delete "$INSTDIR\qv-token.exe"
   Delete "$INSTDIR\qv-certificates.exe"
   Delete "$INSTDIR\qv-browser-policy.exe"
+  Delete "$INSTDIR\qv-web-server.exe"
+  Delete "$INSTDIR\Demo.cmd"
+  RMDir /r "$SMPROGRAMS\${PRODUCT}"
   Delete "$INSTDIR\${SERVICE}.ini"
   Delete "$INSTDIR\*_Temp.pdf"
   RMDir /r "$INSTDIR\Certificado"

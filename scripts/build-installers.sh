@@ -5,7 +5,7 @@
 #   build-windows/installers/QuorvexTEFServer-Setup-<version>-x64.exe   both builds
 #
 # <version> is the CMake project version. Each build's application folder is laid out as
-# scripts/build-windows.sh does, plus qv-certificates.exe (and qv-browser-policy.exe when it
+# scripts/build-windows.sh does, plus qv-certificates.exe, qv-web-server.exe (and qv-browser-policy.exe when it
 # builds for Windows); the demo page comes from web/assemble.mjs. Then checks each installer:
 # PE32 for the x86 one, under 10 MB each, and prints the sizes.
 #
@@ -31,16 +31,20 @@ lay_out() {
     bash scripts/windows-deps.sh "$arch"
     cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/toolchains/$toolchain.cmake" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$dir" -j"$(nproc)" --target QuorvexSiTefService qv-token qv-certificates clisitef_sim
+    cmake --build "$dir" -j"$(nproc)" --target QuorvexSiTefService qv-token qv-certificates \
+        qv-web-server clisitef_sim
     local app=$dir/installer-app
     rm -rf "$app"
     mkdir -p "$app/dll"
     # Without debug information: the installers carry what runs, not what a debugger reads.
     local strip=${toolchain#mingw-}-w64-mingw32-strip
     [ "$arch" = x86 ] && strip=i686-w64-mingw32-strip
-    "$strip" -o "$app/QuorvexSiTefService.exe" "$dir/QuorvexSiTefService.exe"
+    local service=$dir/src/QuorvexSiTefService.exe
+    [ -f "$service" ] || service=$dir/QuorvexSiTefService.exe
+    "$strip" -o "$app/QuorvexSiTefService.exe" "$service"
     "$strip" -o "$app/qv-token.exe" "$dir/tools/qv-token/qv-token.exe"
     "$strip" -o "$app/qv-certificates.exe" "$dir/tools/qv-certificates/qv-certificates.exe"
+    "$strip" -o "$app/qv-web-server.exe" "$dir/tools/qv-web-server/qv-web-server.exe"
     "$strip" -o "$app/dll/$library" "$dir/tools/clisitef-sim/$library"
     cp tools/clisitef-sim/demo-scenario.json "$app/dll/clisitef-sim.json"
     # The browsers' allow-list needs the tool's Windows registry store; included once it builds.
