@@ -3,7 +3,7 @@
 ;            -DOUTFILE=file QuorvexTEFServer.nsi
 ; The x86 installer carries the 32-bit build; the x64 one carries both and installs the
 ; 32-bit build (the one that loads CliSiTef32I.dll) unless the 64-bit library is chosen
-; (/ARCH=x64). Silent use: /S [/ARCH=x64] [/PORT=n] [/PRINTER=name] [/ORIGIN=https://host]
+; (/ARCH=x64); its tools are the 64-bit ones. Silent use: /S [/ARCH=x64] [/PORT=n] [/PRINTER=name] [/ORIGIN=https://host]
 ; [/TRUST] [/BROWSERPOLICY] [/DEMO] [/D=folder]; the uninstaller: /S [/REMOVERECORDS].
 
 Unicode true
@@ -21,6 +21,14 @@ ManifestSupportedOS all
 !define SERVICE "QuorvexSiTefService"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QuorvexTEFServer"
 !define INI "$INSTDIR\${SERVICE}.ini"
+
+; The tools run beside either build: the x64 installer (a 64-bit program itself) carries only
+; its 64-bit tools, which keeps it small.
+!if ${ARCH} == x64
+  !define TOOLS "${APP_X64}"
+!else
+  !define TOOLS "${APP_X86}"
+!endif
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -66,7 +74,7 @@ SectionEnd
 Section /o "Confiar no certificado local (CA) neste computador" SecTrust
 SectionEnd
 
-!if /FileExists "${APP_X86}\qv-browser-policy.exe"
+!if /FileExists "${TOOLS}\qv-browser-policy.exe"
 Section /o "Liberar a página nos navegadores (Local Network Access)" SecBrowserPolicy
 SectionEnd
 !endif
@@ -79,16 +87,16 @@ SectionEnd
 !macro ProgramFiles APP
   SetOutPath "$INSTDIR"
   File "${APP}\QuorvexSiTefService.exe"
-  File "${APP}\qv-token.exe"
-  File "${APP}\qv-certificates.exe"
-  !if /FileExists "${APP}\qv-browser-policy.exe"
-    File "${APP}\qv-browser-policy.exe"
+  File "${TOOLS}\qv-token.exe"
+  File "${TOOLS}\qv-certificates.exe"
+  !if /FileExists "${TOOLS}\qv-browser-policy.exe"
+    File "${TOOLS}\qv-browser-policy.exe"
   !endif
 !macroend
 
 !macro DemoLibrary APP LIBRARY
   SetOutPath "$INSTDIR"
-  File "${APP}\qv-web-server.exe"
+  File "${TOOLS}\qv-web-server.exe"
   SetOutPath "$INSTDIR\dll"
   File "${APP}\dll\${LIBRARY}"
   ${IfNot} ${FileExists} "$INSTDIR\dll\clisitef-sim.json"
@@ -189,7 +197,7 @@ Function WriteSettings
     Return
   ${EndIf}
   WriteINIStr "${INI}" "sitef" "allowed_origins" "$Origin"
-  !if /FileExists "${APP_X86}\qv-browser-policy.exe"
+  !if /FileExists "${TOOLS}\qv-browser-policy.exe"
     ${If} ${SectionIsSelected} ${SecBrowserPolicy}
       nsExec::ExecToLog '"$INSTDIR\qv-browser-policy.exe" --origin "$Origin"'
       Pop $0
@@ -306,7 +314,7 @@ Function .onInit
   ${EndIf}
   !insertmacro SelectIfOption "/TRUST" ${SecTrust}
   !insertmacro SelectIfOption "/DEMO" ${SecDemo}
-  !if /FileExists "${APP_X86}\qv-browser-policy.exe"
+  !if /FileExists "${TOOLS}\qv-browser-policy.exe"
     !insertmacro SelectIfOption "/BROWSERPOLICY" ${SecBrowserPolicy}
   !endif
 FunctionEnd

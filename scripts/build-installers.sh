@@ -18,7 +18,7 @@ fail() { echo "build-installers: $*" >&2; exit 1; }
 version=$(sed -n 's/^project(QuorvexSiTefService VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || fail "no project version in CMakeLists.txt"
 out=build-windows/installers
-max_bytes=$((10 * 1024 * 1024))
+max_bytes=10000000  # 10 MB
 
 # The programs an installer carries, built and laid out per architecture.
 lay_out() {
