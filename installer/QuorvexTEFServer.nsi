@@ -14,6 +14,7 @@ ManifestSupportedOS all
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include WordFunc.nsh
 !include Sections.nsh
 !include nsDialogs.nsh
 
@@ -266,6 +267,24 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; /ORIGIN=https://host: GetOptions would end the value at its first "/", so it is cut out of
+; the command line here, up to the next blank (or between quotes).
+Function OriginOption
+  ClearErrors
+  ${WordFind} "$R0" "/ORIGIN=" "E+1}" $0
+  ${If} ${Errors}
+    Return
+  ${EndIf}
+  StrCpy $1 $0 1
+  ${If} $1 == '"'
+    StrCpy $0 $0 "" 1
+    ${WordFind} "$0" '"' "+1{" $0
+  ${Else}
+    ${WordFind} "$0" " " "+1{" $0
+  ${EndIf}
+  StrCpy $Origin $0
+FunctionEnd
+
 Function .onInit
   SetShellVarContext all
   ${GetParameters} $R0
@@ -293,11 +312,7 @@ Function .onInit
   ${IfNot} ${Errors}
     StrCpy $Printer $0
   ${EndIf}
-  ClearErrors
-  ${GetOptions} $R0 "/ORIGIN=" $0
-  ${IfNot} ${Errors}
-    StrCpy $Origin $0
-  ${EndIf}
+  Call OriginOption
   ClearErrors
   ${GetOptions} $R0 "/ARCH=" $0
   ${IfNot} ${Errors}
