@@ -1,0 +1,9 @@
+#include "platform/private_files.h"
+
+namespace platform {
+
+PrivateFiles::PrivateFiles() = default;
+
+PrivateFiles::~PrivateFiles() = default;
+
+}  // namespace platform
