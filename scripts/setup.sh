@@ -17,6 +17,9 @@ packages=(
     # The demo page's browser test: Debian's Chromium, and certutil to make a fresh browser
     # profile trust the demo CA.
     chromium libnss3-tools
+    # Windows: the MinGW-w64 cross compilers (POSIX threads), Wine to run the 64-bit build's
+    # tests, and NSIS for the installers.
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 nsis
 )
 # The machine's Node.js when it has one (the browser test's driver needs 20 or later),
 # else Debian's.

@@ -5,7 +5,9 @@
 # transport, service and request tests (and those of the simulated payment library and the
 # TEF component) once more under ThreadSanitizer. Then every fuzz target runs for a short
 # while (scripts/fuzz.sh runs them longer). Last, Windows: the dependencies (built once and
-# reused), the 32- and 64-bit builds with their checks, and the 64-bit tests under Wine.
+# reused), the 32- and 64-bit builds with their checks, the 64-bit tests under Wine (unit
+# suites, the integration suites and the JavaScript client's tests against the Windows
+# service, the service under Wine's service manager), and the installers with their checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -41,3 +43,6 @@ windows_step() {
 windows_step bash scripts/windows-deps.sh all
 windows_step bash scripts/build-windows.sh all
 windows_step bash scripts/test-windows.sh
+windows_step bash scripts/test-windows-integration.sh
+windows_step bash scripts/test-windows-service.sh
+windows_step bash scripts/build-installers.sh
