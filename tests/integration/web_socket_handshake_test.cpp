@@ -107,6 +107,9 @@ TEST_F(WebSocketHandshake, AClientThatSaidGoodbyeResumesItsSession) {
 }
 
 TEST_F(WebSocketHandshake, ServesIPv6Loopback) {
+    // The IPv6 listener opens just after the IPv4 one the fixture waited for (under Wine, with
+    // a round trip to its server in between).
+    ASSERT_TRUE(app_.WaitForPort(std::chrono::seconds(10), 0, "::1"));
     auto client = app_.Client("::1");
     ExpectEcho(client);
 }
