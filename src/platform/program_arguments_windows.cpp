@@ -1,5 +1,3 @@
-#include <shellapi.h>
-
 #include "platform/program_arguments.h"
 #include "platform/win32.h"
 

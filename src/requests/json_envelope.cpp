@@ -1,5 +1,6 @@
 #include "requests/json_envelope.h"
 
+#include <mutex>
 #include <vector>
 
 #include "card_data/wipe.h"
@@ -13,27 +14,39 @@ namespace {
 constexpr size_t kKeptParserCapacity = 1 << 20;
 constexpr size_t kKeptParsers = 4;
 
-std::vector<std::unique_ptr<simdjson::dom::parser>>& ParserPool() {
-    thread_local std::vector<std::unique_ptr<simdjson::dom::parser>> pool;
+// Shared by every thread. A pool per thread (thread_local) is destroyed at each thread's exit,
+// and the MinGW runtime of the Windows build may release its storage before the destructor
+// runs: the parsers were then deleted through freed memory.
+struct ParserPool {
+    std::mutex mutex;
+    std::vector<std::unique_ptr<simdjson::dom::parser>> parsers;
+};
+
+ParserPool& Pool() {
+    static ParserPool pool;
     return pool;
 }
 
 }  // namespace
 
 JsonDocument::JsonDocument() {
-    auto& pool = ParserPool();
-    if (pool.empty()) {
-        parser_ = std::make_unique<simdjson::dom::parser>();
-    } else {
-        parser_ = std::move(pool.back());
-        pool.pop_back();
+    ParserPool& pool = Pool();
+    {
+        std::lock_guard lock(pool.mutex);
+        if (!pool.parsers.empty()) {
+            parser_ = std::move(pool.parsers.back());
+            pool.parsers.pop_back();
+            return;
+        }
     }
+    parser_ = std::make_unique<simdjson::dom::parser>();
 }
 
 JsonDocument::~JsonDocument() {
-    auto& pool = ParserPool();
-    if (parser_->capacity() <= kKeptParserCapacity && pool.size() < kKeptParsers)
-        pool.push_back(std::move(parser_));
+    if (!parser_ || parser_->capacity() > kKeptParserCapacity) return;
+    ParserPool& pool = Pool();
+    std::lock_guard lock(pool.mutex);
+    if (pool.parsers.size() < kKeptParsers) pool.parsers.push_back(std::move(parser_));
 }
 
 // The DOM parser rejects anything after the one value, as the envelope requires.
