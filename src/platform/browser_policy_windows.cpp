@@ -59,7 +59,7 @@ private:
 // a hive is below HKLM).
 struct Place {
     HKEY hive = HKEY_LOCAL_MACHINE;
-    std::wstring prefix;     // "" or "Some\Key\"
+    std::wstring prefix;  // "" or "Some\Key\"
     std::string hive_name = "HKLM";
 
     std::string Shown(const std::wstring& path) const {
@@ -177,10 +177,9 @@ LSTATUS OpenKey(const Place& place, const std::wstring& path, REGSAM access, Reg
 LSTATUS CreateKey(const Place& place, const std::wstring& path, RegistryKey& key,
                   bool* created = nullptr) {
     DWORD disposition = 0;
-    const LSTATUS status =
-        ::RegCreateKeyExW(place.hive, (place.prefix + path).c_str(), 0, nullptr,
-                          REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, key.Out(),
-                          &disposition);
+    const LSTATUS status = ::RegCreateKeyExW(place.hive, (place.prefix + path).c_str(), 0, nullptr,
+                                             REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
+                                             key.Out(), &disposition);
     if (created != nullptr) *created = disposition == REG_CREATED_NEW_KEY;
     return status;
 }
@@ -231,8 +230,9 @@ LSTATUS TakeBack(const Place& place, Browser browser, HKEY record, const std::ws
     if (opened != 0) return opened;
     std::vector<Entry> entries = ReadEntries(list.Get());
     for (const Entry& own : ours) {
-        const auto found = std::find_if(entries.begin(), entries.end(),
-                                        [&own](const Entry& entry) { return entry.text == own.text; });
+        const auto found = std::find_if(entries.begin(), entries.end(), [&own](const Entry& entry) {
+            return entry.text == own.text;
+        });
         if (found == entries.end()) continue;
         if (LSTATUS gone = ::RegDeleteValueW(list.Get(), std::to_wstring(found->number).c_str());
             gone != 0)
@@ -283,8 +283,7 @@ LSTATUS Add(const Place& place, Browser browser, const BrowserPolicySet& set,
     if (LSTATUS made = CreateKey(place, PolicyPath(browser, name), list, &created); made != 0)
         return made;
     RegistryKey record;
-    if (LSTATUS made = CreateKey(place, RecordPath(browser, set) + L"\\" + name, record);
-        made != 0)
+    if (LSTATUS made = CreateKey(place, RecordPath(browser, set) + L"\\" + name, record); made != 0)
         return made;
     if (created || ours) {
         const DWORD one = 1;
@@ -326,14 +325,14 @@ BrowserPolicyOutcome WriteBrowserPolicies(Browser browser, const BrowserPolicySe
     LSTATUS status = TakeBackSet(place, browser, set, taken);
     for (size_t i = 0; status == ERROR_SUCCESS && i < policies.size(); ++i) {
         const std::wstring name = Wide(policies[i].name);
-        const bool ours = std::find(taken.created_keys.begin(), taken.created_keys.end(),
-                                    name) != taken.created_keys.end();
+        const bool ours = std::find(taken.created_keys.begin(), taken.created_keys.end(), name) !=
+                          taken.created_keys.end();
         status = Add(place, browser, set, policies[i], ours);
     }
     outcome.changed = true;
     if (status != ERROR_SUCCESS)
-        outcome.status = win32::Failure(static_cast<DWORD>(status), "RegCreateKeyEx",
-                                        outcome.location);
+        outcome.status =
+            win32::Failure(static_cast<DWORD>(status), "RegCreateKeyEx", outcome.location);
     // No rivals to report: a list in the machine's key is the one the browser applies, over
     // the user's, and the browser reads it from this one key only.
     return outcome;
@@ -350,8 +349,8 @@ BrowserPolicyOutcome RemoveBrowserPolicies(Browser browser, const BrowserPolicyS
     const LSTATUS status = TakeBackSet(place, browser, set, taken);
     outcome.changed = taken.changed;
     if (status != 0)
-        outcome.status = win32::Failure(static_cast<DWORD>(status), "RegDeleteValue",
-                                        outcome.location);
+        outcome.status =
+            win32::Failure(static_cast<DWORD>(status), "RegDeleteValue", outcome.location);
     return outcome;
 }
 

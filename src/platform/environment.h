@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <string>
-#include <vector>
 
 namespace platform {
 
@@ -21,10 +20,5 @@ bool EnvIsSet(const char* name);
 // for tests, before the threads that read it start.
 void SetEnvText(const char* name, const std::string& value);
 void UnsetEnv(const char* name);
-
-// The program's arguments after its own name, in UTF-8: argv on Linux; on Windows read again
-// from the UTF-16 command line, since argv holds them in the ANSI code page, which loses the
-// characters it cannot show ("João" in a Windows without that letter, any non-Latin text).
-std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 }  // namespace platform

@@ -22,8 +22,4 @@ void UnsetEnv(const char* name) {
     ::tzset();
 }
 
-std::vector<std::string> ProgramArguments(int argc, char** argv) {
-    return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
-}
-
 }  // namespace platform

@@ -1,8 +1,6 @@
 #include "platform/environment.h"
 #include "platform/win32.h"
 
-#include <shellapi.h>
-
 namespace platform {
 
 // Through the W functions: the C runtime's copy of the environment holds the texts in the
@@ -31,15 +29,5 @@ void SetEnvText(const char* name, const std::string& value) {
 }
 
 void UnsetEnv(const char* name) { ::SetEnvironmentVariableW(win32::Wide(name).c_str(), nullptr); }
-
-std::vector<std::string> ProgramArguments(int, char**) {
-    int count = 0;
-    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    std::vector<std::string> arguments;
-    if (wide == nullptr) return arguments;
-    for (int i = 1; i < count; ++i) arguments.push_back(win32::Utf8(wide[i]));
-    ::LocalFree(wide);
-    return arguments;
-}
 
 }  // namespace platform

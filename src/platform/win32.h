@@ -4,6 +4,8 @@
 #pragma once
 
 #include <windows.h>
+// After <windows.h>: CommandLineToArgvW.
+#include <shellapi.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 

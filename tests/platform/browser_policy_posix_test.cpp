@@ -2,13 +2,12 @@
 // browser reads its managed policies, readable by the browsers' accounts whatever the umask,
 // replaced whole, removed without touching the shop's own files, and other files that set the
 // same policy reported (the browser takes it from one file only).
-#include "platform/browser_policy.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 
+#include "platform/browser_policy.h"
 #include "platform/file_system.h"
 #include "support/temp_folder.h"
 

@@ -3,9 +3,8 @@
 // Our texts are added after the shop's, a text the shop already allows is not added twice,
 // and removing the set takes back only our texts, closing the gaps so that the shop's later
 // entries stay visible.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <map>
 #include <string>
@@ -45,10 +44,10 @@ protected:
     }
 
     void Put(const std::wstring& key, const std::wstring& name, const std::wstring& text) const {
-        ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), REG_SZ,
-                                    text.c_str(),
-                                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
-                  0);
+        ASSERT_EQ(
+            ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), name.c_str(), REG_SZ, text.c_str(),
+                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+            0);
     }
 
     // Every value of `key` that is a text, by name.

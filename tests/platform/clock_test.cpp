@@ -53,8 +53,8 @@ TEST_F(ClockTest, DayCountRoundTrips) {
 int64_t HelperOffset(const std::string& local) {
     qvtest::TempFolder folder;
     const std::string out = folder / "offsets.txt";
-    platform::Process helper = platform::Process::Start(
-        {qvtest::BuildDir() + QV_PLATFORM_HELPER, "offsets", out, local});
+    platform::Process helper =
+        platform::Process::Start({qvtest::BuildDir() + QV_PLATFORM_HELPER, "offsets", out, local});
     int exit_code = -1;
     EXPECT_EQ(helper.Wait(std::chrono::seconds(30), exit_code),
               platform::Process::WaitResult::kEnded);

@@ -97,7 +97,8 @@ TEST(CliSiTefLibrary, MissingLibraryNamesTheFirstExport) {
     qvtest::TempFolder empty;
     TCliSiTefLibrary library;
     EXPECT_EQ(LoadError(library, empty.path()),
-              "Erro ao carregar a função:ConfiguraIntSiTefInterativoEx de: " + std::string(tef::kCliSiTefLibraryName));
+              "Erro ao carregar a função:ConfiguraIntSiTefInterativoEx de: " +
+                  std::string(tef::kCliSiTefLibraryName));
     // The loader's own reason names the file it looked for.
     EXPECT_NE(library.LoadFailure().find(InFolder(empty.path())), std::string::npos)
         << library.LoadFailure();
@@ -108,7 +109,8 @@ TEST(CliSiTefLibrary, MissingLibraryNamesTheFirstExport) {
 TEST(CliSiTefLibrary, LibraryLackingAnExportNamesIt) {
     TCliSiTefLibrary library;
     EXPECT_EQ(LoadError(library, PartialDir()),
-              "Erro ao carregar a função:FinalizaTransacaoSiTefInterativo de: " + std::string(tef::kCliSiTefLibraryName));
+              "Erro ao carregar a função:FinalizaTransacaoSiTefInterativo de: " +
+                  std::string(tef::kCliSiTefLibraryName));
     EXPECT_EQ(library.LoadFailure(), "") << "the library itself loaded";
     // Resolution stops at the missing export; those before it stay until the release.
     std::vector<bool> expected(12, false);
@@ -119,7 +121,8 @@ TEST(CliSiTefLibrary, LibraryLackingAnExportNamesIt) {
     // A second attempt keeps what was resolved and fails on the same export.
     auto kept = library.EntryPoints().IniciaFuncaoSiTefInterativo;
     EXPECT_EQ(LoadError(library, PartialDir()),
-              "Erro ao carregar a função:FinalizaTransacaoSiTefInterativo de: " + std::string(tef::kCliSiTefLibraryName));
+              "Erro ao carregar a função:FinalizaTransacaoSiTefInterativo de: " +
+                  std::string(tef::kCliSiTefLibraryName));
     EXPECT_EQ(library.EntryPoints().IniciaFuncaoSiTefInterativo, kept);
 
     library.Release();

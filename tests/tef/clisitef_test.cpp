@@ -146,7 +146,8 @@ TEST_F(Engine, ParameterText) {
 TEST_F(Engine, LibraryThatCannotBeLoadedLeavesTheEngineStopped) {
     engine_.PathDLL = qvtest::BuildDir() + QV_FAKE_CLISITEF_PARTIAL_DIR;
     EXPECT_EQ(EngineError([&] { engine_.Inicializar(); }),
-              "Erro ao carregar a função:FinalizaTransacaoSiTefInterativo de: " + std::string(tef::kCliSiTefLibraryName));
+              "Erro ao carregar a função:FinalizaTransacaoSiTefInterativo de: " +
+                  std::string(tef::kCliSiTefLibraryName));
     EXPECT_FALSE(engine_.Inicializado());
     // Released: nothing of it can be called.
     EXPECT_EQ(EngineError([&] { engine_.VerificarPresencaPinPad(); }), "Erro ao iniciar \"TEF\"");
@@ -155,7 +156,8 @@ TEST_F(Engine, LibraryThatCannotBeLoadedLeavesTheEngineStopped) {
         << "the library loaded; only an export is missing";
     engine_.PathDLL = folder_ / "nowhere";
     EXPECT_EQ(EngineError([&] { engine_.Inicializar(); }),
-              "Erro ao carregar a função:ConfiguraIntSiTefInterativoEx de: " + std::string(tef::kCliSiTefLibraryName));
+              "Erro ao carregar a função:ConfiguraIntSiTefInterativoEx de: " +
+                  std::string(tef::kCliSiTefLibraryName));
     // The trace keeps the loader's reason, which the error does not show.
     EXPECT_NE(Trace().find("Erro ao carregar " + std::string(tef::kCliSiTefLibraryName) + ": " +
                            platform::IncludeTrailingSeparator(folder_ / "nowhere") +
@@ -613,7 +615,8 @@ TEST_F(Engine, ApprovedFunctionsWithoutAReceiptAreConfirmedOnce) {
             const Lines finishes = Journal(exportado);
             ASSERT_EQ(finishes.size(), 1u);
             EXPECT_EQ(JournalValue(finishes[0], "confirma"), "1");
-            EXPECT_EQ(JournalValue(finishes[0], "cupomFiscal"), JournalValue(inicia, "cupomFiscal"));
+            EXPECT_EQ(JournalValue(finishes[0], "cupomFiscal"),
+                      JournalValue(inicia, "cupomFiscal"));
             EXPECT_EQ(JournalValue(finishes[0], "dataFiscal"), JournalValue(inicia, "dataFiscal"));
             EXPECT_TRUE(finishes[0].ends_with(" -> 0")) << finishes[0];
             EXPECT_FALSE(engine_.FuncaoAberta());

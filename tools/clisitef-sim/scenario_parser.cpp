@@ -321,10 +321,9 @@ public:
     std::shared_ptr<const Scenario> Read(element root) {
         Fields top(root, "");
         top.Allow({"journal", "configure_result", "pinpad_present", "pinpad_message_result",
-                   "pending_transactions", "pending_answers", "confirm_result", "state",
-                   "track3", "card_direct",
-                   "cancel_status", "first_nsu", "vars", "payments", "functions", "flows",
-                   "scripts", "script"});
+                   "pending_transactions", "pending_answers", "confirm_result", "state", "track3",
+                   "card_direct", "cancel_status", "first_nsu", "vars", "payments", "functions",
+                   "flows", "scripts", "script"});
         ReadSettings(top);
         ReadFlows(top);
         ReadFunctions(top);

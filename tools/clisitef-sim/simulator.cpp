@@ -98,8 +98,8 @@ void Simulator::Load() {
     std::string journal = Environment(kJournalVariable);
     journal_.SetPath(journal);
     poll_ms_ = ReadPollMs();
-    std::string library_folder =
-        platform::ExtractFilePath(platform::ModulePathOf(reinterpret_cast<const void*>(&Simulator::Instance)));
+    std::string library_folder = platform::ExtractFilePath(
+        platform::ModulePathOf(reinterpret_cast<const void*>(&Simulator::Instance)));
     std::string path = Environment(kScenarioVariable);
     if (path.empty() && platform::FileExists(library_folder + kScenarioFileName))
         path = library_folder + kScenarioFileName;
@@ -153,7 +153,8 @@ void Simulator::SaveState() {
 void Simulator::UndoLeftByEarlierRun(const char* cupom, const char* data) {
     const std::vector<std::string> undone = book_.UndoEarlierRun(cupom, data);
     for (const std::string& function : undone)
-        journal_.Note("the function " + function + " left unconfirmed by an earlier run was undone");
+        journal_.Note("the function " + function +
+                      " left unconfirmed by an earlier run was undone");
     if (!undone.empty()) SaveState();
 }
 

@@ -13,8 +13,8 @@
 
 #include "page_origin.h"
 #include "platform/browser_policy.h"
-#include "platform/environment.h"
 #include "platform/file_system.h"
+#include "platform/program_arguments.h"
 #include "service/config_file.h"
 #include "service/security_settings.h"
 #include "transport/origin_policy.h"
@@ -141,7 +141,8 @@ bool Report(Browser browser, const platform::BrowserPolicyOutcome& outcome, bool
     const std::string name = platform::BrowserName(browser);
     if (!outcome.status) {
         std::cerr << name << ": " << outcome.status.Message()
-                  << (outcome.status.Error() == EACCES ? " (run as root or administrator)" : "") << '\n';
+                  << (outcome.status.Error() == EACCES ? " (run as root or administrator)" : "")
+                  << '\n';
         return false;
     }
     if (remove) {

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/environment.h"
 #include "platform/file_system.h"
+#include "platform/program_arguments.h"
 #include "requests/json_envelope.h"
 #include "requests/json_writer.h"
 #include "requests/session_token.h"

@@ -74,7 +74,7 @@ TEST_F(TokenTool, SignsWithTheShopsKeyAsTheServiceReadsIt) {
             return all;
         }());
         ASSERT_EQ(run.exit_code, 0) << run.output;
-        const std::string token = run.output.substr(0, run.output.find('\n'));
+        const std::string token = run.output.substr(0, run.output.find_first_of("\r\n"));
         requests::JsonDocument claims;
         EXPECT_FALSE(requests::VerifySessionToken(token, claims)) << "not the built-in key";
         EXPECT_TRUE(requests::VerifySessionToken(token, claims, key)) << args[0];
