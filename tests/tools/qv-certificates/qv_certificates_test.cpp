@@ -13,6 +13,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -118,7 +119,11 @@ protected:
                                   args, {}, output);
         const std::optional<int> code = tool.Wait(std::chrono::seconds(30));
         EXPECT_TRUE(code.has_value());
-        return {code.value_or(-1), platform::ReadFile(output).value_or("")};
+        // Lines end in "\r\n" on Windows; the texts are compared without it.
+        std::string text = platform::ReadFile(output).value_or("");
+        for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+            text.erase(at, 1);
+        return {code.value_or(-1), std::move(text)};
     }
 
     std::string Read(const char* name) {
