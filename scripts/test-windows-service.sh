@@ -38,7 +38,7 @@ cleanup() {
 trap cleanup EXIT
 
 start=$SECONDS
-mkdir -p "$work"
+mkdir -p "$work" "$WINEPREFIX"
 # Whatever an interrupted run left running; then one server, kept up for the whole run so
 # each command starts without booting one.
 "$wineserver" -k 2>/dev/null || true
