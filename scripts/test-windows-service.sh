@@ -42,15 +42,17 @@ mkdir -p "$work" "$WINEPREFIX"
 # Whatever an interrupted run left running; then one server, kept up for the whole run so
 # each command starts without booting one.
 "$wineserver" -k 2>/dev/null || true
-"$wineserver" -p
 # Wine's own messages, and those of the programs the service manager starts (the service's
 # crash report, if any), go to wine.log.
 wine_log=$work/wine.log
-if [ -f "$WINEPREFIX/system.reg" ]; then
-    timeout 120 "$wine" wineboot >"$wine_log" 2>&1
-else
-    timeout 300 "$wine" wineboot -i >"$wine_log" 2>&1
+: >"$wine_log"
+# A new prefix is made first, to its end: wineboot may return while its set-up still runs.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    timeout 300 "$wine" wineboot -i >>"$wine_log" 2>&1
+    timeout 120 "$wineserver" -w
 fi
+"$wineserver" -p
+timeout 120 "$wine" wineboot >>"$wine_log" 2>&1
 # A program that crashes leaves a minidump instead of waiting for a debugger nobody sees
 # (read it with: wine64 winedbg <dump>, then bt all).
 dump=$WINEPREFIX/drive_c/qv-crash.mdmp

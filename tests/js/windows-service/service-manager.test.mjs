@@ -13,6 +13,7 @@ import assert from 'node:assert/strict';
 import { after, describe, test } from 'node:test';
 import { WebSocket } from 'ws';
 import { FunctionCode, QuorvexTefClient } from '../../../clients/js/src/index.js';
+import { freePort } from '../support/app-folder.mjs';
 
 const WINE = process.env.QV_WINE;
 const PREFIX = process.env.WINEPREFIX;
@@ -122,17 +123,6 @@ async function waitUntil(condition, timeoutMs) {
     if (Date.now() >= deadline) return false;
     await sleep(50);
   }
-}
-
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const server = net.createServer();
-    server.once('error', reject);
-    server.listen(0, '127.0.0.1', () => {
-      const { port } = server.address();
-      server.close(() => resolve(port));
-    });
-  });
 }
 
 // 'connected' or the error code of a plain TCP connection to the service's port.
