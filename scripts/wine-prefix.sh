@@ -15,12 +15,12 @@ wine_prefix_start() {
     # One server for the whole run, started first so that it outlives wineboot.
     mkdir -p "$WINEPREFIX"
     "${WINE64%/*}/wineserver" -p
-    "$WINE64" wineboot -i >/dev/null 2>&1
+    timeout 300 "$WINE64" wineboot -i >/dev/null 2>&1
     # Wine sets TEMP and TMP from the registry whatever the environment says: taken from
     # QV_TEST_TEMP instead, each test names the temporary folder of the program it starts.
     local name
     for name in TEMP TMP; do
-        "$WINE64" reg add 'HKCU\Environment' /v $name /t REG_EXPAND_SZ /d '%QV_TEST_TEMP%' /f >/dev/null 2>&1
+        timeout 60 "$WINE64" reg add 'HKCU\Environment' /v $name /t REG_EXPAND_SZ /d '%QV_TEST_TEMP%' /f >/dev/null 2>&1
     done
     export QV_TEST_TEMP="Z:${TMPDIR:-/tmp}"
     QV_TEST_TEMP=${QV_TEST_TEMP//\//\\}
@@ -28,6 +28,6 @@ wine_prefix_start() {
 }
 
 wine_prefix_remove() {
-    WINEPREFIX=$wine_work/prefix "${WINE64%/*}/wineserver" -k 2>/dev/null || true
+    WINEPREFIX=$wine_work/prefix timeout 30 "${WINE64%/*}/wineserver" -k 2>/dev/null || true
     rm -rf "$wine_work"
 }
