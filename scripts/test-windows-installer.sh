@@ -29,6 +29,7 @@ fi
 cmake --build "$build" -j"$(nproc)" --target qv-service-manager >/dev/null
 
 wine_prefix_start
+wine_prefix_reboot
 tool=$wine_work/qv-service-manager.exe
 cp "$build/tests/service/service-manager/qv-service-manager.exe" "$tool"
 

@@ -27,6 +27,16 @@ wine_prefix_start() {
     echo "Wine prefix ready in $((SECONDS - start)) s"
 }
 
+# A first boot (wineboot -i) leaves two service managers in the prefix, each answering some
+# of the requests with its own list of services; a test of services boots it once more, with
+# a fresh server, so that one manager knows them all.
+wine_prefix_reboot() {
+    timeout 30 "${WINE64%/*}/wineserver" -k 2>/dev/null || true
+    timeout 30 "${WINE64%/*}/wineserver" -w 2>/dev/null || true
+    "${WINE64%/*}/wineserver" -p
+    timeout 120 "$WINE64" wineboot >/dev/null 2>&1
+}
+
 wine_prefix_remove() {
     WINEPREFIX=$wine_work/prefix timeout 30 "${WINE64%/*}/wineserver" -k 2>/dev/null || true
     rm -rf "$wine_work"
