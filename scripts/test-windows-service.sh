@@ -38,7 +38,7 @@ cleanup() {
 trap cleanup EXIT
 
 start=$SECONDS
-mkdir -p "$work"
+mkdir -p "$WINEPREFIX"
 # Whatever an interrupted run left running; then one server, kept up for the whole run so
 # each command starts without booting one.
 "$wineserver" -k 2>/dev/null || true
@@ -50,6 +50,8 @@ if [ -f "$WINEPREFIX/system.reg" ]; then
     timeout 120 "$wine" wineboot >"$wine_log" 2>&1
 else
     timeout 300 "$wine" wineboot -i >"$wine_log" 2>&1
+    source scripts/wine-prefix.sh
+    wine_prefix_reboot
 fi
 # A program that crashes leaves a minidump instead of waiting for a debugger nobody sees
 # (read it with: wine64 winedbg <dump>, then bt all).

@@ -157,6 +157,7 @@ describe('the x64 installer, silently, under Wine', () => {
     const config = configOf(output);
     assert.equal(config.binary_path, `"${EXECUTABLE}"`);
     assert.equal(config.start_type, '2', 'starts with the system');
+    assert.equal(config.description, 'Quorvex TEF Server - Mantenha este serviço iniciado.');
     const running = manager('wait', SERVICE_NAME, 'running', String(WAIT_HINT_MS));
     assert.equal(running.status, 0, running.output);
     assert.equal(serviceProcesses().length, 1, 'one service process');
