@@ -38,6 +38,10 @@ const UNINSTALL_KEY = 'HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Unins
 // An installer unpacks and writes some 20 MB and runs five programs under Wine.
 const INSTALL_TIMEOUT_MS = 300000;
 const RECORD_FOLDERS = ['Log', 'TEF', 'Resultados'];
+const START_MENU = path.join(
+  process.env.WINEPREFIX,
+  'drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Quorvex TEF Server',
+);
 // What the installer puts there and the uninstaller takes away.
 const PROGRAM_FILES = [
   'QuorvexSiTefService.exe',
@@ -132,6 +136,7 @@ describe('the x64 installer, silently, under Wine', () => {
     assert.equal(machineOf(installed('QuorvexSiTefService.exe')), 0x8664, 'the 64-bit build');
     assert.equal(machineOf(installed('dll/CliSiTef64I.dll')), 0x8664);
     assert.ok(!fs.existsSync(installed('dll/CliSiTef32I.dll')), 'only the library of the build installed');
+    assert.ok(fs.existsSync(path.join(START_MENU, 'Demonstração.lnk')), 'the demo in the Start menu');
 
     const settings = fs.readFileSync(installed('QuorvexSiTefService.ini'), 'latin1');
     assert.match(settings, new RegExp(`^server_port=${port}\\r?$`, 'm'), settings);
@@ -237,6 +242,7 @@ describe('the x64 installer, silently, under Wine', () => {
     const left = PROGRAM_FILES.filter((name) => fs.existsSync(installed(name)));
     assert.deepEqual(left, []);
     for (const folder of ['Certificado', 'web', 'dll']) assert.ok(!fs.existsSync(installed(folder)), folder);
+    assert.ok(!fs.existsSync(START_MENU), 'nothing left in the Start menu');
     assert.deepEqual(fs.readdirSync(FOLDER).sort(), [...RECORD_FOLDERS].sort(), 'only the records stay');
     // The uninstaller stops the service, which still writes its last lines: the records
     // only grow, and the database stays (its write-ahead log folded into it at the stop).
@@ -253,5 +259,21 @@ describe('the x64 installer, silently, under Wine', () => {
     assert.equal(registryValues(SERVICE_KEY), null, 'no registration in the registry');
     assert.equal(serviceProcesses().length, 0);
     assert.equal(await tryConnect(port), 'ECONNREFUSED');
+  });
+
+  test('a silent install whose service cannot be registered ends with an error code', async () => {
+    // Another program's service under the same name, which the installer must not take over.
+    const taken = wine(['sc', 'create', SERVICE_NAME, 'binpath=', 'C:\\outro\\servico.exe']);
+    assert.equal(taken.status, 0, taken.output);
+    const run = wine([INSTALLER, '/S', '/ARCH=x64', `/PORT=${port}`, '/DEMO'], { timeoutMs: INSTALL_TIMEOUT_MS });
+    assert.equal(run.status, 2, run.output);
+    assert.equal(configOf(manager('config', SERVICE_NAME).output).binary_path, 'C:\\outro\\servico.exe');
+
+    const uninstall = wine([`${FOLDER_WINDOWS}\\Uninstall.exe`, '/S'], { timeoutMs: INSTALL_TIMEOUT_MS });
+    assert.equal(uninstall.status, 0, uninstall.output);
+    assert.ok(
+      await waitUntil(() => registryValues(UNINSTALL_KEY) === null && !fs.existsSync(installed('Uninstall.exe')), 60000),
+      'the uninstaller finished',
+    );
   });
 });
