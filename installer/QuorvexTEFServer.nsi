@@ -165,10 +165,19 @@ Section "-install"
     DetailPrint "Registrando o serviço ${SERVICE}..."
     nsExec::ExecToLog '"$INSTDIR\QuorvexSiTefService.exe" INSTALL SILENT'
     Pop $0
+    ${If} $0 != 0
+      ; A silent install is run by scripts: they learn of it from the exit code.
+      DetailPrint "Erro: o serviço ${SERVICE} não foi registrado (código $0)."
+      SetErrorLevel 2
+    ${EndIf}
   ${EndIf}
   DetailPrint "Iniciando o serviço ${SERVICE}..."
   nsExec::ExecToLog '"$SYSDIR\net.exe" start ${SERVICE}'
   Pop $0
+  ${If} $0 != 0
+    DetailPrint "Erro: o serviço ${SERVICE} não foi iniciado (código $0)."
+    SetErrorLevel 2
+  ${EndIf}
 
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"

@@ -9,7 +9,7 @@
 # builds for Windows); the demo page comes from web/assemble.mjs. Then checks each installer:
 # PE32 for the x86 one, under 10 MB each, and prints the sizes.
 #
-#   bash scripts/build-installers.sh
+#   bash scripts/build-installers.sh [--check]   (--check: only checks the installers there are)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,6 +19,28 @@ version=$(sed -n 's/^project(QuorvexSiTefService VERSION \([0-9.]*\).*/\1/p' CMa
 [ -n "$version" ] || fail "no project version in CMakeLists.txt"
 out=build-windows/installers
 max_bytes=10000000  # 10 MB
+
+installer_file() { echo "$out/QuorvexTEFServer-Setup-$version-$1.exe"; }
+
+check_installer() {
+    local arch=$1 file size format
+    file=$(installer_file "$arch")
+    [ -f "$file" ] || fail "$file missing"
+    size=$(stat -c %s "$file")
+    [ "$size" -lt "$max_bytes" ] || fail "$file is $size bytes, over 10 MB"
+    format=$(file -b "$file")
+    case "$arch" in
+        x86) grep -q '^PE32 executable.*Intel 80386' <<<"$format" || fail "$file: $format" ;;
+        x64) grep -q '^PE32+ executable.*x86-64' <<<"$format" || fail "$file: $format" ;;
+    esac
+    echo "build-installers: $file, $size bytes ($(cut -d, -f1 <<<"$format"))"
+}
+
+if [ "${1:-}" = --check ]; then
+    check_installer x86
+    check_installer x64
+    exit 0
+fi
 
 # The programs an installer carries, built and laid out per architecture.
 lay_out() {
@@ -63,22 +85,15 @@ node web/assemble.mjs build-windows/web >/dev/null
 
 mkdir -p "$out"
 installer() {
-    local arch=$1 file=$out/QuorvexTEFServer-Setup-$version-$1.exe
+    local arch=$1 file
+    file=$(installer_file "$arch")
     local defines=(-DVERSION="$version" -DARCH="$arch" -DAPP_X86="$PWD/build-windows/x86/installer-app"
                    -DWEB="$PWD/build-windows/web" -DOUTFILE="$PWD/$file")
     [ "$arch" = x64 ] && defines+=(-DAPP_X64="$PWD/build-windows/x64/installer-app")
     # The x64 installer runs as a 64-bit program: its own folder and registry are the 64-bit ones.
     [ "$arch" = x64 ] && defines+=(-XTarget\ amd64-unicode)
     makensis -V2 "${defines[@]}" installer/QuorvexTEFServer.nsi
-    local size format
-    size=$(stat -c %s "$file")
-    [ "$size" -lt "$max_bytes" ] || fail "$file is $size bytes, over 10 MB"
-    format=$(file -b "$file")
-    case "$arch" in
-        x86) grep -q '^PE32 executable.*Intel 80386' <<<"$format" || fail "$file: $format" ;;
-        x64) grep -q '^PE32+ executable.*x86-64' <<<"$format" || fail "$file: $format" ;;
-    esac
-    echo "build-installers: $file, $size bytes ($(cut -d, -f1 <<<"$format"))"
+    check_installer "$arch"
 }
 installer x86
 installer x64

@@ -45,14 +45,17 @@ mkdir -p "$work" "$WINEPREFIX"
 # Wine's own messages, and those of the programs the service manager starts (the service's
 # crash report, if any), go to wine.log.
 wine_log=$work/wine.log
+# A new prefix is made first, to its end; booted once more with a fresh server, as a first
+# boot leaves two service managers (wine-prefix.sh).
 : >"$wine_log"
-# A new prefix is made first, to its end: wineboot may return while its set-up still runs.
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     timeout 300 "$wine" wineboot -i >>"$wine_log" 2>&1
-    timeout 120 "$wineserver" -w
+    source scripts/wine-prefix.sh
+    wine_prefix_reboot
+else
+    "$wineserver" -p
+    timeout 120 "$wine" wineboot >>"$wine_log" 2>&1
 fi
-"$wineserver" -p
-timeout 120 "$wine" wineboot >>"$wine_log" 2>&1
 # A program that crashes leaves a minidump instead of waiting for a debugger nobody sees
 # (read it with: wine64 winedbg <dump>, then bt all).
 dump=$WINEPREFIX/drive_c/qv-crash.mdmp

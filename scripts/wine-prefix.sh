@@ -15,19 +15,29 @@ wine_prefix_start() {
     # One server for the whole run, started first so that it outlives wineboot.
     mkdir -p "$WINEPREFIX"
     "${WINE64%/*}/wineserver" -p
-    "$WINE64" wineboot -i >/dev/null 2>&1
+    timeout 300 "$WINE64" wineboot -i >/dev/null 2>&1
     # Wine sets TEMP and TMP from the registry whatever the environment says: taken from
     # QV_TEST_TEMP instead, each test names the temporary folder of the program it starts.
     local name
     for name in TEMP TMP; do
-        "$WINE64" reg add 'HKCU\Environment' /v $name /t REG_EXPAND_SZ /d '%QV_TEST_TEMP%' /f >/dev/null 2>&1
+        timeout 60 "$WINE64" reg add 'HKCU\Environment' /v $name /t REG_EXPAND_SZ /d '%QV_TEST_TEMP%' /f >/dev/null 2>&1
     done
     export QV_TEST_TEMP="Z:${TMPDIR:-/tmp}"
     QV_TEST_TEMP=${QV_TEST_TEMP//\//\\}
     echo "Wine prefix ready in $((SECONDS - start)) s"
 }
 
+# A first boot (wineboot -i) leaves two service managers in the prefix, each answering some
+# of the requests with its own list of services; a test of services boots it once more, with
+# a fresh server, so that one manager knows them all.
+wine_prefix_reboot() {
+    timeout 30 "${WINE64%/*}/wineserver" -k 2>/dev/null || true
+    timeout 30 "${WINE64%/*}/wineserver" -w 2>/dev/null || true
+    "${WINE64%/*}/wineserver" -p
+    timeout 120 "$WINE64" wineboot >/dev/null 2>&1
+}
+
 wine_prefix_remove() {
-    WINEPREFIX=$wine_work/prefix "${WINE64%/*}/wineserver" -k 2>/dev/null || true
+    WINEPREFIX=$wine_work/prefix timeout 30 "${WINE64%/*}/wineserver" -k 2>/dev/null || true
     rm -rf "$wine_work"
 }
