@@ -7,7 +7,8 @@
 # while (scripts/fuzz.sh runs them longer). Last, Windows: the dependencies (built once and
 # reused), the 32- and 64-bit builds with their checks, the 64-bit tests under Wine (unit
 # suites, the integration suites and the JavaScript client's tests against the Windows
-# service, the service under Wine's service manager), and the installers with their checks.
+# service, the service under Wine's service manager), and the installers with their checks,
+# the x64 one installed, used and uninstalled under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -46,3 +47,4 @@ windows_step bash scripts/test-windows.sh
 windows_step bash scripts/test-windows-integration.sh
 windows_step bash scripts/test-windows-service.sh
 windows_step bash scripts/build-installers.sh
+windows_step bash scripts/test-windows-installer.sh
