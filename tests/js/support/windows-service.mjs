@@ -9,6 +9,7 @@ import os from 'node:os';
 import path from 'node:path';
 import assert from 'node:assert/strict';
 import { FunctionCode } from '../../../clients/js/src/index.js';
+import { waitUntil } from './app-folder.mjs';
 
 export const SERVICE_NAME = 'QuorvexSiTefService';
 export const WAIT_HINT_MS = 5000;
@@ -189,4 +190,14 @@ export async function assertCreditApproved(tef, token) {
   );
   assert.match(entry.receipt[0].data.join('\n'), /VALOR: R\$ 125,90[\s\S]*VIA DO CLIENTE/);
   assert.match(entry.receipt[1].data.join('\n'), /VIA DO ESTABELECIMENTO/);
+}
+
+// "/health" answered through `tef` once the service listens on `port`: the listener opens its
+// port on a thread of its own, just after the service reports itself running.
+export async function assertHealthy(port, tef) {
+  assert.ok(await waitUntil(async () => (await tryConnect(port)) === 'connected', 10000), 'listening');
+  await tef.connect();
+  const health = await tef.health();
+  assert.equal(health.type, 'health');
+  tef.close();
 }

@@ -19,6 +19,7 @@ import {
   WAIT_HINT_MS,
   assertAnsweredWithinWaitHint,
   assertCreditApproved,
+  assertHealthy,
   configOf,
   manager,
   mintTokenWith,
@@ -107,17 +108,6 @@ describe('the x64 installer, silently, under Wine', () => {
     return tef;
   }
 
-  // The listener opens its port on a thread of its own, just after the service reports
-  // itself running.
-  async function assertHealthy() {
-    assert.ok(await waitUntil(async () => (await tryConnect(port)) === 'connected', 10000), 'listening');
-    const tef = client({ origin: ORIGIN });
-    await tef.connect();
-    const health = await tef.health();
-    assert.equal(health.type, 'health');
-    tef.close();
-  }
-
   after(() => {
     for (const tef of clients) tef.close();
   });
@@ -169,7 +159,7 @@ describe('the x64 installer, silently, under Wine', () => {
   });
 
   test('answers "/health" and a credit payment with both receipt copies, over TLS with the CA it made', async () => {
-    await assertHealthy();
+    await assertHealthy(port, client({ origin: ORIGIN }));
     const tef = client({ origin: ORIGIN });
     await tef.connect();
     try {
@@ -202,7 +192,7 @@ describe('the x64 installer, silently, under Wine', () => {
 
     mark = log.mark();
     assertAnsweredWithinWaitHint('continue', 'continue_pending', 'running');
-    await assertHealthy();
+    await assertHealthy(port, client({ origin: ORIGIN }));
     assert.deepEqual(log.linesSince(mark), ['Iniciando servidor socket.', 'O serviço foi retomado.']);
 
     mark = log.mark();
@@ -214,7 +204,7 @@ describe('the x64 installer, silently, under Wine', () => {
 
     mark = log.mark();
     assertAnsweredWithinWaitHint('start', 'start_pending', 'running');
-    await assertHealthy();
+    await assertHealthy(port, client({ origin: ORIGIN }));
     assert.deepEqual(log.linesSince(mark), ['Iniciando servidor socket.', 'O serviço foi inciado.']);
   });
 

@@ -17,6 +17,7 @@ import {
   WAIT_HINT_MS,
   assertAnsweredWithinWaitHint,
   assertCreditApproved,
+  assertHealthy,
   configOf,
   fields,
   manager,
@@ -48,17 +49,6 @@ describe('the Windows service under the service manager', () => {
     });
     clients.push(tef);
     return tef;
-  }
-
-  // The listener opens its port on a thread of its own, just after the service reports
-  // itself running.
-  async function assertHealthy() {
-    assert.ok(await waitUntil(async () => (await tryConnect(port)) === 'connected', 10000), 'listening');
-    const tef = client();
-    await tef.connect();
-    const health = await tef.health();
-    assert.equal(health.type, 'health');
-    tef.close();
   }
 
   after(() => {
@@ -118,7 +108,7 @@ describe('the Windows service under the service manager', () => {
     assert.equal(Number(running.controls), ACCEPTS_STOP_PAUSE_SHUTDOWN);
     assert.notEqual(Number(running.pid), 0);
     assert.deepEqual(serviceProcesses().length, 1, 'one service process');
-    await assertHealthy();
+    await assertHealthy(port, client());
     assert.deepEqual(log.linesSince(mark), ['Iniciando servidor socket.', 'O serviço foi inciado.']);
   });
 
@@ -152,7 +142,7 @@ describe('the Windows service under the service manager', () => {
   test('continued: connections again, and the log says so', async () => {
     const mark = log.mark();
     assertAnsweredWithinWaitHint('continue', 'continue_pending', 'running');
-    await assertHealthy();
+    await assertHealthy(port, client());
     assert.deepEqual(log.linesSince(mark), ['Iniciando servidor socket.', 'O serviço foi retomado.']);
   });
 
@@ -193,7 +183,7 @@ describe('the Windows service under the service manager', () => {
     assert.equal(start.status, 0, start.output);
     const running = manager('wait', NAME, 'running', String(WAIT_HINT_MS));
     assert.equal(running.status, 0, running.output);
-    await assertHealthy();
+    await assertHealthy(port, client());
 
     assertAnsweredWithinWaitHint('pause', 'pause_pending', 'paused');
     const stop = wine(['net', 'stop', NAME]);
