@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Runs the integration suites and the JavaScript client's tests against the 64-bit Windows
-# build (build-windows/x64) under Wine's 64-bit loader: the Linux build's test programs and
-# fixtures (build/), switched by QV_TEST_WINDOWS_BUILD to lay out QuorvexSiTefService.exe with
-# dll/CliSiTef64I.dll and start it under Wine. Same tests, same assertions; the tests of
-# Linux-only behaviour are excluded by the list below, printed with the reason each.
+# Runs the integration suites, the JavaScript client's tests and the demo page's browser tests
+# against the 64-bit Windows build (build-windows/x64) under Wine's 64-bit loader: the Linux
+# build's test programs and fixtures (build/), switched by QV_TEST_WINDOWS_BUILD to lay out
+# QuorvexSiTefService.exe with dll/CliSiTef64I.dll and start it under Wine. Same tests, same
+# assertions; the tests of Linux-only behaviour are excluded by the list below, printed with
+# the reason each.
 #
 #   bash scripts/test-windows-integration.sh [ctest arguments...]     e.g. -R Transactions
 #
@@ -28,7 +29,7 @@ excluded=(
 
 start=$SECONDS
 cmake --build "$windows" -j"$(nproc)" --target QuorvexSiTefService clisitef_sim \
-    QuorvexSiTefEchoService qv-service-control qv-print-stand-in >/dev/null
+    QuorvexSiTefEchoService qv-service-control qv-print-stand-in qv-web-server >/dev/null
 cmake --build "$linux" -j"$(nproc)" --target integration_tests >/dev/null
 echo "test-windows-integration: programs built in $((SECONDS - start)) s"
 
@@ -55,4 +56,10 @@ echo "test-windows-integration: integration suites ran in $((SECONDS - start)) s
 start=$SECONDS
 (cd tests/js && node --test client/) || status=$?
 echo "test-windows-integration: JavaScript client's tests ran in $((SECONDS - start)) s"
+
+# The demo page in Debian's Chromium against the Windows service, the page served by the
+# Windows demo's own server; and the browsers' local network rule with the Windows service.
+start=$SECONDS
+(cd tests/js && node --test browser/pos-page.test.mjs browser/local-network.test.mjs) || status=$?
+echo "test-windows-integration: browser tests ran in $((SECONDS - start)) s"
 exit $status

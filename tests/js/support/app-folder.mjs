@@ -16,8 +16,8 @@ export const BUILD_DIR = process.env.QV_BUILD_DIR ?? path.join(SOURCE_DIR, 'buil
 // QV_TEST_WINDOWS_BUILD names a 64-bit Windows build folder (build-windows/x64): each folder
 // then holds that build's service and payment library, run under Wine's 64-bit loader
 // (QV_TEST_WINE) in the Wine prefix of the environment, whose server the runner keeps up.
-const WINDOWS_BUILD = process.env.QV_TEST_WINDOWS_BUILD ? path.resolve(process.env.QV_TEST_WINDOWS_BUILD) : null;
-const WINE = process.env.QV_TEST_WINE ?? '/usr/lib/wine/wine64';
+export const WINDOWS_BUILD = process.env.QV_TEST_WINDOWS_BUILD ? path.resolve(process.env.QV_TEST_WINDOWS_BUILD) : null;
+export const WINE = process.env.QV_TEST_WINE ?? '/usr/lib/wine/wine64';
 
 const SERVICE_NAME = WINDOWS_BUILD ? 'QuorvexSiTefService.exe' : 'QuorvexSiTefService';
 const SERVICE_PROGRAM = path.join(WINDOWS_BUILD ?? BUILD_DIR, 'src', SERVICE_NAME);
@@ -41,7 +41,7 @@ function windowsLibrary(folder) {
 }
 
 // How a Windows program under Wine names a file of this system: its Z: drive path.
-function winePath(file) {
+export function winePath(file) {
   return `Z:${file.replaceAll('/', '\\')}`;
 }
 

@@ -6,7 +6,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
-import { SOURCE_DIR } from './app-folder.mjs';
+import { SOURCE_DIR, WINDOWS_BUILD, WINE, waitUntil, winePath } from './app-folder.mjs';
 
 const CHROMIUM = '/usr/bin/chromium';
 const FLAGS = [
@@ -48,40 +48,62 @@ export async function launchBrowser(caFile, { args = [] } = {}) {
 }
 
 // The page assembled into a temporary folder and served with the app folder's certificate, on
-// `host` (an address, to have the page come from that one alone).
+// `host` (an address, to have the page come from that one alone). When a Windows build is
+// tested, a page on localhost is served as the Windows demo serves it: by that build's
+// qv-web-server.exe under Wine (which listens on every loopback address, so a page on one
+// address alone still comes from web/serve.mjs).
 export async function servePage(app, { host = 'localhost' } = {}) {
-  const root = fs.mkdtempSync(path.join(os.tmpdir(), 'qv-web-'));
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'qv-web-'));
+  const root = path.join(work, 'page');
   execFileSync(process.execPath, [path.join(SOURCE_DIR, 'web/assemble.mjs'), root]);
-  const server = spawn(
-    process.execPath,
-    [
-      path.join(SOURCE_DIR, 'web/serve.mjs'),
-      '--root', root,
-      '--port', '0',
-      '--host', host,
-      '--cert', app.file('Certificado/server_cert.pem'),
-      '--key', app.file('Certificado/server_key.pem'),
-    ],
-    { stdio: ['ignore', 'pipe', 'inherit'] },
-  );
-  const url = await new Promise((resolve, reject) => {
-    let output = '';
-    server.stdout.on('data', (chunk) => {
-      output += chunk;
-      const match = /serving (https:\/\/\S+)/.exec(output);
-      if (match) resolve(match[1]);
-    });
-    server.once('exit', (code) => reject(new Error(`serve.mjs ended (${code}): ${output}`)));
-  });
+  const windows = WINDOWS_BUILD && host === 'localhost';
+  // Through a file: a pipe would stay open in any process Wine starts beside the program.
+  const outputFile = path.join(work, 'server-output.txt');
+  const output = fs.openSync(outputFile, 'w');
+  const server = windows
+    ? spawn(
+        WINE,
+        [
+          path.join(WINDOWS_BUILD, 'tools/qv-web-server/qv-web-server.exe'),
+          '--root', winePath(root),
+          '--port', '0',
+          '--certificates', winePath(app.file('Certificado')),
+        ],
+        { stdio: ['ignore', output, output] },
+      )
+    : spawn(
+        process.execPath,
+        [
+          path.join(SOURCE_DIR, 'web/serve.mjs'),
+          '--root', root,
+          '--port', '0',
+          '--host', host,
+          '--cert', app.file('Certificado/server_cert.pem'),
+          '--key', app.file('Certificado/server_key.pem'),
+        ],
+        { stdio: ['ignore', output, output] },
+      );
+  fs.closeSync(output);
+  let ended = false;
+  const exited = new Promise((resolve) => server.once('exit', () => resolve((ended = true))));
+  const serving = () => /serving (https:\/\/\S+)/.exec(fs.readFileSync(outputFile, 'utf8'))?.[1];
+  await waitUntil(() => ended || serving(), 30000);
+  const url = serving();
+  if (!url || ended) {
+    const output = fs.readFileSync(outputFile, 'utf8');
+    server.kill('SIGKILL');
+    await exited;
+    fs.rmSync(work, { recursive: true, force: true });
+    throw new Error(`the page server did not start: ${output}`);
+  }
   return {
     url,
     port: Number(new URL(url).port),
     root,
     async close() {
-      const ended = new Promise((resolve) => server.once('exit', resolve));
       server.kill('SIGTERM');
-      await ended;
-      fs.rmSync(root, { recursive: true, force: true });
+      await exited;
+      fs.rmSync(work, { recursive: true, force: true });
     },
   };
 }
