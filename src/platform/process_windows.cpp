@@ -8,37 +8,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// One argument as the C runtime of the started program splits it again: quoted when it holds
-// a blank or a quote or is empty, with the backslashes before a quote doubled.
-void AppendArgument(std::wstring& line, const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
-        line += arg;
-        return;
-    }
-    line += L'"';
-    size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        line += c;
-    }
-    line.append(backslashes * 2, L'\\');
-    line += L'"';
-}
-
-std::wstring CommandLine(const std::vector<std::string>& args) {
-    std::wstring line;
-    for (const std::string& arg : args) {
-        if (!line.empty()) line += L' ';
-        AppendArgument(line, win32::Wide(arg));
-    }
-    return line;
-}
-
 // A job whose programs all end when it is terminated, or when its last handle is closed (the
 // service ending unexpectedly takes them along).
 FileDescriptor NewJob() {
@@ -62,7 +31,7 @@ Process Process::Start(const std::vector<std::string>& args) {
     if (args.empty())
         throw std::system_error(std::make_error_code(std::errc::invalid_argument),
                                 "empty command line");
-    std::wstring command_line = CommandLine(args);
+    std::wstring command_line = win32::CommandLine(args);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};

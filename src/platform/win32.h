@@ -1,6 +1,7 @@
 // What every Windows unit of the platform layer shares: the system headers, text crossing
-// the seam (UTF-8 inside, UTF-16 at the system), and the one translation of a Windows error
-// into ours. Included only by the *_windows.cpp files of this folder.
+// the seam (UTF-8 inside, UTF-16 at the system), command lines, and the one translation of a
+// Windows error into ours. Included by the *_windows.cpp files of this folder, and by the
+// Windows test support, which starts programs the way the service does.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "platform/file_status.h"
 
@@ -24,6 +26,10 @@ namespace platform::win32 {
 std::wstring Wide(std::string_view utf8);
 // UTF-16 from the system → UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf8(std::wstring_view utf16);
+
+// The command line CreateProcessW takes for `args` (args[0] the program): each argument
+// quoted, when it needs it, so that the started program's C runtime splits it back as it was.
+std::wstring CommandLine(const std::vector<std::string>& args);
 
 // The system's own text for a Windows error code (GetLastError, WSAGetLastError), without
 // the trailing line break: "The system cannot find the file specified."

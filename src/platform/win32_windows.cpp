@@ -92,6 +92,41 @@ std::string Utf8(std::wstring_view utf16) {
     return utf8;
 }
 
+namespace {
+
+// One argument as the C runtime of the started program splits it again: quoted when it holds
+// a blank or a quote or is empty, with the backslashes before a quote doubled.
+void AppendArgument(std::wstring& line, const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        line += arg;
+        return;
+    }
+    line += L'"';
+    size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(backslashes * 2, L'\\');
+    line += L'"';
+}
+
+}  // namespace
+
+std::wstring CommandLine(const std::vector<std::string>& args) {
+    std::wstring line;
+    for (const std::string& arg : args) {
+        if (!line.empty()) line += L' ';
+        AppendArgument(line, Wide(arg));
+    }
+    return line;
+}
+
 std::string SystemText(DWORD code) {
     wchar_t* buffer = nullptr;
     // Inserts ignored: some texts carry a %1 for a name the caller would have to supply.

@@ -1,5 +1,3 @@
-#include <windows.h>
-
 #include <algorithm>
 #include <csignal>
 #include <cwctype>
@@ -7,18 +5,13 @@
 
 #include "platform/code_page.h"
 #include "platform/service_control.h"
+#include "platform/win32.h"
 #include "support/child_process.h"
 
 namespace qvtest {
 namespace {
 
-std::wstring Wide(const std::string& utf8) {
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                        nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
-}
+using platform::win32::Wide;
 
 std::wstring Upper(std::wstring text) {
     std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towupper(c); });
@@ -42,23 +35,6 @@ std::wstring EnvironmentBlock(const std::map<std::string, std::string>& override
     return block + L'\0';
 }
 
-std::wstring Quoted(const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
-    std::wstring quoted = L"\"";
-    size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, L'\\');
-    return quoted + L"\"";
-}
-
 // Programs of the build tree are named without their extension, as on Linux.
 std::string ProgramFile(const std::string& program) {
     const size_t name = program.find_last_of("\\/");
@@ -73,8 +49,9 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
                            const std::map<std::string, std::string>& env,
                            const std::string& output_file) {
     const std::string file = ProgramFile(program);
-    std::wstring command_line = Quoted(Wide(file));
-    for (const std::string& arg : args) command_line += L" " + Quoted(Wide(arg));
+    std::vector<std::string> all{file};
+    all.insert(all.end(), args.begin(), args.end());
+    std::wstring command_line = platform::win32::CommandLine(all);
     std::wstring environment = EnvironmentBlock(env);
 
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
