@@ -16,7 +16,9 @@
 #include "platform/file_system.h"
 #include "printing/print_program.h"
 #include "printing/print_queue.h"
+#include "support/app_folder.h"
 #include "support/print_stand_in.h"
+#include "support/process_probe.h"
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"
 
@@ -68,6 +70,13 @@ protected:
     // TEMP on Windows.
     PrintQueueFixture() {
         for (const char* name : {"TMPDIR", "TMP", "TEMP"}) tmpdir_.Set(name, temp_.path());
+    }
+    // What a hanging stand-in started ends before its folder goes, also after a failed test
+    // (the queue, gone by now, has waited for the stand-in itself).
+    ~PrintQueueFixture() override {
+        program_.Release();
+        if (const int child = program_.HangingChildPid())
+            WaitUntil([&] { return ProcessGone(child); });
     }
 
     static constexpr const char* kPrinter = "Printer One";
