@@ -90,7 +90,8 @@ else()
 endif()
 
 # qv_add_test(<name> [DEPS <targets...>]): one GoogleTest executable from every .cpp of
-# the current folder (those of this system), registered with CTest.
+# the current folder (those of this system), registered with CTest, each test labelled with
+# <name> so that one suite runs with `ctest -L <name>`.
 function(qv_add_test name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   qv_sources(sources ${CMAKE_CURRENT_SOURCE_DIR})
@@ -101,7 +102,7 @@ function(qv_add_test name)
   target_compile_options(${name} PRIVATE ${QV_WARNINGS})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} qv_test_support GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 DISCOVERY_MODE ${QV_DISCOVERY_MODE}
-                       PROPERTIES ENVIRONMENT "QV_BUILD_DIR=${QV_TEST_BUILD_DIR}")
+                       PROPERTIES ENVIRONMENT "QV_BUILD_DIR=${QV_TEST_BUILD_DIR}" LABELS ${name})
 endfunction()
 
 # qv_clisitef_library(<target> [<output folder>]): names the shared library <target> as the

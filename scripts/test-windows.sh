@@ -4,7 +4,7 @@
 # platform tests and the unit suites. These machines run no 32-bit code, so the 32-bit build
 # is built and checked by build-windows.sh, not run.
 #
-#   bash scripts/test-windows.sh [ctest arguments...]     e.g. -R platform
+#   bash scripts/test-windows.sh [ctest arguments...]     e.g. -L printing_tests, -R PrintQueue
 #
 # Each run has a Wine prefix of its own (made with wineboot, removed afterwards), pins the
 # time zone Wine gives Windows (Brasília, as the shops'), and mounts a small volume for the

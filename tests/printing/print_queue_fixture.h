@@ -1,5 +1,5 @@
 // A print queue under test: a stand-in print program in a temporary folder, the queue's
-// data folders under a temporary folder of their own (TMPDIR) and its log lines collected.
+// data folders under a temporary folder of their own and its log lines collected.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,8 +14,11 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "printing/print_program.h"
 #include "printing/print_queue.h"
+#include "support/app_folder.h"
 #include "support/print_stand_in.h"
+#include "support/process_probe.h"
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"
 
@@ -45,9 +48,10 @@ public:
         std::lock_guard lock(mutex_);
         return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
     }
-    // Waits until `line` has been logged; false after `timeout`.
+    // Waits until `line` has been logged; false after `timeout` (long enough for a few runs
+    // of a Windows program under Wine on a busy machine).
     bool WaitFor(const std::string& line,
-                 std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+                 std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
         std::unique_lock lock(mutex_);
         return added_.wait_for(lock, timeout, [&] {
             return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
@@ -62,6 +66,19 @@ private:
 
 class PrintQueueFixture : public ::testing::Test {
 protected:
+    // The queue's temporary folder, where each system looks for it: TMPDIR on Linux, TMP then
+    // TEMP on Windows.
+    PrintQueueFixture() {
+        for (const char* name : {"TMPDIR", "TMP", "TEMP"}) tmpdir_.Set(name, temp_.path());
+    }
+    // What a hanging stand-in started ends before its folder goes, also after a failed test
+    // (the queue, gone by now, has waited for the stand-in itself).
+    ~PrintQueueFixture() override {
+        program_.Release();
+        if (const int child = program_.HangingChildPid())
+            WaitUntil([&] { return ProcessGone(child); });
+    }
+
     static constexpr const char* kPrinter = "Printer One";
 
     // Short waits, so that time-outs take a moment; the time-out itself is raised by tests
@@ -99,8 +116,8 @@ protected:
     TempFolder program_folder_;
     TempFolder documents_;
     TempFolder temp_;
-    ScopedEnv tmpdir_{"TMPDIR", temp_.path().c_str()};
-    PrintStandIn program_{program_folder_ / "QuorvexPrintPDF", program_folder_.path()};
+    ScopedEnv tmpdir_;
+    PrintStandIn program_{program_folder_ / printing::kPrintProgramName, program_folder_.path()};
     LogLines log_;
 };
 

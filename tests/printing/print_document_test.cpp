@@ -2,7 +2,6 @@
 #include "printing/print_document.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <random>
