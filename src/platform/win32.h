@@ -10,6 +10,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -53,6 +54,17 @@ const std::error_category& WindowsCategory();
 // The same for the calling thread's last error (GetLastError, WSAGetLastError for sockets).
 [[noreturn]] void ThrowLastError(const std::string& context);
 [[noreturn]] void ThrowSocketError(const std::string& context);
+
+// Memory the system allocated with LocalAlloc, freed with LocalFree.
+struct LocalFreeDeleter {
+    void operator()(void* memory) const noexcept { ::LocalFree(memory); }
+};
+using LocalAcl = std::unique_ptr<ACL, LocalFreeDeleter>;
+
+// The access list KeepPrivate gives a file: full control for the account running this process,
+// the system account and the administrators, nothing else. Null with the reason in `error`
+// when it cannot be made.
+LocalAcl PrivateFileAcl(DWORD& error);
 
 // Before a socket is closed: forgets that it was shut down (socket_windows.cpp).
 void ForgetSocketShutdown(uintptr_t socket) noexcept;

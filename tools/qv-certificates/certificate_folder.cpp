@@ -35,8 +35,14 @@ platform::FileStatus Write(const std::string& path, const std::string& bytes, bo
                            bool replace) {
     std::optional<platform::PrivateFiles> private_files;
     if (secret) private_files.emplace();
-    return replace ? platform::WriteFile(path, bytes, /*durable=*/true)
-                   : platform::CreateNewFile(path, bytes);
+    platform::FileStatus status = replace ? platform::WriteFile(path, bytes, /*durable=*/true)
+                                          : platform::CreateNewFile(path, bytes);
+    if (status && secret) {
+        status = platform::KeepPrivate(path);
+        // A new key nobody may keep to themselves is not left behind.
+        if (!status && !replace) platform::DeleteFile(path);
+    }
+    return status;
 }
 
 // New files only: a file that appeared meanwhile stops the write, and what this call created
