@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 
 #include "platform/browser_policy.h"
 #include "platform/file_system.h"
+#include "platform/json_string.h"
 
 namespace platform {
 namespace {
@@ -66,23 +66,6 @@ FileStatus MakePolicyFolder(const std::string& root, const std::string& relative
         if (FileStatus shared = MakeShared(path, kSharedFolderMode); !shared) return shared;
     }
     return {};
-}
-
-void AppendJsonString(std::string& out, const std::string& text) {
-    out += '"';
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned char>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
 }
 
 // One policy per line group, for whoever opens the file to see what it allows.

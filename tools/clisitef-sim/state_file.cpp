@@ -2,10 +2,9 @@
 
 #include <simdjson.h>
 
-#include <cstdio>
-
 #include "platform/code_page.h"
 #include "platform/file_system.h"
+#include "platform/json_string.h"
 
 namespace clisitef_sim {
 namespace {
@@ -15,20 +14,9 @@ constexpr const char* kCancellation = "cancellation";
 
 // A Windows-1252 text as a JSON string (UTF-8).
 std::string JsonString(const std::string& cp1252) {
-    std::string out = "\"";
-    for (const char c : platform::Cp1252ToUtf8(cp1252)) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned char>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + '"';
+    std::string out;
+    platform::AppendJsonString(out, platform::Cp1252ToUtf8(cp1252));
+    return out;
 }
 
 std::string PendingJson(const PaymentBook::Pending& p) {
