@@ -6,8 +6,6 @@
 // shows whether its children go too) and waits (60 s at most) until <folder>/release exists,
 // the two process ids in <folder>/hanging.pid and <folder>/hanging-child.pid. <folder> is the
 // one named in the file <this program>.folder, else the program's own.
-#include <windows.h>
-
 #include <chrono>
 #include <string>
 #include <thread>
@@ -15,25 +13,12 @@
 
 #include "platform/file_system.h"
 #include "platform/paths.h"
+#include "platform/win32.h"
 
 namespace {
 
-std::wstring Wide(const std::string& text) {
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                        nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
-std::string Utf8(const std::wstring& wide) {
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                        nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
-                          nullptr, nullptr);
-    return text;
-}
+using platform::win32::Utf8;
+using platform::win32::Wide;
 
 std::string RecordFolder() {
     std::string named = platform::ReadFile(platform::ExecutablePath() + ".folder").value_or("");
