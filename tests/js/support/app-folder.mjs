@@ -105,8 +105,8 @@ export async function waitUntil(condition, timeoutMs = 10000) {
   }
 }
 
-// A session token for the store of the demo (claims may be replaced).
-export function mintToken(claims = {}) {
+// The token tool's arguments for the store of the demo (claims may be replaced).
+export function tokenArguments(claims = {}) {
   const all = {
     secctional_code: '12',
     ip_address: '127.0.0.1',
@@ -118,8 +118,12 @@ export function mintToken(claims = {}) {
     callback_url: 'https://loja.example/retorno',
     ...claims,
   };
-  const args = Object.entries(all).flatMap(([name, value]) => [`--${name}`, String(value)]);
-  return execFileSync(TOKEN_TOOL, args, { encoding: 'utf8' }).trim();
+  return Object.entries(all).flatMap(([name, value]) => [`--${name}`, String(value)]);
+}
+
+// A session token for the store of the demo (claims may be replaced).
+export function mintToken(claims = {}) {
+  return execFileSync(TOKEN_TOOL, tokenArguments(claims), { encoding: 'utf8' }).trim();
 }
 
 export class AppFolder {

@@ -8,8 +8,9 @@ import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
 import assert from 'node:assert/strict';
-import { FunctionCode } from '../../../clients/js/src/index.js';
-import { waitUntil } from './app-folder.mjs';
+import { WebSocket } from 'ws';
+import { FunctionCode, QuorvexTefClient } from '../../../clients/js/src/index.js';
+import { tokenArguments, waitUntil } from './app-folder.mjs';
 
 export const SERVICE_NAME = 'QuorvexSiTefService';
 export const WAIT_HINT_MS = 5000;
@@ -147,20 +148,29 @@ export function processesRunning(executable) {
   return found;
 }
 
+// Clients of the service listening on port() that trust the CA of `folder`'s certificates (with
+// an Origin header when given one); close() closes every one opened.
+export function serviceClients(folder, port) {
+  const clients = [];
+  return {
+    open({ origin } = {}) {
+      const ca = fs.readFileSync(path.join(folder, 'Certificado/ca_cert.pem'));
+      const tef = new QuorvexTefClient({
+        url: `wss://localhost:${port()}`,
+        createWebSocket: (url) => new WebSocket(url, { ca, ...(origin && { origin }) }),
+      });
+      clients.push(tef);
+      return tef;
+    },
+    close() {
+      for (const tef of clients) tef.close();
+    },
+  };
+}
+
 // A session token from the installed folder's own qv-token.exe.
 export function mintTokenWith(folder) {
-  const claims = {
-    secctional_code: '12',
-    ip_address: '127.0.0.1',
-    store_code: '00000000',
-    additional_parameters: '',
-    operator: 'Caixa 1',
-    sale_id: '41',
-    company_id: '3',
-    callback_url: 'https://loja.example/retorno',
-  };
-  const args = Object.entries(claims).flatMap(([name, value]) => [`--${name}`, value]);
-  const { status, output } = wine([path.join(folder, 'qv-token.exe'), ...args]);
+  const { status, output } = wine([path.join(folder, 'qv-token.exe'), ...tokenArguments()]);
   assert.equal(status, 0, output);
   return output.trim();
 }

@@ -11,7 +11,6 @@ import path from 'node:path';
 import assert from 'node:assert/strict';
 import { after, describe, test } from 'node:test';
 import { WebSocket } from 'ws';
-import { QuorvexTefClient } from '../../../clients/js/src/index.js';
 import { freePort, waitUntil } from '../support/app-folder.mjs';
 import {
   ACCEPTS_STOP_PAUSE_SHUTDOWN,
@@ -24,6 +23,7 @@ import {
   manager,
   mintTokenWith,
   processesRunning,
+  serviceClients,
   serviceLogOf,
   tryConnect,
   wine,
@@ -96,21 +96,10 @@ function registryValues(key) {
 
 describe('the x64 installer, silently, under Wine', () => {
   let port;
-  const clients = [];
+  const clients = serviceClients(FOLDER, () => port);
+  const client = (options) => clients.open(options);
 
-  function client({ origin } = {}) {
-    const ca = fs.readFileSync(installed('Certificado/ca_cert.pem'));
-    const tef = new QuorvexTefClient({
-      url: `wss://localhost:${port}`,
-      createWebSocket: (url) => new WebSocket(url, { ca, ...(origin && { origin }) }),
-    });
-    clients.push(tef);
-    return tef;
-  }
-
-  after(() => {
-    for (const tef of clients) tef.close();
-  });
+  after(() => clients.close());
 
   test('/S /ARCH=x64 /PORT= /ORIGIN= /DEMO puts the 64-bit build in place, registered and running', async () => {
     port = await freePort();

@@ -9,7 +9,7 @@ import path from 'node:path';
 import assert from 'node:assert/strict';
 import { after, describe, test } from 'node:test';
 import { WebSocket } from 'ws';
-import { FunctionCode, QuorvexTefClient } from '../../../clients/js/src/index.js';
+import { FunctionCode } from '../../../clients/js/src/index.js';
 import { freePort, waitUntil } from '../support/app-folder.mjs';
 import {
   ACCEPTS_STOP_PAUSE_SHUTDOWN,
@@ -23,6 +23,7 @@ import {
   manager,
   mintTokenWith,
   processesRunning,
+  serviceClients,
   serviceLogOf,
   tryConnect,
   wine,
@@ -39,21 +40,10 @@ const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 describe('the Windows service under the service manager', () => {
   let port;
-  const clients = [];
+  const clients = serviceClients(FOLDER, () => port);
+  const client = (options) => clients.open(options);
 
-  function client() {
-    const ca = fs.readFileSync(path.join(FOLDER, 'Certificado/ca_cert.pem'));
-    const tef = new QuorvexTefClient({
-      url: `wss://localhost:${port}`,
-      createWebSocket: (url) => new WebSocket(url, { ca }),
-    });
-    clients.push(tef);
-    return tef;
-  }
-
-  after(() => {
-    for (const tef of clients) tef.close();
-  });
+  after(() => clients.close());
 
   test('INSTALL SILENT registers it as its own automatic process, with its description', async () => {
     port = await freePort();
